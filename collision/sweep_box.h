@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/swept_sphere.h"
+#include "scene/node_box.h"
+
+// Region code bits: on which outer side of the box, grown by the sphere's
+// radius, a point lies. On y the bit for above is the lower value.
+inline constexpr std::int32_t OUT_X_MIN = 1;
+inline constexpr std::int32_t OUT_X_MAX = 2;
+inline constexpr std::int32_t OUT_Y_MAX = 4;
+inline constexpr std::int32_t OUT_Y_MIN = 8;
+inline constexpr std::int32_t OUT_Z_MIN = 16;
+inline constexpr std::int32_t OUT_Z_MAX = 32;
+
+// Writes the region codes of the centre's start and end point against box grown
+// by the radius. Comparisons are strict, so a point on the grown box's surface is
+// inside; a non-number coordinate sets no bit. Fills the box's cached bounds
+// when they are not valid yet.
+void boxOutcodes(const SweptSphere& sphere, NodeBox& box, std::int32_t& startCode,
+                 std::int32_t& endCode);
+
+// 1 when the centre's path can reach box grown by the radius, 0 when it cannot.
+// Conservative: it never rejects a box the sphere really touches, except for
+// paths that only graze the grown box's surface or cross it exactly on one of
+// its edges or corners. Fills the box's cached bounds when they are not valid.
+std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box);

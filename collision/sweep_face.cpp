@@ -1,0 +1,72 @@
+#include "collision/sweep_face.h"
+
+#include <cmath>
+
+#include "geometry/collision_epsilon.h"
+
+std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float& time) {
+    const Vec3& n = plane.normal;
+    const Vec3 pointOnPlane = n * plane.offset;
+    const float startDistance = dot(segment.start - pointOnPlane, n);
+    if (!(startDistance >= 0.0f)) {
+        return 0;  // starts behind the plane
+    }
+    const float descent = -dot(n, segment.end - segment.start);
+    if (!(descent >= startDistance)) {
+        return 0;  // ends still in front of the plane
+    }
+    if (startDistance == 0.0f) {
+        time = 0.0f;
+        return 1;
+    }
+    const float stoppedShort = startDistance - collisionEpsilon;
+    if (stoppedShort > 0.0f) {
+        time = stoppedShort / descent;
+    } else {
+        time = startDistance / descent;  // never move back behind the start
+    }
+    return 1;
+}
+
+std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time) {
+    const Vec3 n = triangle.normal();
+    const Vec3 d = path.end - path.start;
+    const Vec3& v0 = triangle.corners[0];
+    const Plane plane(n, dot(n, v0));
+    if (segmentCrossesPlane(plane, path, time) == 0) {
+        return 0;
+    }
+    const Vec3 x = path.start + d * time;
+
+    // Project onto the coordinate plane where the triangle has the largest area;
+    // on equal magnitudes the later axis is the one dropped.
+    const float ax = std::fabs(n.x);
+    const float ay = std::fabs(n.y);
+    const float az = std::fabs(n.z);
+    int a = 0;
+    int b = 1;
+    if (ax > ay && ax > az) {
+        a = 1;
+        b = 2;
+    } else if (ax <= ay && ay > az) {
+        a = 0;
+        b = 2;
+    }
+
+    const Vec3 e1 = triangle.corners[1] - v0;
+    const Vec3 e2 = triangle.corners[2] - v0;
+    const Vec3 w = x - v0;
+    const float det =
+        component(e1, a) * component(e2, b) - component(e1, b) * component(e2, a);
+    const float inv = 1.0f / det;
+    const float u = (component(w, a) * component(e2, b) - component(w, b) * component(e2, a)) * inv;
+    if (!(u >= 0.0f && u < 1.0f)) {
+        return 0;
+    }
+    const float v = (component(e1, a) * component(w, b) - component(e1, b) * component(w, a)) * inv;
+    const float uv = u + v;
+    if (!(v >= 0.0f && uv < 1.0f)) {
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,102 @@
+#include "collision/sweep_query.h"
+
+#include <limits>
+
+#include "collision/sweep_box.h"
+#include "collision/sweep_triangle.h"
+#include "scene/node_stack.h"
+
+ContactState contactState;
+
+namespace {
+
+bool validIndex(std::int32_t index, std::size_t size) {
+    return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
+// Builds the leaf's triangle; false when the scene's indices do not allow it.
+bool leafTriangle(const CollisionMesh& scene, std::int32_t index, Triangle& triangle) {
+    if (!validIndex(index, scene.triangles.size())) {
+        return false;
+    }
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(index)];
+    const std::size_t vertexCount = scene.vertices.size();
+    if (!validIndex(t.vertex0, vertexCount) || !validIndex(t.vertex1, vertexCount) ||
+        !validIndex(t.vertex2, vertexCount)) {
+        return false;
+    }
+    triangle.init(scene.vertices[static_cast<std::size_t>(t.vertex0)],
+                  scene.vertices[static_cast<std::size_t>(t.vertex1)],
+                  scene.vertices[static_cast<std::size_t>(t.vertex2)]);
+    return true;
+}
+
+void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& normal,
+                   float time) {
+    if (state.found == 0) {
+        state.nearestTime = time;
+        state.contactNormal = normal;
+        state.found = 1;
+        state.hitTriangles.push_back(triangleIndex);
+        return;
+    }
+    const float difference = time - state.nearestTime;
+    if (-SIMULTANEOUS_HIT_TOLERANCE < difference && difference < SIMULTANEOUS_HIT_TOLERANCE) {
+        state.contactNormal += normal;
+        state.hitTriangles.push_back(triangleIndex);
+    } else if (time < state.nearestTime) {
+        state.nearestTime = time;
+        state.contactNormal = normal;
+        state.hitTriangles.clear();
+        state.hitTriangles.push_back(triangleIndex);
+    }
+}
+
+}  // namespace
+
+std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
+                       ContactState& state) {
+    // Pre-order with an explicit stack: the second child is pushed first so the
+    // first child's subtree is tested first, as a recursive walk would.
+    std::int32_t result = 0;
+    NodeStack pending;
+    pending.push(&node);
+    while (!pending.empty()) {
+        VolumeNode* current = pending.pop();
+        if (sweepHitsBox(sphere, current->box) == 0) {
+            continue;
+        }
+        if (current->left != nullptr) {
+            if (current->right != nullptr) {
+                pending.push(current->right);
+            }
+            pending.push(current->left);
+            continue;
+        }
+        Triangle triangle;
+        if (!leafTriangle(scene, current->triangle, triangle)) {
+            continue;
+        }
+        Vec3 normal = zeroVector;
+        float time = 0.0f;
+        if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {
+            continue;
+        }
+        recordContact(state, current->triangle, normal, time);
+        result = 1;
+    }
+    return result;
+}
+
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state) {
+    state.nearestTime = std::numeric_limits<float>::infinity();
+    state.found = 0;
+    if (scene.root == nullptr) {
+        return 0;
+    }
+    return sweepNode(scene, *scene.root, sphere, state) != 0 ? 1 : 0;
+}
+
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {
+    return sweepQuery(scene, sphere, contactState);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "collision/contact_state.h"
+#include "geometry/swept_sphere.h"
+#include "scene/collision_mesh.h"
+
+// Two contact times closer than this (strictly) count as the same time.
+inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
+
+// Sweeps sphere against scene: sets state.nearestTime to +infinity and
+// state.found to 0, then walks the volume tree depth first, first child before
+// second, skipping subtrees whose box the sphere cannot reach, and records each
+// leaf's contact:
+//   - the first one sets nearestTime and contactNormal and appends its triangle
+//     to hitTriangles (which is not emptied first);
+//   - one within SIMULTANEOUS_HIT_TOLERANCE of nearestTime adds its normal and
+//     appends its triangle, nearestTime unchanged;
+//   - an earlier one replaces nearestTime, contactNormal and the list;
+//   - a later one changes nothing.
+// Returns 1 when any leaf test reported contact, else 0, in which case
+// contactNormal and hitTriangles are as they were. Fills the boxes' cached
+// bounds, the only change to the scene. Walks without recursion, so trees of
+// any depth are safe; a scene without a root finds nothing, and a leaf whose
+// triangle or vertex indices lie outside the scene's arrays is skipped.
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state);
+
+// The same query, recording into the program's contactState.
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
+
+// The walk of sweepQuery from node (not null) down, without the reset: returns
+// nonzero when a leaf test below node reported contact.
+std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
+                       ContactState& state);

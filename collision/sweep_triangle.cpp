@@ -1,0 +1,50 @@
+#include "collision/sweep_triangle.h"
+
+#include "collision/sweep_edge.h"
+#include "collision/sweep_face.h"
+#include "collision/sweep_vertex.h"
+#include "geometry/segment.h"
+
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
+                               float& timeOut) {
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const Vec3 n = triangle.normal();
+    const Vec3 leadingPoint = o - n * sphere.radius;
+    const Segment path(leadingPoint, leadingPoint + d);
+    if (sweepHitsFace(triangle, path, timeOut) != 0) {
+        normalOut = n;
+        return 1;
+    }
+
+    // Spare the six edge and corner tests when the leading point ends the step
+    // clear of the plane. Written so that a non-number (a triangle without area)
+    // does not reject.
+    const Vec3& v0 = triangle.corners[0];
+    const float endDistance = dot(n, path.end - v0);
+    if (endDistance > PLANE_REACH_TOLERANCE) {
+        return 0;
+    }
+
+    for (int i = 0; i < 3; ++i) {
+        const Vec3& a = triangle.corners[i];
+        const Vec3& b = triangle.corners[(i + 1) % 3];
+        Segment edge;
+        edge.start = a;
+        edge.end = b;
+        float s = 0.0f;
+        if (sweepHitsEdge(sphere, edge, timeOut, s) != 0) {
+            const Vec3 centre = o + d * timeOut;
+            const Vec3 contact = a + (b - a) * s;
+            normalOut = normalized(centre - contact);
+            return 1;
+        }
+    }
+    for (const Vec3& corner : triangle.corners) {
+        if (sweepHitsVertex(sphere, corner, timeOut) != 0) {
+            normalOut = normalized(o + d * timeOut - corner);
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/swept_sphere.h"
+#include "geometry/triangle.h"
+
+// How far in front of the triangle's plane the leading point may end its step
+// and still be tested against the edges and corners.
+inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
+
+// 1 when the moving sphere touches the triangle during the step. Tries the face,
+// then the edges V0V1, V1V2, V2V0, then the corners V0, V1, V2; the first
+// feature that reports contact decides, even when a later one would be earlier.
+// On 1, timeOut holds the stopped-short time of impact in [0, 1] and normalOut
+// the unit contact normal, pointing from the triangle towards the sphere (the
+// triangle's normal for a face contact). On 0, normalOut is untouched but
+// timeOut may have been overwritten. A sphere whose leading point ends its step
+// more than PLANE_REACH_TOLERANCE in front of the plane gets 0 without edge or
+// corner tests. A triangle without area (non-number normal) is tested on its
+// edges and corners only. Fills the triangle's normal cache.
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
+                               float& timeOut);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/swept_sphere.h"
+
+// 1 when the moving sphere's surface reaches point during the step (the earlier
+// root of |O + tD - V| = r lies in [0, 1]). On 1, time receives that root moved
+// collisionEpsilon back along the path, or the root itself when the contact lies
+// closer than that to the start; time is written only on 1. A sphere that already
+// overlaps the point at the start, a zero displacement, or a non-number gives 0.
+std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float& time);

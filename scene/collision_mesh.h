@@ -1,0 +1,27 @@
+#pragma once
+
+#include <vector>
+
+#include "geometry/vec3.h"
+#include "scene/mesh_triangle.h"
+#include "scene/volume_node.h"
+
+// The scene: a triangle mesh and the volume tree over its triangles. A new
+// mesh is empty (no root, no arrays). A loaded one keeps these invariants, on
+// which the query and the drawing rely: the root exists; every node is an
+// inner node with two children and NO_TRIANGLE or a leaf with none and a valid
+// triangle index; every vertex index is valid; each box encloses its subtree.
+class CollisionMesh {
+public:
+    VolumeNode* root = nullptr;  // owning
+    std::vector<Vec3> vertices;
+    std::vector<Vec3> auxVectors;  // carried from the file, read by nobody
+    std::vector<MeshTriangle> triangles;
+
+    CollisionMesh() = default;
+    CollisionMesh(const CollisionMesh&) = delete;
+    CollisionMesh& operator=(const CollisionMesh&) = delete;
+
+    // Frees the tree, then triangles, auxVectors and vertices (member order).
+    ~CollisionMesh() { destroyTree(root); }
+};

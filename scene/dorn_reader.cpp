@@ -1,0 +1,295 @@
+#include "scene/dorn_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "scene/node_stack.h"
+
+namespace {
+
+// Sizes of the file's records, in bytes.
+constexpr std::uint64_t COUNT_BYTES = 4;
+constexpr std::uint64_t VECTOR_BYTES = 12;
+constexpr std::uint64_t TRIANGLE_BYTES = 24;
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Buffered little-endian decoder over an open regular file of known size. The
+// first failure is kept (sticky): later reads return 0 and change nothing, so
+// callers check ok() once per record rather than after every value.
+class ByteSource {
+public:
+    ByteSource(int fd, std::uint64_t fileSize) : fd_(fd), fileSize_(fileSize), buffer_(1 << 18) {}
+
+    std::uint64_t offset() const { return consumed_ + pos_; }
+    std::uint64_t bytesLeft() const { return offset() < fileSize_ ? fileSize_ - offset() : 0; }
+    void setSection(const char* section) { section_ = section; }
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    void fail(std::string message) {
+        if (ok()) {
+            error_ = std::move(message);
+        }
+    }
+
+    // Each read takes the value in full or fails the load: a value is never
+    // taken in part.
+    std::uint8_t readByte() {
+        if (!ensure(1)) {
+            return 0;
+        }
+        return buffer_[pos_++];
+    }
+
+    std::int32_t readInt32() {
+        if (!ensure(4)) {
+            return 0;
+        }
+        const std::uint8_t* b = &buffer_[pos_];
+        pos_ += 4;
+        const std::uint32_t bits = std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) |
+                                   (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
+        return static_cast<std::int32_t>(bits);
+    }
+
+    float readFloat() {
+        const std::uint32_t bits = static_cast<std::uint32_t>(readInt32());
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
+    Vec3 readVec3() {
+        const float x = readFloat();
+        const float y = readFloat();
+        const float z = readFloat();
+        return Vec3(x, y, z);
+    }
+
+private:
+    bool ensure(std::size_t needed) {
+        if (end_ - pos_ >= needed) {
+            return true;
+        }
+        if (!ok()) {
+            return false;
+        }
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        consumed_ += pos_;
+        end_ -= pos_;
+        pos_ = 0;
+        while (end_ < needed) {
+            const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+            if (got > 0) {
+                end_ += static_cast<std::size_t>(got);
+            } else if (got < 0 && errno == EINTR) {
+                continue;
+            } else if (got < 0) {
+                fail(std::string("read error in the ") + section_ + " section at byte " +
+                     std::to_string(offset()) + ": " + std::strerror(errno));
+                return false;
+            } else {
+                fail(std::string("the file ends in the ") + section_ + " section at byte " +
+                     std::to_string(consumed_ + end_) + " (" + std::to_string(needed - end_) +
+                     " more bytes were needed)");
+                return false;
+            }
+        }
+        return true;
+    }
+
+    int fd_;
+    std::uint64_t fileSize_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::uint64_t consumed_ = 0;  // bytes dropped from the front of the buffer
+    const char* section_ = "vertex";
+    std::string error_;
+};
+
+// Reads a count and checks that the rest of the file can hold count records of
+// recordBytes, so that no array is ever made larger than the file. Returns 0
+// when the count is refused (the source then holds the reason).
+std::size_t readCount(ByteSource& source, const char* what, std::uint64_t recordBytes) {
+    const std::uint64_t at = source.offset();
+    const std::int32_t count = source.readInt32();
+    if (count < 0) {
+        source.fail(std::string("negative ") + what + " count " + std::to_string(count) +
+                    " at byte " + std::to_string(at));
+        return 0;
+    }
+    const std::uint64_t needed = static_cast<std::uint64_t>(count) * recordBytes;
+    if (needed > source.bytesLeft()) {
+        source.fail(std::string(what) + " count " + std::to_string(count) + " at byte " +
+                    std::to_string(at) + " needs " + std::to_string(needed) +
+                    " bytes, but only " + std::to_string(source.bytesLeft()) + " follow");
+        return 0;
+    }
+    return static_cast<std::size_t>(count);
+}
+
+bool readVectors(ByteSource& source, const char* what, std::vector<Vec3>& out) {
+    const std::size_t count = readCount(source, what, VECTOR_BYTES);
+    if (!source.ok()) {
+        return false;
+    }
+    std::vector<Vec3> vectors(count);
+    for (Vec3& v : vectors) {
+        v = source.readVec3();
+    }
+    out = std::move(vectors);
+    return source.ok();
+}
+
+bool checkVertexIndex(ByteSource& source, std::int32_t index, std::size_t triangle,
+                      std::size_t vertexCount) {
+    if (index < 0 || static_cast<std::size_t>(index) >= vertexCount) {
+        source.fail("triangle " + std::to_string(triangle) + " names vertex " +
+                    std::to_string(index) + " of " + std::to_string(vertexCount));
+        return false;
+    }
+    return true;
+}
+
+bool readTriangles(ByteSource& source, CollisionMesh& scene) {
+    const std::size_t count = readCount(source, "triangle", TRIANGLE_BYTES);
+    if (!source.ok()) {
+        return false;
+    }
+    std::vector<MeshTriangle> triangles(count);
+    const std::size_t vertexCount = scene.vertices.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        MeshTriangle& t = triangles[i];
+        t.vertex0 = source.readInt32();
+        t.vertex1 = source.readInt32();
+        t.vertex2 = source.readInt32();
+        t.aux0 = source.readInt32();
+        t.aux1 = source.readInt32();
+        t.aux2 = source.readInt32();
+        if (!source.ok() || !checkVertexIndex(source, t.vertex0, i, vertexCount) ||
+            !checkVertexIndex(source, t.vertex1, i, vertexCount) ||
+            !checkVertexIndex(source, t.vertex2, i, vertexCount)) {
+            return false;
+        }
+    }
+    scene.triangles = std::move(triangles);
+    return true;
+}
+
+// Pre-order, first child before second, without recursion: every new node is
+// linked into the scene at once, so a failed load frees it with the scene; the
+// stack holds the inner nodes whose second child is still to come.
+bool readTree(ByteSource& source, CollisionMesh& scene) {
+    NodeStack waitingForRight;
+    VolumeNode** slot = &scene.root;
+    const std::size_t triangleCount = scene.triangles.size();
+    for (;;) {
+        VolumeNode* node = new VolumeNode();
+        *slot = node;
+        const std::uint64_t at = source.offset();
+        const std::uint8_t flag = source.readByte();
+        const Vec3 centre = source.readVec3();
+        const Vec3 halfExtents = source.readVec3();
+        node->box = NodeBox(centre, halfExtents);
+        if (!source.ok()) {
+            return false;
+        }
+        if (flag != 0) {
+            waitingForRight.push(node);
+            slot = &node->left;
+            continue;
+        }
+        node->triangle = source.readInt32();
+        if (!source.ok()) {
+            return false;
+        }
+        if (node->triangle < 0 || static_cast<std::size_t>(node->triangle) >= triangleCount) {
+            source.fail("the leaf at byte " + std::to_string(at) + " names triangle " +
+                        std::to_string(node->triangle) + " of " + std::to_string(triangleCount));
+            return false;
+        }
+        if (waitingForRight.empty()) {
+            return true;
+        }
+        slot = &waitingForRight.pop()->right;
+    }
+}
+
+bool readScene(ByteSource& source, CollisionMesh& scene) {
+    source.setSection("vertex");
+    if (!readVectors(source, "vertex", scene.vertices)) {
+        return false;
+    }
+    source.setSection("auxiliary vector");
+    if (!readVectors(source, "auxiliary vector", scene.auxVectors)) {
+        return false;
+    }
+    source.setSection("triangle");
+    if (!readTriangles(source, scene)) {
+        return false;
+    }
+    source.setSection("tree");
+    return readTree(source, scene);
+}
+
+}  // namespace
+
+std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::string* whyRefused) {
+    auto refuse = [&](const std::string& message) -> std::unique_ptr<CollisionMesh> {
+        if (whyRefused != nullptr) {
+            *whyRefused = fileName + ": " + message;
+        }
+        return nullptr;
+    };
+    if (fileName.empty()) {
+        return refuse("no file name given");
+    }
+    // Non-blocking, so that a FIFO without a writer is refused at once instead
+    // of blocking the open.
+    FileHandle file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.fd() < 0) {
+        return refuse(std::string("cannot open: ") + std::strerror(errno));
+    }
+    struct stat info;
+    if (::fstat(file.fd(), &info) != 0) {
+        return refuse(std::string("cannot read its size: ") + std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return refuse("is a directory");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return refuse("not a regular file");
+    }
+    try {
+        ByteSource source(file.fd(), static_cast<std::uint64_t>(info.st_size));
+        auto scene = std::make_unique<CollisionMesh>();
+        if (!readScene(source, *scene)) {
+            return refuse(source.error());
+        }
+        return scene;
+    } catch (const std::bad_alloc&) {
+        return refuse("not enough memory for the scene");
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "scene/collision_mesh.h"
+
+// Reads the dorn scene file fileName (passed to the file system unchanged) in
+// one buffered pass, front to back, little-endian on any host.
+//
+// Returns the new scene, which satisfies every invariant of CollisionMesh but
+// the enclosing boxes (boxes are taken as they are). Returns null, having freed
+// everything it built and closed the file, when the file:
+//   - cannot be opened, or is not a regular file (a directory, a FIFO, a device);
+//   - ends before a value it needs (trailing bytes after the tree are ignored);
+//   - has a negative count, or a count the rest of the file cannot hold (checked
+//     before the array is made, so a short file never causes a large allocation);
+//   - has a triangle naming a vertex outside 0..Nv-1, or a leaf naming a triangle
+//     outside 0..Nt-1;
+//   - needs more memory than is available.
+// Floats are taken as they are, non-numbers and infinities included. Trees of
+// any depth are read without recursion.
+//
+// On null, *whyRefused (when not null) receives "<fileName>: <what is wrong>",
+// naming the section, record and byte offset where that applies.
+std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
+                                            std::string* whyRefused = nullptr);

@@ -1,0 +1,237 @@
+#include "support/test_scenes.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "collision/sweep_query.h"
+#include "collision/sweep_triangle.h"
+#include "geometry/collision_epsilon.h"
+#include "geometry/triangle.h"
+
+DornBytes& DornBytes::int32(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes_.push_back(static_cast<char>((bits >> shift) & 0xff));
+    }
+    return *this;
+}
+
+DornBytes& DornBytes::float32(float value) {
+    std::int32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return int32(bits);
+}
+
+DornBytes& DornBytes::byte(std::uint8_t value) {
+    bytes_.push_back(static_cast<char>(value));
+    return *this;
+}
+
+DornBytes& DornBytes::vec3(float x, float y, float z) { return float32(x).float32(y).float32(z); }
+
+DornBytes& DornBytes::box(float cx, float cy, float cz, float hx, float hy, float hz) {
+    return vec3(cx, cy, cz).vec3(hx, hy, hz);
+}
+
+std::string singleLeafFile() {
+    DornBytes b;
+    b.int32(3).vec3(0, 0, 0).vec3(1, 0, 0).vec3(0, 1, 0);
+    b.int32(0);
+    b.int32(1).int32(0).int32(1).int32(2).int32(7).int32(8).int32(9);
+    b.byte(0).box(1, 2, 3, 4, 5, 6).int32(0);
+    return b.str();
+}
+
+TempFile::TempFile(const std::string& bytes, const std::string& suffix) {
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir != nullptr ? dir : "/tmp") + "/sweeptestXXXXXX" + suffix;
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
+    if (fd < 0) {
+        throw std::runtime_error("cannot create a temporary file");
+    }
+    ::close(fd);
+    path_ = name.data();
+    std::ofstream(path_, std::ios::binary) << bytes;
+}
+
+TempFile::~TempFile() { std::remove(path_.c_str()); }
+
+std::string readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2) {
+    return MeshTriangle{v0, v1, v2, -1, -1, -1};
+}
+
+namespace {
+
+struct Bounds {
+    Vec3 min{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+             std::numeric_limits<float>::infinity()};
+    Vec3 max{-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+             -std::numeric_limits<float>::infinity()};
+    void add(const Vec3& p) {
+        min = Vec3(std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z));
+        max = Vec3(std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z));
+    }
+};
+
+// Centre and half-extents that enclose [min, max] even after float rounding.
+void setEnclosingBox(VolumeNode& node, const Bounds& b) {
+    Vec3 centre = (b.min + b.max) * 0.5f;
+    Vec3 half(std::max(b.max.x - centre.x, centre.x - b.min.x),
+              std::max(b.max.y - centre.y, centre.y - b.min.y),
+              std::max(b.max.z - centre.z, centre.z - b.min.z));
+    half = half * 1.0001f + Vec3(1e-6f, 1e-6f, 1e-6f);
+    node.box = NodeBox(centre, half);
+}
+
+VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids, std::size_t begin,
+                      std::size_t end) {
+    auto* node = new VolumeNode();
+    Bounds bounds;
+    Bounds centroids;
+    for (std::size_t i = begin; i < end; ++i) {
+        const MeshTriangle& t = scene.triangles[ids[i]];
+        const Vec3 a = scene.vertices[t.vertex0];
+        const Vec3 b = scene.vertices[t.vertex1];
+        const Vec3 c = scene.vertices[t.vertex2];
+        bounds.add(a);
+        bounds.add(b);
+        bounds.add(c);
+        centroids.add((a + b + c) * (1.0f / 3.0f));
+    }
+    setEnclosingBox(*node, bounds);
+    if (end - begin == 1) {
+        node->triangle = ids[begin];
+        return node;
+    }
+    const Vec3 size = centroids.max - centroids.min;
+    const int axis = size.x >= size.y && size.x >= size.z ? 0 : (size.y >= size.z ? 1 : 2);
+    const std::size_t middle = begin + (end - begin) / 2;
+    auto centroid = [&](std::int32_t id) {
+        const MeshTriangle& t = scene.triangles[id];
+        return component(scene.vertices[t.vertex0] + scene.vertices[t.vertex1] +
+                             scene.vertices[t.vertex2],
+                         axis);
+    };
+    std::nth_element(ids.begin() + begin, ids.begin() + middle, ids.begin() + end,
+                     [&](std::int32_t l, std::int32_t r) { return centroid(l) < centroid(r); });
+    node->left = buildNode(scene, ids, begin, middle);
+    node->right = buildNode(scene, ids, middle, end);
+    return node;
+}
+
+}  // namespace
+
+std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
+                                          std::vector<MeshTriangle> triangles) {
+    auto scene = std::make_unique<CollisionMesh>();
+    scene->vertices = std::move(vertices);
+    scene->triangles = std::move(triangles);
+    std::vector<std::int32_t> ids(scene->triangles.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        ids[i] = static_cast<std::int32_t>(i);
+    }
+    if (!ids.empty()) {
+        scene->root = buildNode(*scene, ids, 0, ids.size());
+    }
+    return scene;
+}
+
+std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
+                                           float maxEdge) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> position(-extent, extent);
+    std::uniform_real_distribution<float> offset(-maxEdge, maxEdge);
+    std::vector<Vec3> vertices;
+    std::vector<MeshTriangle> triangles;
+    for (int i = 0; i < count; ++i) {
+        const Vec3 a(position(random), position(random), position(random));
+        const auto base = static_cast<std::int32_t>(vertices.size());
+        vertices.push_back(a);
+        vertices.push_back(a + Vec3(offset(random), offset(random), offset(random)));
+        vertices.push_back(a + Vec3(offset(random), offset(random), offset(random)));
+        triangles.push_back(meshTriangle(base, base + 1, base + 2));
+    }
+    return buildScene(std::move(vertices), std::move(triangles));
+}
+
+std::unique_ptr<CollisionMesh> chainScene(int depth) {
+    auto scene = std::make_unique<CollisionMesh>();
+    scene->vertices = {Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0)};
+    scene->triangles = {meshTriangle(0, 1, 2)};
+    const NodeBox box(Vec3(5, 5, 0), Vec3(5, 5, 0));
+    VolumeNode** slot = &scene->root;
+    for (int level = 0; level < depth; ++level) {
+        auto* node = new VolumeNode();
+        node->box = box;
+        *slot = node;
+        node->left = new VolumeNode();
+        node->left->box = box;
+        node->left->triangle = 0;
+        slot = &node->right;
+    }
+    auto* last = new VolumeNode();
+    last->box = box;
+    last->triangle = 0;
+    *slot = last;
+    return scene;
+}
+
+std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state) {
+    state.nearestTime = std::numeric_limits<float>::infinity();
+    state.found = 0;
+    std::int32_t result = 0;
+    std::vector<VolumeNode*> pending{scene.root};
+    while (!pending.empty()) {
+        VolumeNode* node = pending.back();
+        pending.pop_back();
+        if (node->left != nullptr) {
+            pending.push_back(node->right);
+            pending.push_back(node->left);
+            continue;
+        }
+        const MeshTriangle& t = scene.triangles[node->triangle];
+        Triangle triangle;
+        triangle.init(scene.vertices[t.vertex0], scene.vertices[t.vertex1],
+                      scene.vertices[t.vertex2]);
+        Vec3 normal;
+        float time = 0.0f;
+        if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {
+            continue;
+        }
+        result = 1;
+        const float gap = time - state.nearestTime;
+        if (state.found == 0) {
+            state.found = 1;
+            state.nearestTime = time;
+            state.contactNormal = normal;
+            state.hitTriangles.push_back(node->triangle);
+        } else if (gap > -0.0001f && gap < 0.0001f) {
+            state.contactNormal += normal;
+            state.hitTriangles.push_back(node->triangle);
+        } else if (time < state.nearestTime) {
+            state.nearestTime = time;
+            state.contactNormal = normal;
+            state.hitTriangles.assign(1, node->triangle);
+        }
+    }
+    return result;
+}
+
+void useViewerEpsilon() {
+    setCollisionEpsilon(0.001f);
+}
