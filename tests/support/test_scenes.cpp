@@ -89,17 +89,17 @@ struct Bounds {
 };
 
 // Centre and half-extents that enclose [min, max] even after float rounding.
-void setEnclosingBox(VolumeNode& node, const Bounds& b) {
+void setEnclosingBox(VolumeNode& node, const Bounds& b, float margin) {
     Vec3 centre = (b.min + b.max) * 0.5f;
     Vec3 half(std::max(b.max.x - centre.x, centre.x - b.min.x),
               std::max(b.max.y - centre.y, centre.y - b.min.y),
               std::max(b.max.z - centre.z, centre.z - b.min.z));
-    half = half * 1.0001f + Vec3(1e-6f, 1e-6f, 1e-6f);
+    half = half * 1.0001f + Vec3(1e-6f + margin, 1e-6f + margin, 1e-6f + margin);
     node.box = NodeBox(centre, half);
 }
 
 VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids, std::size_t begin,
-                      std::size_t end) {
+                      std::size_t end, float margin) {
     auto* node = new VolumeNode();
     Bounds bounds;
     Bounds centroids;
@@ -113,7 +113,7 @@ VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids
         bounds.add(c);
         centroids.add((a + b + c) * (1.0f / 3.0f));
     }
-    setEnclosingBox(*node, bounds);
+    setEnclosingBox(*node, bounds, margin);
     if (end - begin == 1) {
         node->triangle = ids[begin];
         return node;
@@ -129,15 +129,15 @@ VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids
     };
     std::nth_element(ids.begin() + begin, ids.begin() + middle, ids.begin() + end,
                      [&](std::int32_t l, std::int32_t r) { return centroid(l) < centroid(r); });
-    node->left = buildNode(scene, ids, begin, middle);
-    node->right = buildNode(scene, ids, middle, end);
+    node->left = buildNode(scene, ids, begin, middle, margin);
+    node->right = buildNode(scene, ids, middle, end, margin);
     return node;
 }
 
 }  // namespace
 
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
-                                          std::vector<MeshTriangle> triangles) {
+                                          std::vector<MeshTriangle> triangles, float margin) {
     auto scene = std::make_unique<CollisionMesh>();
     scene->vertices = std::move(vertices);
     scene->triangles = std::move(triangles);
@@ -146,13 +146,13 @@ std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
         ids[i] = static_cast<std::int32_t>(i);
     }
     if (!ids.empty()) {
-        scene->root = buildNode(*scene, ids, 0, ids.size());
+        scene->root = buildNode(*scene, ids, 0, ids.size(), margin);
     }
     return scene;
 }
 
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
-                                           float maxEdge) {
+                                           float maxEdge, float margin) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> position(-extent, extent);
     std::uniform_real_distribution<float> offset(-maxEdge, maxEdge);
@@ -166,7 +166,7 @@ std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float 
         vertices.push_back(a + Vec3(offset(random), offset(random), offset(random)));
         triangles.push_back(meshTriangle(base, base + 1, base + 2));
     }
-    return buildScene(std::move(vertices), std::move(triangles));
+    return buildScene(std::move(vertices), std::move(triangles), margin);
 }
 
 std::unique_ptr<CollisionMesh> chainScene(int depth) {

@@ -46,14 +46,16 @@ private:
 std::string readFileBytes(const std::string& path);
 
 // A scene over the given triangles with a tree split at the median of the
-// centroids along the longest axis, one triangle per leaf, each box the exact
-// bounds of its subtree.
+// centroids along the longest axis, one triangle per leaf, each box the bounds
+// of its subtree grown by margin on every side.
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
-                                          std::vector<MeshTriangle> triangles);
+                                          std::vector<MeshTriangle> triangles,
+                                          float margin = 0.0f);
 
-// count random triangles of edge length up to maxEdge in the cube [-extent, extent]^3.
+// count random triangles with corners up to maxEdge apart per axis, in the cube
+// [-extent, extent]^3, in a tree whose boxes are grown by margin.
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
-                                           float maxEdge);
+                                           float maxEdge, float margin = 0.0f);
 
 // A chain-shaped tree: every inner node has a leaf as first child and the rest
 // of the chain as second child, depth levels deep; all leaves name triangle 0.
