@@ -37,10 +37,14 @@ TEST(ClosestLineParams, CrossingAndParallelLines) {
     EXPECT_EQ(closestLineParams(first, second, tau, sigma), 0);
     EXPECT_EQ(tau, 4.0f);
     EXPECT_EQ(sigma, 2.0f);
-    // Squared sine 0.01 exactly is not parallel; just below is.
-    first.init(Vec3(), Vec3(0.995f, 0.1f, 0));
-    const float x2 = 0.1f * 0.1f;
-    EXPECT_EQ(closestLineParams(first, second, tau, sigma), x2 >= PARALLEL_LIMIT ? 0 : 1);
+    // A squared cross product of exactly 0.01 is not parallel; one ulp below is.
+    const float y = 0x1.eb851ep-5f;
+    const float z = 0x1.47ae14p-4f;
+    first.init(Vec3(), Vec3(0, y, z));
+    ASSERT_EQ(z * z + y * y, PARALLEL_LIMIT);
+    EXPECT_EQ(closestLineParams(second, first, tau, sigma), 0);
+    first.init(Vec3(), Vec3(0, y, std::nextafter(z, 0.0f)));
+    EXPECT_EQ(closestLineParams(second, first, tau, sigma), 1);
     first.init(Vec3(5, 5, 5), Vec3(1, 0.05f, 0));
     tau = sigma = -1;
     EXPECT_EQ(closestLineParams(first, second, tau, sigma), 1);

@@ -52,6 +52,21 @@ TEST_F(SweepHitsTriangleTest, ClearOfThePlaneIsRejectedEarly) {
     EXPECT_EQ(sweep(rising.position, rising.displacement), 0);
 }
 
+TEST_F(SweepHitsTriangleTest, EndingExactlyAtTheReachToleranceGoesOnToTheEdges) {
+    // Rising from behind across the edge (V0, V1): the leading point ends at
+    // z = 0 and the plane lies at -0.001, so g is exactly PLANE_REACH_TOLERANCE,
+    // which continues to the edges; one ulp further it is rejected, although the
+    // edge alone would report contact either way.
+    const float below = -PLANE_REACH_TOLERANCE;
+    triangle.init(Vec3(0, 0, below), Vec3(10, 0, below), Vec3(0, 10, below));
+    ASSERT_EQ(sweep(Vec3(5, -5, 0), Vec3(0, 10, 1)), 1);
+    EXPECT_NEAR(normal.x, 0.0f, 1e-6f);
+    EXPECT_LT(normal.y, -0.9f);
+    const float further = std::nextafter(below, -1.0f);
+    triangle.init(Vec3(0, 0, further), Vec3(10, 0, further), Vec3(0, 10, further));
+    EXPECT_EQ(sweep(Vec3(5, -5, 0), Vec3(0, 10, 1)), 0);
+}
+
 TEST_F(SweepHitsTriangleTest, BehindPassesThroughTheBack) {
     EXPECT_EQ(sweep(Vec3(2, 2, -5), Vec3(0, 0, 10)), 0);
 }
