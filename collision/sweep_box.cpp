@@ -44,12 +44,30 @@ bool crossesFace(std::int32_t bit, const SweptSphere& sphere, const GrownBox& gr
     int axis = 0;
     float plane = 0.0f;
     switch (bit) {
-        case OUT_X_MIN: axis = 0; plane = grown.lo.x; break;
-        case OUT_X_MAX: axis = 0; plane = grown.hi.x; break;
-        case OUT_Y_MAX: axis = 1; plane = grown.hi.y; break;
-        case OUT_Y_MIN: axis = 1; plane = grown.lo.y; break;
-        case OUT_Z_MIN: axis = 2; plane = grown.lo.z; break;
-        default:        axis = 2; plane = grown.hi.z; break;
+        case OUT_X_MIN:
+            axis = 0;
+            plane = grown.lo.x;
+            break;
+        case OUT_X_MAX:
+            axis = 0;
+            plane = grown.hi.x;
+            break;
+        case OUT_Y_MAX:
+            axis = 1;
+            plane = grown.hi.y;
+            break;
+        case OUT_Y_MIN:
+            axis = 1;
+            plane = grown.lo.y;
+            break;
+        case OUT_Z_MIN:
+            axis = 2;
+            plane = grown.lo.z;
+            break;
+        default:
+            axis = 2;
+            plane = grown.hi.z;
+            break;
     }
     const Vec3& s = sphere.position;
     const Vec3& d = sphere.displacement;

@@ -56,8 +56,7 @@ std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time)
     const Vec3 e1 = triangle.corners[1] - v0;
     const Vec3 e2 = triangle.corners[2] - v0;
     const Vec3 w = x - v0;
-    const float det =
-        component(e1, a) * component(e2, b) - component(e1, b) * component(e2, a);
+    const float det = component(e1, a) * component(e2, b) - component(e1, b) * component(e2, a);
     const float inv = 1.0f / det;
     const float u = (component(w, a) * component(e2, b) - component(w, b) * component(e2, a)) * inv;
     if (!(u >= 0.0f && u < 1.0f)) {

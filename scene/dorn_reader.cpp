@@ -142,9 +142,9 @@ std::size_t readCount(ByteSource& source, const char* what, std::uint64_t record
     }
     const std::uint64_t needed = static_cast<std::uint64_t>(count) * recordBytes;
     if (needed > source.bytesLeft()) {
-        source.fail(std::string("the file ends in the ") + what + " section (" + what +
-                    " count " + std::to_string(count) + " at byte " + std::to_string(at) +
-                    " needs " + std::to_string(needed) + " bytes, but only " +
+        source.fail(std::string("the file ends in the ") + what + " section (" + what + " count " +
+                    std::to_string(count) + " at byte " + std::to_string(at) + " needs " +
+                    std::to_string(needed) + " bytes, but only " +
                     std::to_string(source.bytesLeft()) + " follow)");
         return 0;
     }

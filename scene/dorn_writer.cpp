@@ -121,7 +121,7 @@ int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::s
         return fail(treeProblem);
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"),
-                                                          &std::fclose);
+                                                         &std::fclose);
     if (!file) {
         return fail(std::string("cannot open for writing: ") + std::strerror(errno));
     }
@@ -144,7 +144,8 @@ int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::s
     const bool written = sink.flush();
     const int errorAfterWrite = errno;
     if (std::fclose(file.release()) != 0 || !written) {
-        return fail(std::string("write failed: ") + std::strerror(written ? errno : errorAfterWrite));
+        return fail(std::string("write failed: ") +
+                    std::strerror(written ? errno : errorAfterWrite));
     }
     return 1;
 }

@@ -128,13 +128,15 @@ TEST(DornReaderTruncated, EveryShorterLengthIsRefusedWithTheSection) {
 TEST(DornReaderRefused, CountsTheFileCannotHold) {
     expectRefused(DornBytes().int32(-1).str(), "negative vertex count -1 at byte 0");
     expectRefused(DornBytes().int32(0).int32(-5).str(), "negative auxiliary vector count -5");
-    expectRefused(DornBytes().int32(0).int32(0).int32(std::numeric_limits<std::int32_t>::min()).str(),
-                  "negative triangle count");
+    expectRefused(
+        DornBytes().int32(0).int32(0).int32(std::numeric_limits<std::int32_t>::min()).str(),
+        "negative triangle count");
     // A 100-byte file that claims 2^31 - 1 vertices is refused before any array
     // is made (the sanitizer build would report a failed huge allocation).
     std::string huge = DornBytes().int32(std::numeric_limits<std::int32_t>::max()).str();
     huge.resize(100, '\0');
-    expectRefused(huge, "vertex count 2147483647 at byte 0 needs 25769803764 bytes, but only 96 follow");
+    expectRefused(huge,
+                  "vertex count 2147483647 at byte 0 needs 25769803764 bytes, but only 96 follow");
     std::string manyTriangles = DornBytes().int32(0).int32(0).int32(5).str();
     manyTriangles.resize(100, '\0');
     expectRefused(manyTriangles, "triangle count 5 at byte 8 needs 120 bytes, but only 88 follow");
@@ -157,8 +159,9 @@ TEST(DornReaderRefused, IndicesOutsideTheirArrays) {
     // Auxiliary indices are carried, never checked.
     ASSERT_NE(loadBytes(withInt(secondTriangle + 12, -77)), nullptr);
     // A file without triangles can hold no valid leaf.
-    expectRefused(DornBytes().int32(0).int32(0).int32(0).byte(0).box(0, 0, 0, 0, 0, 0).int32(0).str(),
-                  "names triangle 0 of 0");
+    expectRefused(
+        DornBytes().int32(0).int32(0).int32(0).byte(0).box(0, 0, 0, 0, 0, 0).int32(0).str(),
+        "names triangle 0 of 0");
 }
 
 TEST(DornReaderRefused, NamesThatAreNotRegularFiles) {
@@ -215,7 +218,8 @@ TEST(DornRoundTrip, WriterOutputLoadsToTheSameScene) {
         }
     }
     EXPECT_EQ(nodes, 599u);
-    EXPECT_EQ(readFileBytes(file.path()).size(), 4u + 12 * 900 + 4 + 24 + 4 + 24 * 300 + 54 * 300 - 25);
+    EXPECT_EQ(readFileBytes(file.path()).size(),
+              4u + 12 * 900 + 4 + 24 + 4 + 24 * 300 + 54 * 300 - 25);
 }
 
 TEST(DornRoundTrip, WriterRefusesTreesTheFormatCannotHold) {

@@ -29,8 +29,12 @@ void logAndFree(void* p) {
     std::free(p);
 }
 }  // namespace
-void operator delete(void* p) noexcept { logAndFree(p); }
-void operator delete(void* p, std::size_t) noexcept { logAndFree(p); }
+void operator delete(void* p) noexcept {
+    logAndFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    logAndFree(p);
+}
 
 namespace {
 

@@ -91,7 +91,7 @@ TEST(SweepHitsBox, NonNumbersNeverCrash) {
     const float inf = std::numeric_limits<float>::infinity();
     // No bits set at all: accepted, and the exact tests below decide.
     EXPECT_EQ(c.hits(Vec3(nan, 0, 0), Vec3(1, 0, 0)), 1);
-    EXPECT_EQ(c.hits(Vec3(-10, 0, 0), Vec3(inf, 0, 0)), 1);  // crossing at t = 0: accepted
+    EXPECT_EQ(c.hits(Vec3(-10, 0, 0), Vec3(inf, 0, 0)), 1);   // crossing at t = 0: accepted
     EXPECT_EQ(c.hits(Vec3(-inf, 0, 0), Vec3(inf, 0, 0)), 0);  // crossing time not a number
 }
 

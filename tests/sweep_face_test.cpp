@@ -49,8 +49,8 @@ TEST_F(SegmentCrossesPlaneTest, BehindOrNotReaching) {
     EXPECT_EQ(cross(Vec3(0, 0, 2), Vec3(0, 0, 3), t), 0);     // moving away
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(cross(Vec3(0, 0, nan), Vec3(0, 0, -1), t), 0);
-    EXPECT_EQ(segmentCrossesPlane(Plane(Vec3(nan, nan, nan), 0), Segment(Vec3(), Vec3(0, 0, -1)), t),
-              0);
+    EXPECT_EQ(
+        segmentCrossesPlane(Plane(Vec3(nan, nan, nan), 0), Segment(Vec3(), Vec3(0, 0, -1)), t), 0);
     EXPECT_EQ(t, 42.0f);  // written only on contact
 }
 

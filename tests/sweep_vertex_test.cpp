@@ -44,7 +44,7 @@ TEST_F(SweepHitsVertexTest, ContactExactlyAtTheEndOfTheStep) {
 }
 
 TEST_F(SweepHitsVertexTest, StartingInOrNearContact) {
-    EXPECT_EQ(sweep(Vec3(-0.5f, 0, 0)), 0);  // overlapping: the later root is ignored
+    EXPECT_EQ(sweep(Vec3(-0.5f, 0, 0)), 0);     // overlapping: the later root is ignored
     ASSERT_EQ(sweep(Vec3(-1.0005f, 0, 0)), 1);  // closer than epsilon: not moved back
     EXPECT_NEAR(time, 0.00005f, 1e-7f);
     ASSERT_EQ(sweep(Vec3(-1, 0, 0)), 1);  // touching at the start

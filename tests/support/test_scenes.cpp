@@ -33,7 +33,9 @@ DornBytes& DornBytes::byte(std::uint8_t value) {
     return *this;
 }
 
-DornBytes& DornBytes::vec3(float x, float y, float z) { return float32(x).float32(y).float32(z); }
+DornBytes& DornBytes::vec3(float x, float y, float z) {
+    return float32(x).float32(y).float32(z);
+}
 
 DornBytes& DornBytes::box(float cx, float cy, float cz, float hx, float hy, float hz) {
     return vec3(cx, cy, cz).vec3(hx, hy, hz);
@@ -62,7 +64,9 @@ TempFile::TempFile(const std::string& bytes, const std::string& suffix) {
     std::ofstream(path_, std::ios::binary) << bytes;
 }
 
-TempFile::~TempFile() { std::remove(path_.c_str()); }
+TempFile::~TempFile() {
+    std::remove(path_.c_str());
+}
 
 std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -123,9 +127,9 @@ VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids
     const std::size_t middle = begin + (end - begin) / 2;
     auto centroid = [&](std::int32_t id) {
         const MeshTriangle& t = scene.triangles[id];
-        return component(scene.vertices[t.vertex0] + scene.vertices[t.vertex1] +
-                             scene.vertices[t.vertex2],
-                         axis);
+        return component(
+            scene.vertices[t.vertex0] + scene.vertices[t.vertex1] + scene.vertices[t.vertex2],
+            axis);
     };
     std::nth_element(ids.begin() + begin, ids.begin() + middle, ids.begin() + end,
                      [&](std::int32_t l, std::int32_t r) { return centroid(l) < centroid(r); });

@@ -49,8 +49,7 @@ std::string readFileBytes(const std::string& path);
 // centroids along the longest axis, one triangle per leaf, each box the bounds
 // of its subtree grown by margin on every side.
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
-                                          std::vector<MeshTriangle> triangles,
-                                          float margin = 0.0f);
+                                          std::vector<MeshTriangle> triangles, float margin = 0.0f);
 
 // count random triangles with corners up to maxEdge apart per axis, in the cube
 // [-extent, extent]^3, in a tree whose boxes are grown by margin.
