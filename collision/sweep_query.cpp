@@ -59,7 +59,7 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
     // Pre-order with an explicit stack: the second child is pushed first so the
     // first child's subtree is tested first, as a recursive walk would.
     std::int32_t result = 0;
-    NodeStack pending;
+    NodeStack<VolumeNode> pending;
     pending.push(&node);
     while (!pending.empty()) {
         VolumeNode* current = pending.pop();

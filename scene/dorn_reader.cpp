@@ -203,7 +203,7 @@ bool readTriangles(ByteSource& source, CollisionMesh& scene) {
 // linked into the scene at once, so a failed load frees it with the scene; the
 // stack holds the inner nodes whose second child is still to come.
 bool readTree(ByteSource& source, CollisionMesh& scene) {
-    NodeStack waitingForRight;
+    NodeStack<VolumeNode> waitingForRight;
     VolumeNode** slot = &scene.root;
     const std::size_t triangleCount = scene.triangles.size();
     for (;;) {

@@ -70,7 +70,7 @@ std::string checkTree(const CollisionMesh& scene) {
     if (scene.root == nullptr) {
         return "the scene has no tree";
     }
-    NodeStack pending;
+    NodeStack<const VolumeNode> pending;
     pending.push(scene.root);
     while (!pending.empty()) {
         const VolumeNode* node = pending.pop();
@@ -86,7 +86,7 @@ std::string checkTree(const CollisionMesh& scene) {
 }
 
 void writeTree(ByteSink& sink, const CollisionMesh& scene) {
-    NodeStack pending;
+    NodeStack<const VolumeNode> pending;
     pending.push(scene.root);
     while (!pending.empty()) {
         const VolumeNode* node = pending.pop();

@@ -3,16 +3,17 @@
 #include <cstddef>
 #include <vector>
 
-class VolumeNode;
 
 // LIFO of node pointers for the tree walks. The tree's depth comes from a file,
 // so walks use this instead of recursion: a balanced tree stays in the inline
-// slots (no allocation), a degenerate deep one spills to the heap.
+// slots (no allocation), a degenerate deep one spills to the heap. Node is the
+// node type as the walk sees it: const for the walks that only read.
+template <typename Node>
 class NodeStack {
 public:
     bool empty() const { return size_ == 0; }
 
-    void push(VolumeNode* node) {
+    void push(Node* node) {
         if (size_ < INLINE_CAPACITY) {
             inline_[size_] = node;
         } else {
@@ -22,19 +23,19 @@ public:
     }
 
     // Precondition: not empty.
-    VolumeNode* pop() {
+    Node* pop() {
         --size_;
         if (size_ < INLINE_CAPACITY) {
             return inline_[size_];
         }
-        VolumeNode* node = spill_.back();
+        Node* node = spill_.back();
         spill_.pop_back();
         return node;
     }
 
 private:
     static constexpr std::size_t INLINE_CAPACITY = 64;
-    VolumeNode* inline_[INLINE_CAPACITY];
-    std::vector<VolumeNode*> spill_;
+    Node* inline_[INLINE_CAPACITY];
+    std::vector<Node*> spill_;
     std::size_t size_ = 0;
 };

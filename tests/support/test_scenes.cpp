@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -171,6 +172,58 @@ std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float 
         triangles.push_back(meshTriangle(base, base + 1, base + 2));
     }
     return buildScene(std::move(vertices), std::move(triangles), margin);
+}
+
+namespace {
+
+// Appends the axis-aligned box [centre - half, centre + half] as 12 triangles
+// whose normals point outwards (inwards when `inwards`).
+void appendBox(std::vector<Vec3>& vertices, std::vector<MeshTriangle>& triangles, Vec3 centre,
+               float half, bool inwards) {
+    for (int axis = 0; axis < 3; ++axis) {
+        for (float side : {-1.0f, 1.0f}) {
+            Vec3 outward;
+            (axis == 0 ? outward.x : axis == 1 ? outward.y : outward.z) = side;
+            const Vec3 facing = inwards ? outward * -1.0f : outward;
+            const Vec3 u = axis == 0 ? Vec3(0, 1, 0) : Vec3(1, 0, 0);
+            const Vec3 v = cross(outward, u);
+            const Vec3 faceCentre = centre + outward * half;
+            const Vec3 corners[4] = {faceCentre + (u + v) * half, faceCentre + (u - v) * half,
+                                     faceCentre + (u * -1.0f - v) * half,
+                                     faceCentre + (v - u) * half};
+            for (const auto& tri : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+                Vec3 a = corners[tri[0]];
+                Vec3 b = corners[tri[1]];
+                Vec3 c = corners[tri[2]];
+                if (dot(cross(b - a, c - a), facing) < 0) {
+                    std::swap(b, c);
+                }
+                const auto base = static_cast<std::int32_t>(vertices.size());
+                vertices.insert(vertices.end(), {a, b, c});
+                triangles.push_back(meshTriangle(base, base + 1, base + 2));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<CollisionMesh> roomScene(float half) {
+    std::vector<Vec3> vertices;
+    std::vector<MeshTriangle> triangles;
+    appendBox(vertices, triangles, Vec3(), half, true);
+    appendBox(vertices, triangles, Vec3(20, -30, 20), 10.0f, false);
+    // A ramp across the far corner, facing the room's centre.
+    const auto base = static_cast<std::int32_t>(vertices.size());
+    vertices.insert(vertices.end(), {Vec3(-half, -half, half - 40), Vec3(-half + 40, -half, half),
+                                     Vec3(-half, -half + 40, half)});
+    triangles.push_back(meshTriangle(base, base + 1, base + 2));
+    Triangle ramp;
+    ramp.init(vertices[base], vertices[base + 1], vertices[base + 2]);
+    if (dot(ramp.normal(), Vec3(1, 1, -1)) < 0) {
+        std::swap(triangles.back().vertex1, triangles.back().vertex2);
+    }
+    return buildScene(std::move(vertices), std::move(triangles));
 }
 
 std::unique_ptr<CollisionMesh> chainScene(int depth) {

@@ -1,0 +1,42 @@
+#include "app/frame_callback.h"
+
+#include <GL/glut.h>
+
+#include <iostream>
+
+#include "app/frame_step.h"
+#include "app/viewer_state.h"
+#include "render/scene_drawing.h"
+
+namespace {
+
+void drawWireSphere(const Vec3& centre, float red, float blue) {
+    glPushMatrix();
+    glTranslatef(centre.x, centre.y, centre.z);
+    glColor4f(red, 0.0f, blue, 0.5f);
+    glutWireSphere(sphereRadius, 10, 10);
+    glPopMatrix();
+}
+
+}  // namespace
+
+void frameCallback() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glDepthMask(GL_FALSE);  // translucent everything: nothing writes depth
+    glPushMatrix();
+    glTranslatef(cameraX, cameraY, cameraZ);
+    glRotatef(cameraYaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(cameraPitch, 1.0f, 0.0f, 0.0f);
+    drawWireSphere(spherePosition + sphereVelocity, 0.0f, 1.0f);
+    drawWireSphere(spherePosition, 1.0f, 0.0f);
+    drawScene(*currentScene, boxDrawMode);
+    glPopMatrix();
+    glDepthMask(GL_TRUE);
+
+    stepIfDue(std::cout);
+
+    glFlush();
+    glutSwapBuffers();
+    glutPostRedisplay();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "collision/contact_state.h"
+#include "scene/collision_mesh.h"
+
+// Contacts one step may meet before it is cut short. A sphere wedged between
+// surfaces can keep meeting contacts at time 0; the bound ends such a step.
+inline constexpr std::int32_t MAX_CONTACTS_PER_STEP = 64;
+
+struct StepOutcome {
+    std::int32_t contacts = 0;  // sweeps of the step that reported a contact
+    bool reachedBound = false;  // the step was cut short at MAX_CONTACTS_PER_STEP
+};
+
+// Moves a sphere of the given radius through one step of `velocity` in scene,
+// without drawing anything: empties state.hitTriangles, then sweeps, stops at
+// the earliest contact, reflects the rest of the motion about the normalised
+// contact normal (stored back into state.contactNormal), shortens it by the part
+// travelled, and sweeps again until a sweep finds nothing.
+// - No contact: position += velocity; velocity unchanged.
+// - Contacts: position becomes the point of the last contact (the remaining
+//   motion is not travelled) and velocity the remaining motion's direction
+//   times the old speed.
+// Where the plain rule would divide by zero, the step stays finite:
+// - normals that cancel at the same time (sum of length 0): the motion is
+//   reversed, as for a head-on contact;
+// - no motion left after a contact (it was at t = 1, or the sphere did not
+//   move): the step ends there, and the direction of that contact's reflected
+//   motion, before shortening, gives the new velocity.
+// After MAX_CONTACTS_PER_STEP contacts the step ends where the last contact
+// left the sphere, with the same rule for the velocity.
+StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
+                          ContactState& state);

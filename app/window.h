@@ -1,0 +1,23 @@
+#pragma once
+
+// GLUT initialisation (given main's arguments, of which GLUT may take its own
+// options) and the one 640 by 480 window "GLUT app" at (100, 100): RGBA,
+// double-buffered, with alpha and depth; then reshapeWindow(640, 480).
+void initWindow(int argc, char** argv);
+
+// Viewport and a 45-degree perspective for the drawing area; a zero width or
+// height is taken as 1. The window system's reshape callback.
+void reshapeWindow(int width, int height);
+
+// The fixed OpenGL state: smooth shading, opaque white clear colour, depth
+// test with GL_LEQUAL, alpha blending.
+void initGlState();
+
+// Records currentScene's mesh, with box draw mode 0, into the display list
+// sceneList, then marks the list ready.
+void buildSceneList();
+
+// The start-up after the dialogue: key bindings, window, GL state, display
+// list, callbacks, then the window system's main loop (which does not return
+// in normal operation).
+void startViewer(int argc, char** argv);
