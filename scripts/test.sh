@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test, twice: an optimised build, then a
-# build under AddressSanitizer and UndefinedBehaviorSanitizer. Installs the
-# Debian packages it needs first.
+# build under AddressSanitizer and UndefinedBehaviorSanitizer. The viewer's
+# end-to-end test runs in a private Xvfb server. Installs the Debian packages
+# it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-scripts/install-packages.sh g++ cmake ninja-build libgtest-dev
+source scripts/packages.sh
+scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${X11_PACKAGES[@]}"
 
 for preset in release sanitize; do
     echo "== $preset build"
