@@ -36,7 +36,10 @@ void runBound(const std::map<std::uint32_t, std::int32_t>& bindings, std::uint32
 
 void cycleBoxDrawMode() {
     static const char* const MODE_TEXTS[5] = {
-        " : don't draw.\n", " : spheres.\n", " : lines.\n", " : quads.\n",
+        " : don't draw.\n",
+        " : spheres.\n",
+        " : lines.\n",
+        " : quads.\n",
         " : recurse but don't draw\n",
     };
     boxDrawMode = boxDrawMode + 1 > 4 ? 0 : boxDrawMode + 1;

@@ -22,8 +22,8 @@ extern float cameraZ;
 extern float cameraYaw;
 extern float cameraPitch;
 
-extern bool animationRunning;    // take a step on every frame
-extern bool stepRequested;       // take exactly one step on the next frame, then pause
+extern bool animationRunning;      // take a step on every frame
+extern bool stepRequested;         // take exactly one step on the next frame, then pause
 extern std::int32_t frameCounter;  // steps taken so far
 extern std::int32_t boxDrawMode;   // 0 to 4, see drawNodeBox
 

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <vector>
 
-
 // LIFO of node pointers for the tree walks. The tree's depth comes from a file,
 // so walks use this instead of recursion: a balanced tree stays in the inline
 // slots (no allocation), a degenerate deep one spills to the heap. Node is the

@@ -27,9 +27,8 @@ protected:
 TEST_F(KeyBindingsTest, ThirteenBindingsInRegistrationOrder) {
     EXPECT_EQ(actionCount, 13);
     EXPECT_EQ(keyActions.size(), 13u);
-    const std::map<std::uint32_t, std::int32_t> keys{{'x', 0}, {'X', 1}, {'y', 2}, {'Y', 3},
-                                                     {'z', 4}, {'Z', 5}, {' ', 6}, {'b', 7},
-                                                     {'s', 8}};
+    const std::map<std::uint32_t, std::int32_t> keys{
+        {'x', 0}, {'X', 1}, {'y', 2}, {'Y', 3}, {'z', 4}, {'Z', 5}, {' ', 6}, {'b', 7}, {'s', 8}};
     EXPECT_EQ(keyBindings, keys);
     const std::map<std::uint32_t, std::int32_t> special{{101, 9}, {103, 10}, {100, 11}, {102, 12}};
     EXPECT_EQ(specialKeyBindings, special);
@@ -41,7 +40,7 @@ TEST_F(KeyBindingsTest, ASecondBindingOfAKeyIsRefused) {
     EXPECT_EQ(actionCount, 13);
     EXPECT_EQ(keyActions.size(), 13u);
     press('x');
-    EXPECT_EQ(cameraX, -5.0f);  // the first binding stays
+    EXPECT_EQ(cameraX, -5.0f);                 // the first binding stays
     EXPECT_EQ(bindSpecialKey(120, [] {}), 1);  // 'x' as a special key is another key
     EXPECT_EQ(actionCount, 14);
 }
@@ -101,8 +100,8 @@ TEST_F(KeyBindingsTest, UnboundKeysChangeAndWriteNothing) {
     for (unsigned char key : {'d', 'e', 'f', 'g', 'B', 'S', 'q', '\r', '\0', '\xff'}) {
         press(key);
     }
-    specialKeyCallback(1, 0, 0);      // F1
-    specialKeyCallback(27, 0, 0);     // no Esc among special keys
+    specialKeyCallback(1, 0, 0);   // F1
+    specialKeyCallback(27, 0, 0);  // no Esc among special keys
     specialKeyCallback('x', 0, 0);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(cameraX, 0.0f);

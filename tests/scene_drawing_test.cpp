@@ -41,9 +41,9 @@ const Args YELLOW{0.75f, 0.75f, 0, 0.01f};
 TEST_F(SceneDrawingTest, StartUpRecordsTheRedBatchAndOneBlueBatchPerLeafInPreOrder) {
     drawScene(scene, 0);
     const std::vector<std::string> expected{
-        "glColor4f", "glBegin", "glEnd",                                                  // hits
-        "glBegin", "glColor4f", "glVertex3fv", "glVertex3fv", "glVertex3fv", "glEnd",  // leaf 1
-        "glBegin", "glColor4f", "glVertex3fv", "glVertex3fv", "glVertex3fv", "glEnd",  // leaf 0
+        "glColor4f", "glBegin",   "glEnd",                                               // hits
+        "glBegin",   "glColor4f", "glVertex3fv", "glVertex3fv", "glVertex3fv", "glEnd",  // leaf 1
+        "glBegin",   "glColor4f", "glVertex3fv", "glVertex3fv", "glVertex3fv", "glEnd",  // leaf 0
     };
     ASSERT_EQ(callNames(), expected);
     EXPECT_EQ(glCalls[0].args, RED);
@@ -58,7 +58,8 @@ TEST_F(SceneDrawingTest, StartUpRecordsTheRedBatchAndOneBlueBatchPerLeafInPreOrd
 TEST_F(SceneDrawingTest, ModeZeroAfterStartUpDrawsOnlyTheHitsAndTheList) {
     sceneListReady = true;
     drawScene(scene, 0);
-    ASSERT_EQ(callNames(), (std::vector<std::string>{"glColor4f", "glBegin", "glEnd", "glCallList"}));
+    ASSERT_EQ(callNames(),
+              (std::vector<std::string>{"glColor4f", "glBegin", "glEnd", "glCallList"}));
     EXPECT_EQ(glCalls[3].args, Args{7});
 }
 
@@ -77,7 +78,8 @@ TEST_F(SceneDrawingTest, HitEntriesMinusOneAreSkippedAndDuplicatesDrawnTwice) {
 TEST_F(SceneDrawingTest, ModeFourPushesTranslatesAndPopsOncePerNode) {
     sceneListReady = true;
     drawScene(scene, 4);
-    const std::vector<std::string> perNode{"glColor4f", "glPushMatrix", "glTranslatef", "glPopMatrix"};
+    const std::vector<std::string> perNode{"glColor4f", "glPushMatrix", "glTranslatef",
+                                           "glPopMatrix"};
     std::vector<std::string> expected{"glColor4f", "glBegin", "glEnd", "glCallList"};
     for (int node = 0; node < 3; ++node) {
         expected.insert(expected.end(), perNode.begin(), perNode.end());
@@ -90,7 +92,8 @@ TEST_F(SceneDrawingTest, ModeFourPushesTranslatesAndPopsOncePerNode) {
     EXPECT_EQ(callsNamed("glColor4f")[1].args, YELLOW);
     glCalls.clear();
     drawNodeBox(scene.root->box, 9);  // any other mode draws like 4
-    EXPECT_EQ(callNames(), (std::vector<std::string>{"glPushMatrix", "glTranslatef", "glPopMatrix"}));
+    EXPECT_EQ(callNames(),
+              (std::vector<std::string>{"glPushMatrix", "glTranslatef", "glPopMatrix"}));
 }
 
 TEST_F(SceneDrawingTest, ModeOneSendsTheEightScaledCornersInTableOrder) {
@@ -98,8 +101,8 @@ TEST_F(SceneDrawingTest, ModeOneSendsTheEightScaledCornersInTableOrder) {
     ASSERT_EQ(glCalls.size(), 13u);
     EXPECT_EQ(glCalls[1].args, (Args{10, 0, 0}));
     EXPECT_EQ(glCalls[2].args, Args{GL_POINTS});
-    const std::vector<Args> corners{{1, 2, 3},   {1, 2, -3},   {1, -2, -3},  {1, -2, 3},
-                                    {-1, 2, 3},  {-1, 2, -3},  {-1, -2, -3}, {-1, -2, 3}};
+    const std::vector<Args> corners{{1, 2, 3},  {1, 2, -3},  {1, -2, -3},  {1, -2, 3},
+                                    {-1, 2, 3}, {-1, 2, -3}, {-1, -2, -3}, {-1, -2, 3}};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(glCalls[3 + i].args, corners[i]) << i;
     }

@@ -43,13 +43,15 @@ TEST_F(WindowTest, StartUpRunsInTheDesignedOrder) {
     const auto recorded = listEnd - listStart - 1;
     names.erase(listStart + 1, listEnd);
     const std::vector<std::string> expected{
-        "glutInit",          "glutInitDisplayMode", "glutInitWindowPosition", "glutInitWindowSize",
-        "glutCreateWindow",  "glViewport",          "glMatrixMode",           "glLoadIdentity",
-        "gluPerspective",    "glMatrixMode",        "glShadeModel",           "glClearColor",
-        "glClearDepth",      "glDepthFunc",         "glEnable",               "glEnable",
-        "glBlendFunc",       "glGenLists",          "glNewList",              "glEndList",
-        "glutKeyboardFunc",  "glutSpecialFunc",     "glutReshapeFunc",        "glutDisplayFunc",
-        "glutIdleFunc",      "glutMainLoop"};
+        "glutInit",           "glutInitDisplayMode", "glutInitWindowPosition",
+        "glutInitWindowSize", "glutCreateWindow",    "glViewport",
+        "glMatrixMode",       "glLoadIdentity",      "gluPerspective",
+        "glMatrixMode",       "glShadeModel",        "glClearColor",
+        "glClearDepth",       "glDepthFunc",         "glEnable",
+        "glEnable",           "glBlendFunc",         "glGenLists",
+        "glNewList",          "glEndList",           "glutKeyboardFunc",
+        "glutSpecialFunc",    "glutReshapeFunc",     "glutDisplayFunc",
+        "glutIdleFunc",       "glutMainLoop"};
     EXPECT_EQ(names, expected);
     // Red colour and empty batch, then per leaf a begin, the blue colour, three
     // vertices and an end.
@@ -73,8 +75,10 @@ TEST_F(WindowTest, StartUpRunsInTheDesignedOrder) {
               reinterpret_cast<const void*>(&keyboardCallback));
     EXPECT_EQ(callsNamed("glutSpecialFunc")[0].pointer,
               reinterpret_cast<const void*>(&specialKeyCallback));
-    EXPECT_EQ(callsNamed("glutReshapeFunc")[0].pointer, reinterpret_cast<const void*>(&reshapeWindow));
-    EXPECT_EQ(callsNamed("glutDisplayFunc")[0].pointer, reinterpret_cast<const void*>(&frameCallback));
+    EXPECT_EQ(callsNamed("glutReshapeFunc")[0].pointer,
+              reinterpret_cast<const void*>(&reshapeWindow));
+    EXPECT_EQ(callsNamed("glutDisplayFunc")[0].pointer,
+              reinterpret_cast<const void*>(&frameCallback));
     EXPECT_EQ(callsNamed("glutIdleFunc")[0].pointer, reinterpret_cast<const void*>(&frameCallback));
     currentScene = nullptr;
 }
@@ -83,7 +87,8 @@ TEST_F(WindowTest, ReshapeTakesZeroSizesAsOneAndAFloatingAspect) {
     const auto reshape = [](int width, int height) {
         glCalls.clear();
         reshapeWindow(width, height);
-        return std::make_pair(callsNamed("glViewport")[0].args, callsNamed("gluPerspective")[0].args);
+        return std::make_pair(callsNamed("glViewport")[0].args,
+                              callsNamed("gluPerspective")[0].args);
     };
     auto [viewport, perspective] = reshape(640, 333);
     EXPECT_EQ(viewport, (Args{0, 0, 640, 333}));

@@ -60,7 +60,7 @@ std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float 
 // inwards, around a box obstacle (faces outwards) centred at (20, -30, 20) with
 // half-size 10 and a ramp: enough for the viewer's sphere to bounce on faces,
 // edges and corners without ever leaving.
-std::unique_ptr<CollisionMesh> roomScene(float half = 60.0f);
+std::unique_ptr<CollisionMesh> roomScene(float half = 40.0f);
 
 // A chain-shaped tree: every inner node has a leaf as first child and the rest
 // of the chain as second child, depth levels deep; all leaves name triangle 0.
