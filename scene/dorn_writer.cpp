@@ -1,22 +1,25 @@
 #include "scene/dorn_writer.h"
 
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include "scene/node_stack.h"
 
 namespace {
 
-// Little-endian encoder that collects a block of bytes before each fwrite.
+// Little-endian encoder that collects a block of bytes before each write.
 class ByteSink {
 public:
-    explicit ByteSink(std::FILE* file) : file_(file) { buffer_.reserve(CAPACITY); }
+    explicit ByteSink(int fd) : fd_(fd) { buffer_.reserve(CAPACITY); }
 
     void writeByte(std::uint8_t value) {
         buffer_.push_back(value);
@@ -44,108 +47,135 @@ public:
         writeFloat(v.z);
     }
 
-    // Returns false when any write so far has failed.
-    bool flush() {
-        if (!buffer_.empty() &&
-            std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-            failed_ = true;
+    // Returns the first write error (errno value), or 0.
+    int flush() {
+        std::size_t done = 0;
+        while (error_ == 0 && done < buffer_.size()) {
+            const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+            if (written > 0) {
+                done += static_cast<std::size_t>(written);
+            } else if (written < 0 && errno != EINTR) {
+                error_ = errno;
+            }
         }
         buffer_.clear();
-        return !failed_;
+        return error_;
     }
 
 private:
     static constexpr std::size_t CAPACITY = 1 << 18;
-    std::FILE* file_;
+    int fd_;
     std::vector<std::uint8_t> buffer_;
-    bool failed_ = false;
+    int error_ = 0;
 };
 
 bool fitsCount(std::size_t size) {
     return size <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 }
 
-// Empty when the tree can be written; otherwise what is wrong with it.
-std::string checkTree(const CollisionMesh& scene) {
-    if (scene.root == nullptr) {
-        return "the scene has no tree";
-    }
+bool hasOnlyFullNodes(const VolumeNode& root) {
     NodeStack<const VolumeNode> pending;
-    pending.push(scene.root);
+    pending.push(&root);
     while (!pending.empty()) {
         const VolumeNode* node = pending.pop();
         if ((node->left == nullptr) != (node->right == nullptr)) {
-            return "a tree node has one child only";
+            return false;
         }
         if (node->left != nullptr) {
             pending.push(node->right);
             pending.push(node->left);
         }
     }
-    return {};
+    return true;
 }
 
-void writeTree(ByteSink& sink, const CollisionMesh& scene) {
-    NodeStack<const VolumeNode> pending;
-    pending.push(scene.root);
-    while (!pending.empty()) {
-        const VolumeNode* node = pending.pop();
-        const bool inner = node->left != nullptr;
+void writeContent(ByteSink& sink, const std::vector<Vec3>& vertices,
+                  const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
+                  const std::vector<PreorderNode>& tree) {
+    for (const std::vector<Vec3>* vectors : {&vertices, &auxVectors}) {
+        sink.writeInt32(static_cast<std::int32_t>(vectors->size()));
+        for (const Vec3& v : *vectors) {
+            sink.writeVec3(v);
+        }
+    }
+    sink.writeInt32(static_cast<std::int32_t>(triangles.size()));
+    for (const MeshTriangle& t : triangles) {
+        for (std::int32_t value : {t.vertex0, t.vertex1, t.vertex2, t.aux0, t.aux1, t.aux2}) {
+            sink.writeInt32(value);
+        }
+    }
+    for (const PreorderNode& node : tree) {
+        const bool inner = node.triangle == NO_TRIANGLE;
         sink.writeByte(inner ? 1 : 0);
-        sink.writeVec3(node->box.centre);
-        sink.writeVec3(node->box.halfExtents);
-        if (inner) {
-            pending.push(node->right);
-            pending.push(node->left);
-        } else {
-            sink.writeInt32(node->triangle);
+        sink.writeVec3(node.centre);
+        sink.writeVec3(node.halfExtents);
+        if (!inner) {
+            sink.writeInt32(node.triangle);
         }
     }
 }
 
 }  // namespace
 
-int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::string* whyFailed) {
+int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
+                 const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
+                 const std::vector<PreorderNode>& tree, std::string* whyFailed) {
     auto fail = [&](const std::string& message) {
         if (whyFailed != nullptr) {
             *whyFailed = fileName + ": " + message;
         }
         return 0;
     };
-    if (!fitsCount(scene.vertices.size()) || !fitsCount(scene.auxVectors.size()) ||
-        !fitsCount(scene.triangles.size())) {
+    if (!fitsCount(vertices.size()) || !fitsCount(auxVectors.size()) ||
+        !fitsCount(triangles.size())) {
         return fail("too many elements for the file's 32-bit counts");
     }
-    const std::string treeProblem = checkTree(scene);
-    if (!treeProblem.empty()) {
-        return fail(treeProblem);
+    if (tree.empty()) {
+        return fail("the scene has no tree");
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"),
-                                                         &std::fclose);
-    if (!file) {
-        return fail(std::string("cannot open for writing: ") + std::strerror(errno));
+    if (!isCompletePreorder(tree)) {
+        return fail("the tree is not one complete tree in pre-order");
     }
-    ByteSink sink(file.get());
-    sink.writeInt32(static_cast<std::int32_t>(scene.vertices.size()));
-    for (const Vec3& v : scene.vertices) {
-        sink.writeVec3(v);
+    std::string temporary = fileName + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return fail(std::string("cannot create a file beside it: ") + std::strerror(errno));
     }
-    sink.writeInt32(static_cast<std::int32_t>(scene.auxVectors.size()));
-    for (const Vec3& v : scene.auxVectors) {
-        sink.writeVec3(v);
+    ByteSink sink(fd);
+    writeContent(sink, vertices, auxVectors, triangles, tree);
+    int error = sink.flush();
+    // mkstemp makes the file private; give it the permissions a new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (error == 0 && ::fchmod(fd, 0666 & ~mask) != 0) {
+        error = errno;
     }
-    sink.writeInt32(static_cast<std::int32_t>(scene.triangles.size()));
-    for (const MeshTriangle& t : scene.triangles) {
-        for (std::int32_t value : {t.vertex0, t.vertex1, t.vertex2, t.aux0, t.aux1, t.aux2}) {
-            sink.writeInt32(value);
-        }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
     }
-    writeTree(sink, scene);
-    const bool written = sink.flush();
-    const int errorAfterWrite = errno;
-    if (std::fclose(file.release()) != 0 || !written) {
-        return fail(std::string("write failed: ") +
-                    std::strerror(written ? errno : errorAfterWrite));
+    if (error == 0 && std::rename(temporary.c_str(), fileName.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        std::remove(temporary.c_str());
+        return fail(std::string("write failed: ") + std::strerror(error));
     }
     return 1;
+}
+
+int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::string* whyFailed) {
+    if (scene.root == nullptr) {
+        if (whyFailed != nullptr) {
+            *whyFailed = fileName + ": the scene has no tree";
+        }
+        return 0;
+    }
+    if (!hasOnlyFullNodes(*scene.root)) {
+        if (whyFailed != nullptr) {
+            *whyFailed = fileName + ": a tree node has one child only";
+        }
+        return 0;
+    }
+    return saveDornFile(fileName, scene.vertices, scene.auxVectors, scene.triangles,
+                        flattenTree(*scene.root), whyFailed);
 }

@@ -1,17 +1,25 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "scene/collision_mesh.h"
+#include "scene/preorder_tree.h"
 
-// Writes scene as a dorn file: the three counted sections, then the tree in
-// pre-order (flag 1 for an inner node, 0 for a leaf), little-endian on any
-// host. loadDornFile reads the result back to the same values.
+// Writes a dorn file: the three counted sections, then the tree nodes in the
+// order given (flag 1 for an inner node, 0 for a leaf), little-endian on any
+// host. The file is written beside fileName under a temporary name and renamed
+// over it only when complete, so a failed write never leaves a partial file or
+// harms an existing one. Indices are written as they are; the reader checks them.
 //
 // Returns 1 on success. Returns 0, with "<fileName>: <reason>" in *whyFailed
-// (when not null), when the scene has no root, has a node with exactly one
-// child (not expressible in the format), has more elements than a count can
-// hold, or the file cannot be written. Trees of any depth are written without
-// recursion. Indices are written as they are; the reader checks them.
+// (when not null), when tree is not one complete tree in pre-order, an array
+// has more elements than a count can hold, or the file cannot be written.
+int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
+                 const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
+                 const std::vector<PreorderNode>& tree, std::string* whyFailed = nullptr);
+
+// The same for a scene; refused also when it has no root or a node with one
+// child (which the format cannot hold).
 int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
                  std::string* whyFailed = nullptr);

@@ -14,6 +14,7 @@
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
+#include "scene/tree_builder.h"
 
 DornBytes& DornBytes::int32(std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
@@ -80,79 +81,16 @@ MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2) {
     return MeshTriangle{v0, v1, v2, -1, -1, -1};
 }
 
-namespace {
-
-struct Bounds {
-    Vec3 min{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
-             std::numeric_limits<float>::infinity()};
-    Vec3 max{-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-             -std::numeric_limits<float>::infinity()};
-    void add(const Vec3& p) {
-        min = Vec3(std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z));
-        max = Vec3(std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z));
-    }
-};
-
-// Centre and half-extents that enclose [min, max] even after float rounding.
-void setEnclosingBox(VolumeNode& node, const Bounds& b, float margin) {
-    Vec3 centre = (b.min + b.max) * 0.5f;
-    Vec3 half(std::max(b.max.x - centre.x, centre.x - b.min.x),
-              std::max(b.max.y - centre.y, centre.y - b.min.y),
-              std::max(b.max.z - centre.z, centre.z - b.min.z));
-    half = half * 1.0001f + Vec3(1e-6f + margin, 1e-6f + margin, 1e-6f + margin);
-    node.box = NodeBox(centre, half);
-}
-
-VolumeNode* buildNode(const CollisionMesh& scene, std::vector<std::int32_t>& ids, std::size_t begin,
-                      std::size_t end, float margin) {
-    auto* node = new VolumeNode();
-    Bounds bounds;
-    Bounds centroids;
-    for (std::size_t i = begin; i < end; ++i) {
-        const MeshTriangle& t = scene.triangles[ids[i]];
-        const Vec3 a = scene.vertices[t.vertex0];
-        const Vec3 b = scene.vertices[t.vertex1];
-        const Vec3 c = scene.vertices[t.vertex2];
-        bounds.add(a);
-        bounds.add(b);
-        bounds.add(c);
-        centroids.add((a + b + c) * (1.0f / 3.0f));
-    }
-    setEnclosingBox(*node, bounds, margin);
-    if (end - begin == 1) {
-        node->triangle = ids[begin];
-        return node;
-    }
-    const Vec3 size = centroids.max - centroids.min;
-    const int axis = size.x >= size.y && size.x >= size.z ? 0 : (size.y >= size.z ? 1 : 2);
-    const std::size_t middle = begin + (end - begin) / 2;
-    auto centroid = [&](std::int32_t id) {
-        const MeshTriangle& t = scene.triangles[id];
-        return component(
-            scene.vertices[t.vertex0] + scene.vertices[t.vertex1] + scene.vertices[t.vertex2],
-            axis);
-    };
-    std::nth_element(ids.begin() + begin, ids.begin() + middle, ids.begin() + end,
-                     [&](std::int32_t l, std::int32_t r) { return centroid(l) < centroid(r); });
-    node->left = buildNode(scene, ids, begin, middle, margin);
-    node->right = buildNode(scene, ids, middle, end, margin);
-    return node;
-}
-
-}  // namespace
-
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles, float margin) {
     auto scene = std::make_unique<CollisionMesh>();
     scene->vertices = std::move(vertices);
     scene->triangles = std::move(triangles);
-    std::vector<std::int32_t> ids(scene->triangles.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        ids[i] = static_cast<std::int32_t>(i);
+    std::vector<PreorderNode> tree = buildVolumeTree(scene->vertices, scene->triangles);
+    for (PreorderNode& node : tree) {
+        node.halfExtents = node.halfExtents + Vec3(margin, margin, margin);
     }
-    if (!ids.empty()) {
-        scene->root = buildNode(*scene, ids, 0, ids.size(), margin);
-    }
+    scene->root = linkTree(tree);
     return scene;
 }
 

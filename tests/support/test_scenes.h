@@ -45,9 +45,8 @@ private:
 
 std::string readFileBytes(const std::string& path);
 
-// A scene over the given triangles with a tree split at the median of the
-// centroids along the longest axis, one triangle per leaf, each box the bounds
-// of its subtree grown by margin on every side.
+// A scene over the given triangles with the project's tree builder, each box
+// grown by margin on every side.
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles, float margin = 0.0f);
 

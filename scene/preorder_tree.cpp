@@ -1,0 +1,81 @@
+#include "scene/preorder_tree.h"
+
+#include "scene/node_stack.h"
+
+std::vector<PreorderNode> flattenTree(const VolumeNode& root) {
+    std::vector<PreorderNode> nodes;
+    NodeStack<const VolumeNode> pending;
+    pending.push(&root);
+    while (!pending.empty()) {
+        const VolumeNode* node = pending.pop();
+        nodes.push_back(PreorderNode{node->box.centre, node->box.halfExtents,
+                                     node->left != nullptr ? NO_TRIANGLE : node->triangle});
+        if (node->right != nullptr) {
+            pending.push(node->right);
+        }
+        if (node->left != nullptr) {
+            pending.push(node->left);
+        }
+    }
+    return nodes;
+}
+
+bool isCompletePreorder(const std::vector<PreorderNode>& nodes) {
+    // Count the subtrees still to come: one (the root) at the start, one less
+    // for each node, two more for an inner node; it may reach zero only at the end.
+    std::size_t open = 1;
+    for (const PreorderNode& node : nodes) {
+        if (open == 0) {
+            return false;
+        }
+        open = open - 1 + (node.triangle == NO_TRIANGLE ? 2 : 0);
+    }
+    return open == 0;
+}
+
+std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes) {
+    // Walking forwards, each inner node waits on the stack until its first
+    // subtree is complete; the next node is then its second child.
+    std::vector<std::uint32_t> second(nodes.size(), 0);
+    std::vector<std::uint32_t> waiting;
+    for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+        if (i > 0 && nodes[i - 1].triangle != NO_TRIANGLE) {
+            if (waiting.empty()) {
+                return {};  // nodes after a complete tree
+            }
+            second[waiting.back()] = i;
+            waiting.pop_back();
+        }
+        if (nodes[i].triangle == NO_TRIANGLE) {
+            waiting.push_back(i);
+        }
+    }
+    if (!waiting.empty() || nodes.empty() || nodes.back().triangle == NO_TRIANGLE) {
+        return {};
+    }
+    return second;
+}
+
+VolumeNode* linkTree(const std::vector<PreorderNode>& nodes) {
+    if (!isCompletePreorder(nodes)) {
+        return nullptr;
+    }
+    VolumeNode* root = nullptr;
+    VolumeNode** slot = &root;
+    NodeStack<VolumeNode> waitingForRight;
+    for (const PreorderNode& record : nodes) {
+        auto* node = new VolumeNode();
+        node->box = NodeBox(record.centre, record.halfExtents);
+        *slot = node;
+        if (record.triangle == NO_TRIANGLE) {
+            waitingForRight.push(node);
+            slot = &node->left;
+            continue;
+        }
+        node->triangle = record.triangle;
+        if (!waitingForRight.empty()) {
+            slot = &waitingForRight.pop()->right;
+        }
+    }
+    return root;
+}

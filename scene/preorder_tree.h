@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/vec3.h"
+#include "scene/volume_node.h"
+
+// One node of a volume tree stored as an array in pre-order (a node, then its
+// first child's subtree, then its second child's): the layout of the file's
+// tree section. An inner node has triangle NO_TRIANGLE and its first child at
+// the next index; a leaf names its triangle.
+struct PreorderNode {
+    Vec3 centre;
+    Vec3 halfExtents;
+    std::int32_t triangle = NO_TRIANGLE;
+};
+
+// The nodes of the tree below root (not null), in pre-order. Trees of any
+// depth are flattened without recursion. A node with one child is written with
+// that child only, which no reader accepts; callers check the shape first.
+std::vector<PreorderNode> flattenTree(const VolumeNode& root);
+
+// Whether nodes is exactly one complete tree in pre-order: every inner node is
+// followed by two subtrees, and nothing follows the root's subtree.
+bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
+
+// Builds the linked tree of a complete pre-order array (every inner node
+// followed by both subtrees). Returns null when nodes is empty or incomplete.
+// The caller owns the result (free it with destroyTree).
+VolumeNode* linkTree(const std::vector<PreorderNode>& nodes);
+
+// For each node of a complete pre-order array, the index of its second child
+// (0 for a leaf). Returns an empty vector when nodes is incomplete.
+std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes);
