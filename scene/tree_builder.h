@@ -12,9 +12,9 @@ using BuildProgress = std::function<void(double)>;
 
 // Builds a volume tree over triangles, one triangle per leaf, top-down: each
 // node is split where the surface area heuristic over 16 bins of the triangle
-// centroids is cheapest, along the best of the three axes; where no bin
-// boundary separates the centroids, at the median along the centroids' longest
-// axis (or in index order when they all coincide). Every box encloses the
+// centroids along their longest axis is cheapest; where no bin boundary
+// separates the centroids, at the median along that axis (or in index order
+// when they all coincide). Every box encloses the
 // triangles below it exactly as the query computes its bounds (centre minus and
 // plus half-extents, in float), so no contact is lost to rounding. Returns the
 // nodes in pre-order; empty when there are no triangles. Triangle indices must
