@@ -1,50 +1,24 @@
 #!/usr/bin/env bash
-# Builds the viewer and starts it on the bundled scene.
-#   scripts/run.sh [SCENE.dorn]
-# With a display, the window opens for you: keys x X y Y z Z and the arrows
-# move the camera, space runs or pauses, s takes one step, b cycles the box
-# drawing, Esc quits. Without one (no DISPLAY), it runs the viewer in a private
-# Xvfb server, lets the sphere fly for 200 steps and saves a screenshot to
-# build/sweepview.png.
+# Builds the viewer and the bundled scenes, then starts the viewer.
+#   scripts/run.sh [SCENE.dorn]       (default: build/scenes/default.dorn)
+# With a display, the window opens for you (keys in the README). Without one
+# (no DISPLAY), it runs the viewer in a private Xvfb server for a few seconds
+# and saves a screenshot to build/sweepview.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-source scripts/lib/x11.sh
 
-if [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
-    scripts/install-packages.sh "${BUILD_PACKAGES[@]}"
+headless=true
+if [[ -n ${DISPLAY:-} ]] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/null 2>&1; then
     headless=false
-else
-    scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${X11_PACKAGES[@]}"
-    headless=true
 fi
+scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" \
+    $($headless && echo "${X11_PACKAGES[@]}")
 cmake --preset release >/dev/null
 cmake --build --preset release
 
-scene=${1:-build/room.dorn}
-if [[ $# -eq 0 ]]; then
-    build/bin/make_test_scene "$scene"
+scene=${1:-build/scenes/default.dorn}
+if $headless; then
+    exec scripts/lib/headless_run.sh build/bin/sweepview "$scene" build/sweepview.png
 fi
-
-if ! $headless; then
-    printf '%s\n' "$scene" | build/bin/sweepview
-    exit
-fi
-
-viewer_pid=
-cleanup() {
-    [[ -n $viewer_pid ]] && kill "$viewer_pid" 2>/dev/null
-    stop_xvfb
-}
-trap cleanup EXIT
-start_xvfb build/xvfb.log
-printf '%s\n' "$scene" | build/bin/sweepview >build/sweepview.out &
-viewer_pid=$!
-window=$(find_window "GLUT app" 60)
-press "$window" b b space
-wait_until 120 grep -qx 200 build/sweepview.out
-import -window root -crop 640x480+100+100 +repage build/sweepview.png
-press "$window" Escape
-wait "$viewer_pid" || true
-viewer_pid=
-echo "Ran 200 steps in $scene without a display; screenshot: build/sweepview.png"
+printf '%s\n' "$scene" | build/bin/sweepview

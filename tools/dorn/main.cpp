@@ -1,0 +1,65 @@
+// dorn: builds and inspects the viewer's scene files.
+#include <CLI/CLI.hpp>
+
+#include "tools/dorn/build_command.h"
+#include "tools/dorn/info_command.h"
+
+namespace {
+
+// Exit statuses: 0 success, 1 a refused input, 2 a usage error.
+constexpr int USAGE_ERROR = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Builds and inspects dorn scene files for sweepview."};
+    app.require_subcommand(1);
+
+    BuildOptions build;
+    CLI::App* buildCommand = app.add_subcommand(
+        "build", "Turn triangle meshes (OBJ, PLY, STL, OFF, glTF, 3DS, COLLADA, ...) into a scene");
+    buildCommand->add_option("MESH", build.inputs, "Mesh files, merged into one scene")
+        ->required()
+        ->check(CLI::ExistingFile);
+    buildCommand->add_option("-o,--output", build.output, "The dorn file to write")->required();
+    buildCommand->add_option("--scale", build.scale, "Multiply every coordinate by S")
+        ->check(CLI::PositiveNumber);
+    buildCommand->add_flag("--center", build.center, "Move the mesh's box centre to the origin");
+    buildCommand->add_option("--fit", build.fit, "Scale so that the largest extent is SIZE")
+        ->check(CLI::PositiveNumber);
+    std::vector<float> move;
+    buildCommand->add_option("--move", move, "Then move the mesh by X,Y,Z")
+        ->delimiter(',')
+        ->expected(3);
+    buildCommand->add_flag("--flip", build.flip,
+                           "Reverse every triangle's winding (for normals facing away)");
+    buildCommand->add_option("--room", build.room,
+                             "Add a closed room from -SIZE to +SIZE, faces pointing inwards")
+        ->check(CLI::PositiveNumber);
+    buildCommand->add_flag("--drop-degenerate", build.dropDegenerate,
+                           "Leave out triangles without area");
+    bool noNormals = false;
+    buildCommand->add_flag("--no-normals", noNormals, "Write no vertex normals");
+
+    std::string infoFile;
+    bool strict = false;
+    CLI::App* infoCommand = app.add_subcommand("info", "Summarise a dorn file and check its tree");
+    infoCommand->add_option("FILE", infoFile, "The dorn file")->required();
+    infoCommand->add_flag("--strict", strict,
+                          "Also fail when a box does not enclose its subtree");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : USAGE_ERROR;
+    }
+    if (*buildCommand) {
+        build.normals = !noNormals;
+        if (move.size() == 3) {
+            build.move = Vec3(move[0], move[1], move[2]);
+        }
+        return runBuild(build);
+    }
+    return runInfo(infoFile, strict);
+}

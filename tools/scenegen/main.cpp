@@ -1,0 +1,122 @@
+// scenegen: writes the obstacles of the bundled default scene as an OBJ file,
+//   scenegen OUT.obj
+// for `dorn build OUT.obj --room 50`. Every kind of contact is there to be
+// seen: the faces, sharp edges and corners of a cube and a pyramid, the
+// concave edges and corners where the cube meets the room's floor and walls,
+// and the curved, tessellated surface of a sphere in the flight path.
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Point {
+    double x, y, z;
+};
+
+struct ObjWriter {
+    std::FILE* file;
+    int vertexCount = 0;
+
+    int vertex(Point p) {
+        std::fprintf(file, "v %.6f %.6f %.6f\n", p.x, p.y, p.z);
+        return ++vertexCount;
+    }
+    // Writes the triangle facing away from inside (counter-clockwise seen from outside).
+    void triangle(int a, int b, int c, const std::vector<Point>& all, Point inside) {
+        const Point& p = all[a - 1];
+        const Point& q = all[b - 1];
+        const Point& r = all[c - 1];
+        const Point u{q.x - p.x, q.y - p.y, q.z - p.z};
+        const Point v{r.x - p.x, r.y - p.y, r.z - p.z};
+        const Point n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+        const double outwards = n.x * (p.x - inside.x) + n.y * (p.y - inside.y) + n.z * (p.z - inside.z);
+        if (outwards < 0) {
+            std::fprintf(file, "f %d %d %d\n", a, c, b);
+        } else {
+            std::fprintf(file, "f %d %d %d\n", a, b, c);
+        }
+    }
+};
+
+std::vector<Point> points;
+
+int add(ObjWriter& obj, Point p) {
+    points.push_back(p);
+    return obj.vertex(p);
+}
+
+void cube(ObjWriter& obj, Point centre, double half) {
+    int v[8];
+    for (int i = 0; i < 8; ++i) {
+        v[i] = add(obj, {centre.x + (i & 1 ? half : -half), centre.y + (i & 2 ? half : -half),
+                         centre.z + (i & 4 ? half : -half)});
+    }
+    const int faces[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
+    for (const auto& f : faces) {
+        obj.triangle(v[f[0]], v[f[1]], v[f[2]], points, centre);
+        obj.triangle(v[f[0]], v[f[2]], v[f[3]], points, centre);
+    }
+}
+
+void pyramid(ObjWriter& obj, Point baseCentre, double half, double height) {
+    const Point inside{baseCentre.x, baseCentre.y + height / 4, baseCentre.z};
+    int base[4];
+    for (int i = 0; i < 4; ++i) {
+        base[i] = add(obj, {baseCentre.x + (i == 1 || i == 2 ? half : -half), baseCentre.y,
+                            baseCentre.z + (i >= 2 ? half : -half)});
+    }
+    const int apex = add(obj, {baseCentre.x, baseCentre.y + height, baseCentre.z});
+    obj.triangle(base[0], base[1], base[2], points, inside);
+    obj.triangle(base[0], base[2], base[3], points, inside);
+    for (int i = 0; i < 4; ++i) {
+        obj.triangle(base[i], base[(i + 1) % 4], apex, points, inside);
+    }
+}
+
+void sphere(ObjWriter& obj, Point centre, double radius, int slices, int stacks) {
+    const double pi = std::acos(-1.0);
+    const int top = add(obj, {centre.x, centre.y + radius, centre.z});
+    std::vector<int> rings;
+    for (int i = 1; i < stacks; ++i) {
+        const double polar = pi * i / stacks;
+        for (int j = 0; j < slices; ++j) {
+            const double azimuth = 2 * pi * j / slices;
+            rings.push_back(add(obj, {centre.x + radius * std::sin(polar) * std::cos(azimuth),
+                                      centre.y + radius * std::cos(polar),
+                                      centre.z + radius * std::sin(polar) * std::sin(azimuth)}));
+        }
+    }
+    const int bottom = add(obj, {centre.x, centre.y - radius, centre.z});
+    auto at = [&](int ring, int j) { return rings[ring * slices + (j % slices)]; };
+    for (int j = 0; j < slices; ++j) {
+        obj.triangle(top, at(0, j), at(0, j + 1), points, centre);
+        obj.triangle(bottom, at(stacks - 2, j), at(stacks - 2, j + 1), points, centre);
+        for (int i = 0; i + 1 < stacks - 1; ++i) {
+            obj.triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1), points, centre);
+            obj.triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1), points, centre);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: scenegen OUT.obj\n");
+        return 2;
+    }
+    std::FILE* file = std::fopen(argv[1], "w");
+    if (file == nullptr) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    ObjWriter obj{file};
+    std::fprintf(file, "# Obstacles of sweepview's default scene, written by scenegen\n");
+    cube(obj, {-32, -38, 32}, 12);          // in a corner: concave edges with floor and wall
+    pyramid(obj, {28, -50, -20}, 14, 30);  // sharp apex and edges
+    sphere(obj, {12, -16, 14}, 10, 24, 16);  // curved, in the sphere's first path
+    const bool ok = std::fclose(file) == 0;
+    return ok ? 0 : 1;
+}
