@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,23 +17,27 @@
 
 namespace {
 
-// Little-endian encoder that collects a block of bytes before each write.
+// Little-endian encoder that fills a block of bytes before each write.
 class ByteSink {
 public:
-    explicit ByteSink(int fd) : fd_(fd) { buffer_.reserve(CAPACITY); }
+    explicit ByteSink(int fd) : fd_(fd), buffer_(CAPACITY) {}
 
     void writeByte(std::uint8_t value) {
-        buffer_.push_back(value);
-        if (buffer_.size() >= CAPACITY) {
-            flush();
-        }
+        reserve(1);
+        buffer_[used_++] = value;
     }
 
     void writeInt32(std::int32_t value) {
-        const auto bits = static_cast<std::uint32_t>(value);
-        for (int shift = 0; shift < 32; shift += 8) {
-            writeByte(static_cast<std::uint8_t>(bits >> shift));
+        reserve(4);
+        auto bits = static_cast<std::uint32_t>(value);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&buffer_[used_], &bits, 4);
+        } else {
+            for (int i = 0; i < 4; ++i, bits >>= 8) {
+                buffer_[used_ + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits);
+            }
         }
+        used_ += 4;
     }
 
     void writeFloat(float value) {
@@ -50,22 +55,29 @@ public:
     // Returns the first write error (errno value), or 0.
     int flush() {
         std::size_t done = 0;
-        while (error_ == 0 && done < buffer_.size()) {
-            const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        while (error_ == 0 && done < used_) {
+            const ssize_t written = ::write(fd_, buffer_.data() + done, used_ - done);
             if (written > 0) {
                 done += static_cast<std::size_t>(written);
             } else if (written < 0 && errno != EINTR) {
                 error_ = errno;
             }
         }
-        buffer_.clear();
+        used_ = 0;
         return error_;
     }
 
 private:
+    void reserve(std::size_t bytes) {
+        if (used_ + bytes > CAPACITY) {
+            flush();
+        }
+    }
+
     static constexpr std::size_t CAPACITY = 1 << 18;
     int fd_;
     std::vector<std::uint8_t> buffer_;
+    std::size_t used_ = 0;
     int error_ = 0;
 };
 

@@ -5,40 +5,40 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
+#include <numeric>
 
 #include "geometry/triangle.h"
 
 namespace {
 
-struct BitsHash {
-    std::size_t operator()(const Vec3& v) const {
-        std::uint32_t bits[3];
-        std::memcpy(bits, &v, sizeof bits);
-        std::uint64_t h = 1469598103934665603ull;
-        for (std::uint32_t b : bits) {
-            h = (h ^ b) * 1099511628211ull;
-        }
-        return static_cast<std::size_t>(h);
-    }
-};
-
-struct BitsEqual {
-    bool operator()(const Vec3& a, const Vec3& b) const { return std::memcmp(&a, &b, sizeof a) == 0; }
-};
-
-// Keeps the first of each bit-identical vector; remap[i] is where vector i went.
+// Keeps the first of each bit-identical vector, in order; remap[i] is where
+// vector i went. Sorting indices needs far less memory than a hash map of
+// vectors on meshes of millions of corners.
 std::vector<std::int32_t> weld(std::vector<Vec3>& vectors) {
-    std::unordered_map<Vec3, std::int32_t, BitsHash, BitsEqual> firstIndex;
-    firstIndex.reserve(vectors.size());
-    std::vector<std::int32_t> remap(vectors.size());
+    const std::size_t count = vectors.size();
+    auto bitsLess = [&](std::int32_t a, std::int32_t b) {
+        return std::memcmp(&vectors[static_cast<std::size_t>(a)],
+                           &vectors[static_cast<std::size_t>(b)], sizeof(Vec3)) < 0;
+    };
+    std::vector<std::int32_t> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), bitsLess);
+    // First the representative of each vector (the earliest of its equals),
+    // then the representative's place among the kept ones.
+    std::vector<std::int32_t> remap(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool sameAsPrevious = i > 0 && !bitsLess(order[i - 1], order[i]);
+        remap[static_cast<std::size_t>(order[i])] =
+            sameAsPrevious ? remap[static_cast<std::size_t>(order[i - 1])] : order[i];
+    }
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < vectors.size(); ++i) {
-        const auto [entry, added] = firstIndex.emplace(vectors[i], static_cast<std::int32_t>(kept));
-        if (added) {
-            vectors[kept++] = vectors[i];
+    for (std::size_t i = 0; i < count; ++i) {
+        if (remap[i] == static_cast<std::int32_t>(i)) {
+            vectors[kept] = vectors[i];
+            remap[i] = static_cast<std::int32_t>(kept++);
+        } else {
+            remap[i] = remap[static_cast<std::size_t>(remap[i])];
         }
-        remap[i] = entry->second;
     }
     vectors.resize(kept);
     return remap;

@@ -1,11 +1,18 @@
-// scenegen: writes the obstacles of the bundled default scene as an OBJ file,
-//   scenegen OUT.obj
-// for `dorn build OUT.obj --room 50`. Every kind of contact is there to be
-// seen: the faces, sharp edges and corners of a cube and a pyramid, the
-// concave edges and corners where the cube meets the room's floor and walls,
-// and the curved, tessellated surface of a sphere in the flight path.
+// scenegen: writes procedural meshes for the bundled scenes and benchmarks.
+//   scenegen default OUT.obj
+//     The obstacles of the default scene, for `dorn build OUT.obj --room 50`.
+//     Every kind of contact is there to be seen: the faces, sharp edges and
+//     corners of a cube and a pyramid, the concave edges and corners where the
+//     cube meets the room's floor and walls, and the curved, tessellated
+//     surface of a sphere in the flight path.
+//   scenegen terrain N OUT.ply
+//     A rolling terrain of 2 N^2 triangles over [-100, 100]^2, facing up, as
+//     binary PLY: a large mesh of realistic layout for measurements.
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -100,16 +107,65 @@ void sphere(ObjWriter& obj, Point centre, double radius, int slices, int stacks)
     }
 }
 
+bool writeTerrain(const char* path, long n) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        std::perror(path);
+        return false;
+    }
+    const long side = n + 1;
+    std::fprintf(file,
+                 "ply\nformat binary_little_endian 1.0\nelement vertex %ld\nproperty float x\n"
+                 "property float y\nproperty float z\nelement face %ld\n"
+                 "property list uchar int vertex_indices\nend_header\n",
+                 side * side, 2 * n * n);
+    for (long i = 0; i < side; ++i) {
+        for (long j = 0; j < side; ++j) {
+            const float x = -100.0f + 200.0f * static_cast<float>(i) / static_cast<float>(n);
+            const float z = -100.0f + 200.0f * static_cast<float>(j) / static_cast<float>(n);
+            const float y = 8.0f * std::sin(x * 0.05f) * std::cos(z * 0.07f) - 30.0f;
+            const float xyz[3] = {x, y, z};
+            std::fwrite(xyz, sizeof xyz, 1, file);  // the format's byte order is this host's
+        }
+    }
+    for (long i = 0; i < n; ++i) {
+        for (long j = 0; j < n; ++j) {
+            const auto a = static_cast<std::int32_t>(i * side + j);
+            const std::int32_t b = a + 1;
+            const auto c = static_cast<std::int32_t>(a + side);
+            const std::int32_t d = c + 1;
+            const unsigned char three = 3;
+            // Counter-clockwise seen from above (+y): facing up.
+            const std::int32_t first[3] = {a, b, c};
+            const std::int32_t second[3] = {b, d, c};
+            std::fwrite(&three, 1, 1, file);
+            std::fwrite(first, sizeof first, 1, file);
+            std::fwrite(&three, 1, 1, file);
+            std::fwrite(second, sizeof second, 1, file);
+        }
+    }
+    return std::fclose(file) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: scenegen OUT.obj\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "terrain" && argc == 4) {
+        const long n = std::atol(argv[2]);
+        if (n < 1 || n > 30000) {
+            std::fprintf(stderr, "scenegen: N must be 1 to 30000\n");
+            return 2;
+        }
+        return writeTerrain(argv[3], n) ? 0 : 1;
+    }
+    if (mode != "default" || argc != 3) {
+        std::fprintf(stderr, "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply\n");
         return 2;
     }
-    std::FILE* file = std::fopen(argv[1], "w");
+    std::FILE* file = std::fopen(argv[2], "w");
     if (file == nullptr) {
-        std::perror(argv[1]);
+        std::perror(argv[2]);
         return 1;
     }
     ObjWriter obj{file};
