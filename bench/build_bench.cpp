@@ -93,7 +93,8 @@ void BM_WriteRawBytes(benchmark::State& state) {
     for (auto _ : state) {
         const int fd = ::open(OUTPUT.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         for (std::size_t done = 0; done < size;) {
-            const ssize_t n = ::write(fd, bytes.data() + done, std::min<std::size_t>(size - done, 1 << 18));
+            const ssize_t n =
+                ::write(fd, bytes.data() + done, std::min<std::size_t>(size - done, 1 << 18));
             done += n > 0 ? static_cast<std::size_t>(n) : size;
         }
         ::close(fd);

@@ -37,9 +37,7 @@ inline Vec3 operator-(const Vec3& a, const Vec3& b) {
     return Vec3(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
-inline Vec3 operator*(const Vec3& a, float s) {
-    return Vec3(a.x * s, a.y * s, a.z * s);
-}
+inline Vec3 operator*(const Vec3& a, float s) { return Vec3(a.x * s, a.y * s, a.z * s); }
 
 inline bool operator==(const Vec3& a, const Vec3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
@@ -49,22 +47,16 @@ inline Vec3 componentProduct(const Vec3& a, const Vec3& b) {
     return Vec3(a.x * b.x, a.y * b.y, a.z * b.z);
 }
 
-inline float dot(const Vec3& a, const Vec3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
+inline float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // Right-handed: cross((1,0,0), (0,1,0)) = (0,0,1).
 inline Vec3 cross(const Vec3& a, const Vec3& b) {
     return Vec3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
-inline float lengthSquared(const Vec3& a) {
-    return a.x * a.x + a.y * a.y + a.z * a.z;
-}
+inline float lengthSquared(const Vec3& a) { return a.x * a.x + a.y * a.y + a.z * a.z; }
 
-inline float length(const Vec3& a) {
-    return std::sqrt(lengthSquared(a));
-}
+inline float length(const Vec3& a) { return std::sqrt(lengthSquared(a)); }
 
 // Unit-length copy with the same factor as Vec3::normalize; the zero vector
 // gives non-numbers.

@@ -110,7 +110,8 @@ int binOf(float value, float lo, float scale, int binCount) {
 // Small ranges get fewer bins: the bins' fixed cost would outweigh the pass
 // over the few primitives, and so many boundaries could not be told apart.
 int binCountFor(std::uint32_t primitives) {
-    return static_cast<int>(std::min<std::uint32_t>(BIN_COUNT, std::max<std::uint32_t>(primitives, 2)));
+    return static_cast<int>(
+        std::min<std::uint32_t>(BIN_COUNT, std::max<std::uint32_t>(primitives, 2)));
 }
 
 // Where the triangle is sorted: its bounds' centre, with components that are
@@ -212,8 +213,7 @@ void gather(const std::vector<Primitive>& prims, Task& task) {
 }
 
 // Splits the task's range in two and describes both halves; first is the first child.
-void split(std::vector<Primitive>& prims, const Task& task, Bins& bins, Task& first,
-           Task& second) {
+void split(std::vector<Primitive>& prims, const Task& task, Bins& bins, Task& first, Task& second) {
     const Split best = bestBinSplit(prims, task, bins);
     if (best.axis >= 0) {
         const int axis = best.axis;

@@ -42,8 +42,7 @@ bool encloses(const PreorderNode& node, const Bounds& inside) {
 
 }  // namespace
 
-TreeStats measureTree(const std::vector<Vec3>& vertices,
-                      const std::vector<MeshTriangle>& triangles,
+TreeStats measureTree(const std::vector<Vec3>& vertices, const std::vector<MeshTriangle>& triangles,
                       const std::vector<PreorderNode>& tree) {
     TreeStats stats;
     const std::vector<std::uint32_t> second = secondChildren(tree);
@@ -63,7 +62,8 @@ TreeStats measureTree(const std::vector<Vec3>& vertices,
         }
         all.grow(triangleBounds[i]);
         const Vec3 n = shape.normal();
-        stats.degenerateTriangles += std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? 0 : 1;
+        stats.degenerateTriangles +=
+            std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? 0 : 1;
     }
     stats.boundsMin = triangles.empty() ? Vec3() : all.min;
     stats.boundsMax = triangles.empty() ? Vec3() : all.max;

@@ -17,15 +17,14 @@ struct TreeStats {
     // Boxes that do not enclose every triangle below them, with their bounds
     // computed as the query computes them; such a box can hide contacts.
     std::size_t nonEnclosingBoxes = 0;
-    std::size_t unnamedTriangles = 0;          // named by no leaf
-    std::size_t multiplyNamedTriangles = 0;    // named by more than one leaf
-    std::size_t degenerateTriangles = 0;       // without area: no face contact
+    std::size_t unnamedTriangles = 0;        // named by no leaf
+    std::size_t multiplyNamedTriangles = 0;  // named by more than one leaf
+    std::size_t degenerateTriangles = 0;     // without area: no face contact
     Vec3 boundsMin;  // of the vertices the triangles use (non-numbers left out)
     Vec3 boundsMax;
 };
 
 // Measures a complete pre-order tree over triangles whose indices are valid (as
 // the reader guarantees). Returns all zeros for an incomplete tree.
-TreeStats measureTree(const std::vector<Vec3>& vertices,
-                      const std::vector<MeshTriangle>& triangles,
+TreeStats measureTree(const std::vector<Vec3>& vertices, const std::vector<MeshTriangle>& triangles,
                       const std::vector<PreorderNode>& tree);

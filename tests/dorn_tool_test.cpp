@@ -59,12 +59,14 @@ const char* const GLTF = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nod
 TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
     const std::vector<FormatCase> cases = {
         {".obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n"},
-        {".ply", "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-                 "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
-                 "end_header\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
-        {".stl", "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\n"
-                 "endloop\nendfacet\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\n"
-                 "vertex 0 1 0\nendloop\nendfacet\nendsolid s\n"},
+        {".ply",
+         "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+         "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
+         "end_header\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
+        {".stl",
+         "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\n"
+         "endloop\nendfacet\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\n"
+         "vertex 0 1 0\nendloop\nendfacet\nendsolid s\n"},
         {".off", "OFF\n4 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
         {".dae", COLLADA},
         {".gltf", GLTF},

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "app/frame_callback.h"
 #include "app/key_bindings.h"
 #include "app/viewer_state.h"
@@ -14,50 +16,35 @@ namespace {
 
 using Args = std::vector<double>;
 
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        glCalls.clear();
-        sceneListReady = false;
-        sceneList = 0;
-    }
-};
+const void* address(auto function) { return reinterpret_cast<const void*>(function); }
 
-TEST_F(WindowTest, StartUpRunsInTheDesignedOrder) {
-    keyActions.clear();
-    keyBindings.clear();
-    specialKeyBindings.clear();
-    actionCount = 0;
-    auto scene = roomScene();
+TEST(Window, StartUpRunsInTheDesignedOrder) {
+    glCalls.clear();
+    sceneListReady = false;
+    auto scene = roomScene(40);
     currentScene = scene.get();
     char name[] = "sweepview";
     char* argv[] = {name, nullptr};
     startViewer(1, argv);
+    currentScene = nullptr;
 
     EXPECT_EQ(actionCount, 13);
     std::vector<std::string> names = callNames();
-    // The display list's content is the drawing's; cut it out of the sequence.
+    // Cut the display list's content (the drawing's) out of the sequence.
     const auto listStart = std::find(names.begin(), names.end(), "glNewList");
     const auto listEnd = std::find(names.begin(), names.end(), "glEndList");
-    ASSERT_LT(listStart, listEnd);
-    const auto recorded = listEnd - listStart - 1;
+    EXPECT_EQ(listEnd - listStart - 1, 3 + 6 * 12);  // the red batch, then a batch per leaf
     names.erase(listStart + 1, listEnd);
-    const std::vector<std::string> expected{
-        "glutInit",           "glutInitDisplayMode", "glutInitWindowPosition",
-        "glutInitWindowSize", "glutCreateWindow",    "glViewport",
-        "glMatrixMode",       "glLoadIdentity",      "gluPerspective",
-        "glMatrixMode",       "glShadeModel",        "glClearColor",
-        "glClearDepth",       "glDepthFunc",         "glEnable",
-        "glEnable",           "glBlendFunc",         "glGenLists",
-        "glNewList",          "glEndList",           "glutKeyboardFunc",
-        "glutSpecialFunc",    "glutReshapeFunc",     "glutDisplayFunc",
-        "glutIdleFunc",       "glutMainLoop"};
-    EXPECT_EQ(names, expected);
-    // Red colour and empty batch, then per leaf a begin, the blue colour, three
-    // vertices and an end.
-    EXPECT_EQ(recorded, 3 + 6 * static_cast<long>(scene->triangles.size()));
-
-    EXPECT_EQ(callsNamed("glutInit")[0].args, Args{1});
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "glutInit",           "glutInitDisplayMode", "glutInitWindowPosition",
+                         "glutInitWindowSize", "glutCreateWindow",    "glViewport",
+                         "glMatrixMode",       "glLoadIdentity",      "gluPerspective",
+                         "glMatrixMode",       "glShadeModel",        "glClearColor",
+                         "glClearDepth",       "glDepthFunc",         "glEnable",
+                         "glEnable",           "glBlendFunc",         "glGenLists",
+                         "glNewList",          "glEndList",           "glutKeyboardFunc",
+                         "glutSpecialFunc",    "glutReshapeFunc",     "glutDisplayFunc",
+                         "glutIdleFunc",       "glutMainLoop"}));
     EXPECT_EQ(callsNamed("glutInitDisplayMode")[0].args, Args{26});
     EXPECT_EQ(callsNamed("glutInitWindowPosition")[0].args, (Args{100, 100}));
     EXPECT_EQ(callsNamed("glutInitWindowSize")[0].args, (Args{640, 480}));
@@ -71,38 +58,23 @@ TEST_F(WindowTest, StartUpRunsInTheDesignedOrder) {
     EXPECT_EQ(callsNamed("glNewList")[0].args, (Args{7, GL_COMPILE}));
     EXPECT_EQ(sceneList, 7u);
     EXPECT_TRUE(sceneListReady);
-    EXPECT_EQ(callsNamed("glutKeyboardFunc")[0].pointer,
-              reinterpret_cast<const void*>(&keyboardCallback));
-    EXPECT_EQ(callsNamed("glutSpecialFunc")[0].pointer,
-              reinterpret_cast<const void*>(&specialKeyCallback));
-    EXPECT_EQ(callsNamed("glutReshapeFunc")[0].pointer,
-              reinterpret_cast<const void*>(&reshapeWindow));
-    EXPECT_EQ(callsNamed("glutDisplayFunc")[0].pointer,
-              reinterpret_cast<const void*>(&frameCallback));
-    EXPECT_EQ(callsNamed("glutIdleFunc")[0].pointer, reinterpret_cast<const void*>(&frameCallback));
-    currentScene = nullptr;
+    EXPECT_EQ(callsNamed("glutKeyboardFunc")[0].pointer, address(&keyboardCallback));
+    EXPECT_EQ(callsNamed("glutSpecialFunc")[0].pointer, address(&specialKeyCallback));
+    EXPECT_EQ(callsNamed("glutReshapeFunc")[0].pointer, address(&reshapeWindow));
+    EXPECT_EQ(callsNamed("glutDisplayFunc")[0].pointer, address(&frameCallback));
+    EXPECT_EQ(callsNamed("glutIdleFunc")[0].pointer, address(&frameCallback));
 }
 
-TEST_F(WindowTest, ReshapeTakesZeroSizesAsOneAndAFloatingAspect) {
-    const auto reshape = [](int width, int height) {
+TEST(Window, ReshapeTakesZeroSizesAsOneAndAFloatingAspect) {
+    const std::pair<int, int> sizes[] = {{640, 333}, {800, 0}, {0, 600}, {0, 0}};
+    const Args viewports[] = {{0, 0, 640, 333}, {0, 0, 800, 1}, {0, 0, 1, 600}, {0, 0, 1, 1}};
+    const double aspects[] = {640.0 / 333.0, 800.0, 1.0 / 600.0, 1.0};
+    for (int i = 0; i < 4; ++i) {
         glCalls.clear();
-        reshapeWindow(width, height);
-        return std::make_pair(callsNamed("glViewport")[0].args,
-                              callsNamed("gluPerspective")[0].args);
-    };
-    auto [viewport, perspective] = reshape(640, 333);
-    EXPECT_EQ(viewport, (Args{0, 0, 640, 333}));
-    EXPECT_EQ(perspective[1], 640.0 / 333.0);
-    std::tie(viewport, perspective) = reshape(800, 0);
-    EXPECT_EQ(viewport, (Args{0, 0, 800, 1}));
-    EXPECT_EQ(perspective[1], 800.0);
-    std::tie(viewport, perspective) = reshape(0, 600);
-    EXPECT_EQ(viewport, (Args{0, 0, 1, 600}));
-    std::tie(viewport, perspective) = reshape(0, 0);
-    EXPECT_EQ(viewport, (Args{0, 0, 1, 1}));
-    EXPECT_EQ(perspective[1], 1.0);
-    EXPECT_EQ(callNames(), (std::vector<std::string>{"glViewport", "glMatrixMode", "glLoadIdentity",
-                                                     "gluPerspective", "glMatrixMode"}));
+        reshapeWindow(sizes[i].first, sizes[i].second);
+        EXPECT_EQ(callsNamed("glViewport")[0].args, viewports[i]);
+        EXPECT_EQ(callsNamed("gluPerspective")[0].args[1], aspects[i]);
+    }
     EXPECT_EQ(glCalls[1].args, Args{GL_PROJECTION});
     EXPECT_EQ(glCalls[4].args, Args{GL_MODELVIEW});
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end test of the viewer in a real X server (Xvfb with Mesa):
-#   sweepview_e2e.sh SWEEPVIEW MAKE_TEST_SCENE
+#   sweepview_e2e.sh SWEEPVIEW SCENE.dorn
 # Feeds a bad and a good scene name, checks the window, types keys, checks
 # standard output line by line, looks for the spheres and the mesh on a
 # screenshot, and checks exit status 1 after Esc.
 set -euo pipefail
 viewer=$1
-maker=$2
+scene=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/x11.sh"
 
@@ -31,10 +31,9 @@ fail() {
     exit 1
 }
 
-"$maker" "$work/room.dorn"
 start_xvfb "$work/xvfb.log" || fail "no X server"
 
-printf 'missing.dorn\n%s\n' "$work/room.dorn" >"$work/in"
+printf 'missing.dorn\n%s\n' "$scene" >"$work/in"
 "$viewer" <"$work/in" >"$work/out" 2>"$work/err" &
 viewer_pid=$!
 

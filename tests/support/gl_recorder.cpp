@@ -34,66 +34,32 @@ void recordPointer(const char* name, const void* pointer) {
 }  // namespace
 
 // OpenGL
-void glBegin(GLenum mode) {
-    record("glBegin", {double(mode)});
-}
-void glEnd() {
-    record("glEnd");
-}
-void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    record("glColor4f", {r, g, b, a});
-}
-void glVertex3fv(const GLfloat* v) {
-    record("glVertex3fv", {v[0], v[1], v[2]});
-}
-void glPushMatrix() {
-    record("glPushMatrix");
-}
-void glPopMatrix() {
-    record("glPopMatrix");
-}
-void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    record("glTranslatef", {x, y, z});
-}
+void glBegin(GLenum mode) { record("glBegin", {double(mode)}); }
+void glEnd() { record("glEnd"); }
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { record("glColor4f", {r, g, b, a}); }
+void glVertex3fv(const GLfloat* v) { record("glVertex3fv", {v[0], v[1], v[2]}); }
+void glPushMatrix() { record("glPushMatrix"); }
+void glPopMatrix() { record("glPopMatrix"); }
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { record("glTranslatef", {x, y, z}); }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
     record("glRotatef", {angle, x, y, z});
 }
-void glCallList(GLuint list) {
-    record("glCallList", {double(list)});
-}
-void glClear(GLbitfield mask) {
-    record("glClear", {double(mask)});
-}
-void glLoadIdentity() {
-    record("glLoadIdentity");
-}
-void glDepthMask(GLboolean flag) {
-    record("glDepthMask", {double(flag)});
-}
-void glFlush() {
-    record("glFlush");
-}
+void glCallList(GLuint list) { record("glCallList", {double(list)}); }
+void glClear(GLbitfield mask) { record("glClear", {double(mask)}); }
+void glLoadIdentity() { record("glLoadIdentity"); }
+void glDepthMask(GLboolean flag) { record("glDepthMask", {double(flag)}); }
+void glFlush() { record("glFlush"); }
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
     record("glViewport", {double(x), double(y), double(width), double(height)});
 }
-void glMatrixMode(GLenum mode) {
-    record("glMatrixMode", {double(mode)});
-}
-void glShadeModel(GLenum mode) {
-    record("glShadeModel", {double(mode)});
-}
+void glMatrixMode(GLenum mode) { record("glMatrixMode", {double(mode)}); }
+void glShadeModel(GLenum mode) { record("glShadeModel", {double(mode)}); }
 void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
     record("glClearColor", {r, g, b, a});
 }
-void glClearDepth(GLclampd depth) {
-    record("glClearDepth", {depth});
-}
-void glDepthFunc(GLenum func) {
-    record("glDepthFunc", {double(func)});
-}
-void glEnable(GLenum cap) {
-    record("glEnable", {double(cap)});
-}
+void glClearDepth(GLclampd depth) { record("glClearDepth", {depth}); }
+void glDepthFunc(GLenum func) { record("glDepthFunc", {double(func)}); }
+void glEnable(GLenum cap) { record("glEnable", {double(cap)}); }
 void glBlendFunc(GLenum source, GLenum destination) {
     record("glBlendFunc", {double(source), double(destination)});
 }
@@ -101,12 +67,8 @@ GLuint glGenLists(GLsizei range) {
     record("glGenLists", {double(range)});
     return 7;  // any name; the tests expect this one
 }
-void glNewList(GLuint list, GLenum mode) {
-    record("glNewList", {double(list), double(mode)});
-}
-void glEndList() {
-    record("glEndList");
-}
+void glNewList(GLuint list, GLenum mode) { record("glNewList", {double(list), double(mode)}); }
+void glEndList() { record("glEndList"); }
 
 // GLU
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
@@ -114,12 +76,8 @@ void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFa
 }
 
 // GLUT
-void glutInit(int* argc, char** /*argv*/) {
-    record("glutInit", {double(*argc)});
-}
-void glutInitDisplayMode(unsigned int mode) {
-    record("glutInitDisplayMode", {double(mode)});
-}
+void glutInit(int* argc, char** /*argv*/) { record("glutInit", {double(*argc)}); }
+void glutInitDisplayMode(unsigned int mode) { record("glutInitDisplayMode", {double(mode)}); }
 void glutInitWindowPosition(int x, int y) {
     record("glutInitWindowPosition", {double(x), double(y)});
 }
@@ -145,15 +103,9 @@ void glutDisplayFunc(void (*callback)()) {
 void glutIdleFunc(void (*callback)()) {
     recordPointer("glutIdleFunc", reinterpret_cast<const void*>(callback));
 }
-void glutMainLoop() {
-    record("glutMainLoop");
-}
+void glutMainLoop() { record("glutMainLoop"); }
 void glutWireSphere(double radius, GLint slices, GLint stacks) {
     record("glutWireSphere", {radius, double(slices), double(stacks)});
 }
-void glutSwapBuffers() {
-    record("glutSwapBuffers");
-}
-void glutPostRedisplay() {
-    record("glutPostRedisplay");
-}
+void glutSwapBuffers() { record("glutSwapBuffers"); }
+void glutPostRedisplay() { record("glutPostRedisplay"); }

@@ -2,24 +2,21 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
-#include <sstream>
+#include <random>
+#include <stdexcept>
 
-#include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
 #include "scene/tree_builder.h"
 
 DornBytes& DornBytes::int32(std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
     for (int shift = 0; shift < 32; shift += 8) {
-        bytes_.push_back(static_cast<char>((bits >> shift) & 0xff));
+        bytes_.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xff));
     }
     return *this;
 }
@@ -30,52 +27,25 @@ DornBytes& DornBytes::float32(float value) {
     return int32(bits);
 }
 
-DornBytes& DornBytes::byte(std::uint8_t value) {
-    bytes_.push_back(static_cast<char>(value));
-    return *this;
-}
-
-DornBytes& DornBytes::vec3(float x, float y, float z) {
-    return float32(x).float32(y).float32(z);
-}
-
-DornBytes& DornBytes::box(float cx, float cy, float cz, float hx, float hy, float hz) {
-    return vec3(cx, cy, cz).vec3(hx, hy, hz);
-}
-
 std::string singleLeafFile() {
     DornBytes b;
-    b.int32(3).vec3(0, 0, 0).vec3(1, 0, 0).vec3(0, 1, 0);
-    b.int32(0);
+    b.int32(3).vec3(0, 0, 0).vec3(1, 0, 0).vec3(0, 1, 0).int32(0);
     b.int32(1).int32(0).int32(1).int32(2).int32(7).int32(8).int32(9);
-    b.byte(0).box(1, 2, 3, 4, 5, 6).int32(0);
-    return b.str();
+    return b.byte(0).vec3(1, 2, 3).vec3(4, 5, 6).int32(0).str();
 }
 
 TempFile::TempFile(const std::string& bytes, const std::string& suffix) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir != nullptr ? dir : "/tmp") + "/sweeptestXXXXXX" + suffix;
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
+    std::string name = "/tmp/sweeptestXXXXXX" + suffix;
     const int fd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
     if (fd < 0) {
         throw std::runtime_error("cannot create a temporary file");
     }
     ::close(fd);
-    path_ = name.data();
+    path_ = name;
     std::ofstream(path_, std::ios::binary) << bytes;
 }
 
-TempFile::~TempFile() {
-    std::remove(path_.c_str());
-}
-
-std::string readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+TempFile::~TempFile() { std::remove(path_.c_str()); }
 
 MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2) {
     return MeshTriangle{v0, v1, v2, -1, -1, -1};
@@ -97,71 +67,34 @@ std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
                                            float maxEdge, float margin) {
     std::mt19937 random(seed);
-    std::uniform_real_distribution<float> position(-extent, extent);
-    std::uniform_real_distribution<float> offset(-maxEdge, maxEdge);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     std::vector<Vec3> vertices;
     std::vector<MeshTriangle> triangles;
     for (int i = 0; i < count; ++i) {
-        const Vec3 a(position(random), position(random), position(random));
+        const Vec3 a(unit(random) * extent, unit(random) * extent, unit(random) * extent);
         const auto base = static_cast<std::int32_t>(vertices.size());
         vertices.push_back(a);
-        vertices.push_back(a + Vec3(offset(random), offset(random), offset(random)));
-        vertices.push_back(a + Vec3(offset(random), offset(random), offset(random)));
+        vertices.push_back(a + Vec3(unit(random), unit(random), unit(random)) * maxEdge);
+        vertices.push_back(a + Vec3(unit(random), unit(random), unit(random)) * maxEdge);
         triangles.push_back(meshTriangle(base, base + 1, base + 2));
     }
     return buildScene(std::move(vertices), std::move(triangles), margin);
 }
 
-namespace {
-
-// Appends the axis-aligned box [centre - half, centre + half] as 12 triangles
-// whose normals point outwards (inwards when `inwards`).
-void appendBox(std::vector<Vec3>& vertices, std::vector<MeshTriangle>& triangles, Vec3 centre,
-               float half, bool inwards) {
-    for (int axis = 0; axis < 3; ++axis) {
-        for (float side : {-1.0f, 1.0f}) {
-            Vec3 outward;
-            (axis == 0 ? outward.x : axis == 1 ? outward.y : outward.z) = side;
-            const Vec3 facing = inwards ? outward * -1.0f : outward;
-            const Vec3 u = axis == 0 ? Vec3(0, 1, 0) : Vec3(1, 0, 0);
-            const Vec3 v = cross(outward, u);
-            const Vec3 faceCentre = centre + outward * half;
-            const Vec3 corners[4] = {faceCentre + (u + v) * half, faceCentre + (u - v) * half,
-                                     faceCentre + (u * -1.0f - v) * half,
-                                     faceCentre + (v - u) * half};
-            for (const auto& tri : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
-                Vec3 a = corners[tri[0]];
-                Vec3 b = corners[tri[1]];
-                Vec3 c = corners[tri[2]];
-                if (dot(cross(b - a, c - a), facing) < 0) {
-                    std::swap(b, c);
-                }
-                const auto base = static_cast<std::int32_t>(vertices.size());
-                vertices.insert(vertices.end(), {a, b, c});
-                triangles.push_back(meshTriangle(base, base + 1, base + 2));
-            }
-        }
-    }
-}
-
-}  // namespace
-
 std::unique_ptr<CollisionMesh> roomScene(float half) {
-    std::vector<Vec3> vertices;
-    std::vector<MeshTriangle> triangles;
-    appendBox(vertices, triangles, Vec3(), half, true);
-    appendBox(vertices, triangles, Vec3(20, -30, 20), 10.0f, false);
-    // A ramp across the far corner, facing the room's centre.
-    const auto base = static_cast<std::int32_t>(vertices.size());
-    vertices.insert(vertices.end(), {Vec3(-half, -half, half - 40), Vec3(-half + 40, -half, half),
-                                     Vec3(-half, -half + 40, half)});
-    triangles.push_back(meshTriangle(base, base + 1, base + 2));
-    Triangle ramp;
-    ramp.init(vertices[base], vertices[base + 1], vertices[base + 2]);
-    if (dot(ramp.normal(), Vec3(1, 1, -1)) < 0) {
-        std::swap(triangles.back().vertex1, triangles.back().vertex2);
+    std::vector<Vec3> corners;
+    for (int i = 0; i < 8; ++i) {
+        corners.push_back(Vec3(i & 1 ? half : -half, i & 2 ? half : -half, i & 4 ? half : -half));
     }
-    return buildScene(std::move(vertices), std::move(triangles));
+    // Each side round its four corners, wound to face the centre.
+    const int sides[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1},
+                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
+    std::vector<MeshTriangle> triangles;
+    for (const auto& s : sides) {
+        triangles.push_back(meshTriangle(s[0], s[1], s[2]));
+        triangles.push_back(meshTriangle(s[0], s[2], s[3]));
+    }
+    return buildScene(std::move(corners), std::move(triangles));
 }
 
 std::unique_ptr<CollisionMesh> chainScene(int depth) {
@@ -170,19 +103,19 @@ std::unique_ptr<CollisionMesh> chainScene(int depth) {
     scene->triangles = {meshTriangle(0, 1, 2)};
     const NodeBox box(Vec3(5, 5, 0), Vec3(5, 5, 0));
     VolumeNode** slot = &scene->root;
-    for (int level = 0; level < depth; ++level) {
+    for (int level = 0; level <= depth; ++level) {
         auto* node = new VolumeNode();
         node->box = box;
         *slot = node;
+        if (level == depth) {
+            node->triangle = 0;
+            break;
+        }
         node->left = new VolumeNode();
         node->left->box = box;
         node->left->triangle = 0;
         slot = &node->right;
     }
-    auto* last = new VolumeNode();
-    last->box = box;
-    last->triangle = 0;
-    *slot = last;
     return scene;
 }
 
@@ -210,23 +143,18 @@ std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, Con
         }
         result = 1;
         const float gap = time - state.nearestTime;
-        if (state.found == 0) {
+        if (state.found == 0 || (gap <= -0.0001f)) {  // first, or earlier beyond the band
+            state.hitTriangles.resize(state.found == 0 ? state.hitTriangles.size() : 0);
             state.found = 1;
             state.nearestTime = time;
             state.contactNormal = normal;
             state.hitTriangles.push_back(node->triangle);
-        } else if (gap > -0.0001f && gap < 0.0001f) {
+        } else if (gap < 0.0001f) {  // within the band
             state.contactNormal += normal;
             state.hitTriangles.push_back(node->triangle);
-        } else if (time < state.nearestTime) {
-            state.nearestTime = time;
-            state.contactNormal = normal;
-            state.hitTriangles.assign(1, node->triangle);
         }
     }
     return result;
 }
 
-void useViewerEpsilon() {
-    setCollisionEpsilon(0.001f);
-}
+void useViewerEpsilon() { setCollisionEpsilon(0.001f); }

@@ -91,9 +91,10 @@ int runBuild(const BuildOptions& options) {
     const TreeStats stats = measureTree(mesh.positions, mesh.triangles, tree);
     std::printf("Wrote %s: %zu triangles, %zu vertices, %zu normals\n", options.output.c_str(),
                 mesh.triangles.size(), mesh.positions.size(), mesh.normals.size());
-    std::printf("Tree: %zu leaves, depth %zu, SAH cost %.2f, built in %.3f s (%.2f million triangles/s)\n",
-                stats.leaves, stats.depth, stats.sahCost, buildSeconds,
-                static_cast<double>(mesh.triangles.size()) / buildSeconds / 1e6);
+    std::printf(
+        "Tree: %zu leaves, depth %zu, SAH cost %.2f, built in %.3f s (%.2f million triangles/s)\n",
+        stats.leaves, stats.depth, stats.sahCost, buildSeconds,
+        static_cast<double>(mesh.triangles.size()) / buildSeconds / 1e6);
     std::printf("Done in %.3f s\n", secondsSince(start));
     return 0;
 }

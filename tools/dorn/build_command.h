@@ -10,8 +10,8 @@ struct BuildOptions {
     std::string output;
     float scale = 1.0f;
     bool center = false;
-    float fit = 0.0f;   // 0: keep the size
-    Vec3 move;          // added to every position after fitting
+    float fit = 0.0f;  // 0: keep the size
+    Vec3 move;         // added to every position after fitting
     bool flip = false;
     float room = 0.0f;  // 0: no room
     bool dropDegenerate = false;

@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
         ->expected(3);
     buildCommand->add_flag("--flip", build.flip,
                            "Reverse every triangle's winding (for normals facing away)");
-    buildCommand->add_option("--room", build.room,
-                             "Add a closed room from -SIZE to +SIZE, faces pointing inwards")
+    buildCommand
+        ->add_option("--room", build.room,
+                     "Add a closed room from -SIZE to +SIZE, faces pointing inwards")
         ->check(CLI::PositiveNumber);
     buildCommand->add_flag("--drop-degenerate", build.dropDegenerate,
                            "Leave out triangles without area");
@@ -45,8 +46,7 @@ int main(int argc, char** argv) {
     bool strict = false;
     CLI::App* infoCommand = app.add_subcommand("info", "Summarise a dorn file and check its tree");
     infoCommand->add_option("FILE", infoFile, "The dorn file")->required();
-    infoCommand->add_flag("--strict", strict,
-                          "Also fail when a box does not enclose its subtree");
+    infoCommand->add_flag("--strict", strict, "Also fail when a box does not enclose its subtree");
 
     try {
         app.parse(argc, argv);

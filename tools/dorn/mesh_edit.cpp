@@ -141,8 +141,8 @@ void addRoom(MeshData& mesh, float size) {
     const bool withNormals = !mesh.normals.empty();
     const auto base = static_cast<std::int32_t>(mesh.positions.size());
     for (int corner = 0; corner < 8; ++corner) {
-        mesh.positions.push_back(Vec3(corner & 1 ? size : -size, corner & 2 ? size : -size,
-                                      corner & 4 ? size : -size));
+        mesh.positions.push_back(
+            Vec3(corner & 1 ? size : -size, corner & 2 ? size : -size, corner & 4 ? size : -size));
     }
     // Each side: its corners in order round the side, and the inward normal.
     struct Side {
@@ -150,9 +150,9 @@ void addRoom(MeshData& mesh, float size) {
         Vec3 inward;
     };
     const Side sides[6] = {
-        {{0, 2, 6, 4}, Vec3(1, 0, 0)},  {{1, 5, 7, 3}, Vec3(-1, 0, 0)},
-        {{0, 4, 5, 1}, Vec3(0, 1, 0)},  {{2, 3, 7, 6}, Vec3(0, -1, 0)},
-        {{0, 1, 3, 2}, Vec3(0, 0, 1)},  {{4, 6, 7, 5}, Vec3(0, 0, -1)},
+        {{0, 2, 6, 4}, Vec3(1, 0, 0)}, {{1, 5, 7, 3}, Vec3(-1, 0, 0)},
+        {{0, 4, 5, 1}, Vec3(0, 1, 0)}, {{2, 3, 7, 6}, Vec3(0, -1, 0)},
+        {{0, 1, 3, 2}, Vec3(0, 0, 1)}, {{4, 6, 7, 5}, Vec3(0, 0, -1)},
     };
     for (const Side& side : sides) {
         std::int32_t normal = -1;

@@ -44,11 +44,11 @@ bool importMesh(const std::string& path, MeshData& mesh, std::string* why) {
     // Points and lines are of no use to a collision mesh. Vertices are joined
     // and missing normals computed here rather than by Assimp, whose versions
     // of both take several times the memory of the mesh.
-    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-    const aiScene* scene = importer.ReadFile(
-        path, aiProcess_Triangulate |
-                  aiProcess_PreTransformVertices | aiProcess_SortByPType |
-                  aiProcess_ValidateDataStructure);
+    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE,
+                                aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+    const aiScene* scene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_PreTransformVertices |
+                                    aiProcess_SortByPType | aiProcess_ValidateDataStructure);
     if (scene == nullptr) {
         *why = path + ": " + importer.GetErrorString();
         return false;

@@ -37,7 +37,8 @@ struct ObjWriter {
         const Point u{q.x - p.x, q.y - p.y, q.z - p.z};
         const Point v{r.x - p.x, r.y - p.y, r.z - p.z};
         const Point n{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-        const double outwards = n.x * (p.x - inside.x) + n.y * (p.y - inside.y) + n.z * (p.z - inside.z);
+        const double outwards =
+            n.x * (p.x - inside.x) + n.y * (p.y - inside.y) + n.z * (p.z - inside.z);
         if (outwards < 0) {
             std::fprintf(file, "f %d %d %d\n", a, c, b);
         } else {
@@ -170,8 +171,8 @@ int main(int argc, char** argv) {
     }
     ObjWriter obj{file};
     std::fprintf(file, "# Obstacles of sweepview's default scene, written by scenegen\n");
-    cube(obj, {-32, -38, 32}, 12);          // in a corner: concave edges with floor and wall
-    pyramid(obj, {28, -50, -20}, 14, 30);  // sharp apex and edges
+    cube(obj, {-32, -38, 32}, 12);           // in a corner: concave edges with floor and wall
+    pyramid(obj, {28, -50, -20}, 14, 30);    // sharp apex and edges
     sphere(obj, {12, -16, 14}, 10, 24, 16);  // curved, in the sphere's first path
     const bool ok = std::fclose(file) == 0;
     return ok ? 0 : 1;
