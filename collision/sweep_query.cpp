@@ -2,11 +2,13 @@
 
 #include <limits>
 
+#include "collision/query_counters.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_triangle.h"
 #include "scene/node_stack.h"
 
 ContactState contactState;
+QueryCounters* queryCounters = nullptr;
 
 namespace {
 
@@ -63,6 +65,9 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
     pending.push(&node);
     while (!pending.empty()) {
         VolumeNode* current = pending.pop();
+        if (queryCounters != nullptr) {
+            ++queryCounters->boxTests;
+        }
         if (sweepHitsBox(sphere, current->box) == 0) {
             continue;
         }
@@ -73,9 +78,15 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
             pending.push(current->left);
             continue;
         }
+        if (queryCounters != nullptr) {
+            ++queryCounters->leavesReached;
+        }
         Triangle triangle;
         if (!leafTriangle(scene, current->triangle, triangle)) {
             continue;
+        }
+        if (queryCounters != nullptr) {
+            ++queryCounters->triangleTests;
         }
         Vec3 normal = zeroVector;
         float time = 0.0f;
@@ -91,6 +102,9 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
+    if (queryCounters != nullptr) {
+        ++queryCounters->sweeps;
+    }
     if (scene.root == nullptr) {
         return 0;
     }

@@ -1,9 +1,20 @@
 #include "collision/sweep_triangle.h"
 
+#include "collision/query_counters.h"
 #include "collision/sweep_edge.h"
 #include "collision/sweep_face.h"
 #include "collision/sweep_vertex.h"
 #include "geometry/segment.h"
+
+namespace {
+
+void count(std::uint64_t QueryCounters::*counter) {
+    if (queryCounters != nullptr) {
+        ++(queryCounters->*counter);
+    }
+}
+
+}  // namespace
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut) {
@@ -14,6 +25,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
     const Segment path(leadingPoint, leadingPoint + d);
     if (sweepHitsFace(triangle, path, timeOut) != 0) {
         normalOut = n;
+        count(&QueryCounters::faceContacts);
         return 1;
     }
 
@@ -37,12 +49,14 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
             const Vec3 centre = o + d * timeOut;
             const Vec3 contact = a + (b - a) * s;
             normalOut = normalized(centre - contact);
+            count(&QueryCounters::edgeContacts);
             return 1;
         }
     }
     for (const Vec3& corner : triangle.corners) {
         if (sweepHitsVertex(sphere, corner, timeOut) != 0) {
             normalOut = normalized(o + d * timeOut - corner);
+            count(&QueryCounters::cornerContacts);
             return 1;
         }
     }

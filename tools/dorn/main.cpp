@@ -3,6 +3,7 @@
 
 #include "tools/dorn/build_command.h"
 #include "tools/dorn/info_command.h"
+#include "tools/dorn/sim_command.h"
 
 namespace {
 
@@ -48,6 +49,24 @@ int main(int argc, char** argv) {
     infoCommand->add_option("FILE", infoFile, "The dorn file")->required();
     infoCommand->add_flag("--strict", strict, "Also fail when a box does not enclose its subtree");
 
+    SimOptions sim;
+    std::vector<float> position;
+    std::vector<float> velocity;
+    CLI::App* simCommand =
+        app.add_subcommand("sim", "Run the viewer's sphere through a scene without a window");
+    simCommand->add_option("SCENE", sim.scene, "The dorn file")->required();
+    simCommand->add_option("--steps", sim.steps, "Steps to take (default 1000)")
+        ->check(CLI::NonNegativeNumber);
+    simCommand->add_option("--position", position, "Start position X,Y,Z (default 0,12.5,0)")
+        ->delimiter(',')
+        ->expected(3);
+    simCommand->add_option("--velocity", velocity, "Start velocity X,Y,Z (default 1,-1,1)")
+        ->delimiter(',')
+        ->expected(3);
+    simCommand->add_flag("--check", sim.check,
+                         "Measure the sphere's true clearance from the mesh after every step");
+    simCommand->add_flag("--stats", sim.stats, "Report speed and the query's work at the end");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -60,6 +79,15 @@ int main(int argc, char** argv) {
             build.move = Vec3(move[0], move[1], move[2]);
         }
         return runBuild(build);
+    }
+    if (*simCommand) {
+        if (position.size() == 3) {
+            sim.position = Vec3(position[0], position[1], position[2]);
+        }
+        if (velocity.size() == 3) {
+            sim.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
+        }
+        return runSim(sim);
     }
     return runInfo(infoFile, strict);
 }

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <sstream>
+
+#include "app/sphere_motion.h"
+#include "scene/dorn_writer.h"
+#include "support/test_scenes.h"
+#include "tools/dorn/mesh_distance.h"
+#include "tools/dorn/sim_command.h"
+
+namespace {
+
+struct SimRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+SimRun simulate(const CollisionMesh& scene, SimOptions options) {
+    TempFile file("");
+    saveDornFile(scene, file.path());
+    options.scene = file.path();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = runSim(options);
+    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+// The simulator's lines are the viewer's own step, printed with %.9g.
+TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
+    auto room = roomScene(40);
+    SimOptions options;
+    options.steps = 3000;
+    const SimRun run = simulate(*room, options);
+    ASSERT_EQ(run.status, 0);
+    const auto printed = lines(run.out);
+    ASSERT_EQ(printed.size(), 3001u);
+    EXPECT_EQ(printed[0], "step,px,py,pz,vx,vy,vz,contacts,hits");
+    EXPECT_EQ(printed[1], "1,1,11.5,1,1,-1,1,0,");
+
+    useViewerEpsilon();
+    ContactState state;
+    Vec3 position(0, 12.5f, 0);
+    Vec3 velocity(1, -1, 1);
+    int withHits = 0;
+    for (int step = 1; step <= 3000; ++step) {
+        const StepOutcome outcome = advanceSphere(*room, 2.5f, position, velocity, state);
+        char expected[512];
+        int length = std::snprintf(
+            expected, sizeof expected, "%d,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x,
+            position.y, position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
+        for (std::size_t i = 0; i < state.hitTriangles.size(); ++i) {
+            length += std::snprintf(expected + length, sizeof expected - length, i ? " %d" : "%d",
+                                    state.hitTriangles[i]);
+        }
+        ASSERT_EQ(printed[step], expected);
+        withHits += state.hitTriangles.size() > 1 ? 1 : 0;
+    }
+    EXPECT_GT(withHits, 0);  // some steps list several triangles, space-separated
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
+    SimOptions options;
+    options.steps = 2000;
+    options.check = true;
+    options.stats = true;
+    const SimRun clean = simulate(*roomScene(40), options);
+    EXPECT_NE(clean.err.find("steps ending overlapping the mesh: 0 of 2000"), std::string::npos)
+        << clean.err;
+    EXPECT_NE(clean.err.find("left the scene's bounds: never"), std::string::npos);
+    EXPECT_NE(clean.err.find("contacts: 100.0% face, 0.0% edge, 0.0% corner"), std::string::npos)
+        << clean.err;
+
+    // A floor the sphere starts inside of, moving along it: overlapping from step 1.
+    auto floor =
+        buildScene({Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)}, {meshTriangle(0, 1, 2)});
+    options.steps = 3;
+    options.position = Vec3(-20, 1, 20);
+    options.velocity = Vec3(1, 0, 0);
+    const SimRun overlapping = simulate(*floor, options);
+    EXPECT_NE(overlapping.err.find("smallest clearance: -1.5 at step 1"), std::string::npos)
+        << overlapping.err;
+    EXPECT_NE(overlapping.err.find("steps ending overlapping the mesh: 3 of 3"), std::string::npos);
+}
+
+TEST(MeshDistance, ThroughTheTreeMatchesAWalkThatPrunesNothing) {
+    const auto one =
+        buildScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0)}, {meshTriangle(0, 1, 2)});
+    EXPECT_DOUBLE_EQ(distanceToMesh(*one, {3, 3, 2}), std::sqrt(6.0));  // nearest: (2, 2, 0)
+    EXPECT_DOUBLE_EQ(distanceToMesh(*one, {1, 1, -3}), 3.0);            // inside the face
+    EXPECT_EQ(distanceToMesh(CollisionMesh(), {0, 0, 0}), std::numeric_limits<double>::infinity());
+
+    auto tight = randomScene(8, 500, 20.0f, 3.0f);
+    auto loose = randomScene(8, 500, 20.0f, 3.0f, 1000.0f);  // boxes too big to prune anything
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> unit(-30.0, 30.0);
+    for (int i = 0; i < 300; ++i) {
+        const DoublePoint p{unit(random), unit(random), unit(random)};
+        ASSERT_EQ(distanceToMesh(*tight, p), distanceToMesh(*loose, p)) << i;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include "tools/dorn/mesh_distance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using P = DoublePoint;
+
+P make(const Vec3& v) { return P{v.x, v.y, v.z}; }
+P operator-(const P& a, const P& b) { return P{a.x - b.x, a.y - b.y, a.z - b.z}; }
+P operator+(const P& a, const P& b) { return P{a.x + b.x, a.y + b.y, a.z + b.z}; }
+P operator*(const P& a, double s) { return P{a.x * s, a.y * s, a.z * s}; }
+double dotP(const P& a, const P& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// The point of triangle abc nearest to p, by the regions of the triangle
+// (Ericson, Real-Time Collision Detection, 5.1.5).
+P closestOnTriangle(const P& p, const P& a, const P& b, const P& c) {
+    const P ab = b - a, ac = c - a, ap = p - a;
+    const double d1 = dotP(ab, ap), d2 = dotP(ac, ap);
+    if (d1 <= 0 && d2 <= 0)
+        return a;
+    const P bp = p - b;
+    const double d3 = dotP(ab, bp), d4 = dotP(ac, bp);
+    if (d3 >= 0 && d4 <= d3)
+        return b;
+    const double vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0)
+        return a + ab * (d1 / (d1 - d3));
+    const P cp = p - c;
+    const double d5 = dotP(ab, cp), d6 = dotP(ac, cp);
+    if (d6 >= 0 && d5 <= d6)
+        return c;
+    const double vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0)
+        return a + ac * (d2 / (d2 - d6));
+    const double va = d3 * d6 - d5 * d4;
+    if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0) {
+        return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
+    }
+    const double denominator = va + vb + vc;
+    if (!(denominator > 0)) {  // no area: the nearest of the three edges' points
+        P best = a;
+        for (const auto& [from, to] : {std::pair{a, b}, {b, c}, {c, a}}) {
+            const P edge = to - from;
+            const double length2 = dotP(edge, edge);
+            const double t =
+                length2 > 0 ? std::clamp(dotP(p - from, edge) / length2, 0.0, 1.0) : 0.0;
+            const P q = from + edge * t;
+            if (dotP(q - p, q - p) < dotP(best - p, best - p))
+                best = q;
+        }
+        return best;
+    }
+    return a + ab * (vb / denominator) + ac * (vc / denominator);
+}
+
+double boxDistanceSquared(const NodeBox& box, const P& p) {
+    double sum = 0;
+    const double centre[3] = {box.centre.x, box.centre.y, box.centre.z};
+    const double half[3] = {box.halfExtents.x, box.halfExtents.y, box.halfExtents.z};
+    const double q[3] = {p.x, p.y, p.z};
+    for (int axis = 0; axis < 3; ++axis) {
+        const double outside = std::fabs(q[axis] - centre[axis]) - half[axis];
+        if (outside > 0)
+            sum += outside * outside;
+    }
+    return sum;  // a non-number box gives a non-number, which never prunes
+}
+
+}  // namespace
+
+double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {
+    double best = std::numeric_limits<double>::infinity();
+    if (scene.root == nullptr)
+        return best;
+    std::vector<const VolumeNode*> pending{scene.root};
+    while (!pending.empty()) {
+        const VolumeNode* node = pending.back();
+        pending.pop_back();
+        if (boxDistanceSquared(node->box, point) > best)
+            continue;
+        if (node->left != nullptr) {
+            pending.push_back(node->left);
+            if (node->right != nullptr)
+                pending.push_back(node->right);
+            continue;
+        }
+        const auto index = static_cast<std::size_t>(node->triangle);
+        if (index >= scene.triangles.size())
+            continue;
+        const MeshTriangle& t = scene.triangles[index];
+        const P q =
+            closestOnTriangle(point, make(scene.vertices[t.vertex0]),
+                              make(scene.vertices[t.vertex1]), make(scene.vertices[t.vertex2]));
+        const double d2 = dotP(q - point, q - point);
+        if (d2 < best)
+            best = d2;  // a non-number never wins
+    }
+    return std::sqrt(best);
+}

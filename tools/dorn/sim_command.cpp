@@ -1,0 +1,134 @@
+#include "tools/dorn/sim_command.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+
+#include "app/sphere_motion.h"
+#include "collision/query_counters.h"
+#include "geometry/collision_epsilon.h"
+#include "scene/dorn_reader.h"
+#include "tools/dorn/mesh_distance.h"
+
+namespace {
+
+constexpr float SPHERE_RADIUS = 2.5f;
+
+// How the sphere's resting places compare with the mesh, in double precision.
+struct Clearance {
+    double smallest = std::numeric_limits<double>::infinity();
+    long smallestStep = 0;
+    long overlappingSteps = 0;
+    long firstStepOutside = 0;  // 0: never left the scene's bounds
+    Vec3 boundsMin;
+    Vec3 boundsMax;
+};
+
+bool outside(const Vec3& p, const Clearance& c) {
+    // Written so that a non-number counts as outside.
+    return !(p.x >= c.boundsMin.x && p.y >= c.boundsMin.y && p.z >= c.boundsMin.z &&
+             p.x <= c.boundsMax.x && p.y <= c.boundsMax.y && p.z <= c.boundsMax.z);
+}
+
+void sceneBounds(const CollisionMesh& scene, Clearance& c) {
+    c.boundsMin = c.boundsMax = scene.vertices.empty() ? Vec3() : scene.vertices[0];
+    for (const Vec3& v : scene.vertices) {
+        c.boundsMin = Vec3(std::fmin(c.boundsMin.x, v.x), std::fmin(c.boundsMin.y, v.y),
+                           std::fmin(c.boundsMin.z, v.z));
+        c.boundsMax = Vec3(std::fmax(c.boundsMax.x, v.x), std::fmax(c.boundsMax.y, v.y),
+                           std::fmax(c.boundsMax.z, v.z));
+    }
+}
+
+double share(std::uint64_t part, std::uint64_t whole) {
+    return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+}
+
+}  // namespace
+
+int runSim(const SimOptions& options) {
+    std::string why;
+    const std::unique_ptr<CollisionMesh> scene = loadDornFile(options.scene, &why);
+    if (scene == nullptr) {
+        std::cerr << "dorn sim: " << why << '\n';
+        return 1;
+    }
+    setCollisionEpsilon(0.001f);
+    QueryCounters counters;
+    queryCounters = options.stats ? &counters : nullptr;
+    Clearance clearance;
+    sceneBounds(*scene, clearance);
+
+    ContactState state;
+    Vec3 position = options.position;
+    Vec3 velocity = options.velocity;
+    long contactsTotal = 0;
+    long contactsMax = 0;
+    long boundReached = 0;
+    std::printf("step,px,py,pz,vx,vy,vz,contacts,hits\n");
+    const auto start = std::chrono::steady_clock::now();
+    for (long step = 1; step <= options.steps; ++step) {
+        const StepOutcome outcome = advanceSphere(*scene, SPHERE_RADIUS, position, velocity, state);
+        std::printf("%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x, position.y,
+                    position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
+        for (std::size_t i = 0; i < state.hitTriangles.size(); ++i) {
+            std::printf(i == 0 ? "%d" : " %d", state.hitTriangles[i]);
+        }
+        std::putchar('\n');
+        contactsTotal += outcome.contacts;
+        contactsMax = std::max<long>(contactsMax, outcome.contacts);
+        boundReached += outcome.reachedBound ? 1 : 0;
+        if (options.check) {
+            const double gap =
+                distanceToMesh(*scene, DoublePoint{position.x, position.y, position.z}) -
+                SPHERE_RADIUS;
+            if (gap < clearance.smallest || clearance.smallestStep == 0) {
+                clearance.smallest = gap;
+                clearance.smallestStep = step;
+            }
+            clearance.overlappingSteps += gap < 0 ? 1 : 0;
+            if (clearance.firstStepOutside == 0 && outside(position, clearance)) {
+                clearance.firstStepOutside = step;
+            }
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    queryCounters = nullptr;
+    std::fflush(stdout);
+
+    if (options.check) {
+        std::fprintf(stderr, "smallest clearance: %.9g at step %ld\n", clearance.smallest,
+                     clearance.smallestStep);
+        std::fprintf(stderr, "steps ending overlapping the mesh: %ld of %ld\n",
+                     clearance.overlappingSteps, options.steps);
+        if (clearance.firstStepOutside == 0) {
+            std::fprintf(stderr, "left the scene's bounds: never\n");
+        } else {
+            std::fprintf(stderr, "left the scene's bounds: first at step %ld\n",
+                         clearance.firstStepOutside);
+        }
+    }
+    if (options.stats) {
+        const double sweeps = static_cast<double>(std::max<std::uint64_t>(counters.sweeps, 1));
+        const std::uint64_t contacts =
+            counters.faceContacts + counters.edgeContacts + counters.cornerContacts;
+        std::fprintf(stderr, "steps per second: %.0f\n",
+                     seconds > 0 ? static_cast<double>(options.steps) / seconds : 0.0);
+        std::fprintf(stderr, "contacts per step: mean %.3f, max %ld\n",
+                     options.steps > 0 ? static_cast<double>(contactsTotal) / options.steps : 0.0,
+                     contactsMax);
+        std::fprintf(stderr, "steps that reached the bound of %d contacts: %ld\n",
+                     MAX_CONTACTS_PER_STEP, boundReached);
+        std::fprintf(stderr,
+                     "per sweep: %.2f boxes tested, %.2f leaves reached, %.2f triangle tests\n",
+                     counters.boxTests / sweeps, counters.leavesReached / sweeps,
+                     counters.triangleTests / sweeps);
+        std::fprintf(stderr, "contacts: %.1f%% face, %.1f%% edge, %.1f%% corner\n",
+                     share(counters.faceContacts, contacts), share(counters.edgeContacts, contacts),
+                     share(counters.cornerContacts, contacts));
+    }
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "geometry/vec3.h"
+
+struct SimOptions {
+    std::string scene;
+    long steps = 1000;
+    Vec3 position{0.0f, 12.5f, 0.0f};  // the viewer's start state
+    Vec3 velocity{1.0f, -1.0f, 1.0f};
+    bool check = false;
+    bool stats = false;
+};
+
+// `dorn sim`: runs the viewer's step (radius 2.5, tolerance 0.001) on the
+// scene without a window and writes one CSV line per step on standard output:
+//   step,px,py,pz,vx,vy,vz,contacts,hits
+// with %.9g floats and the step's hit triangles separated by spaces. --check
+// and --stats report on standard error at the end. Returns 0, or 1 when the
+// scene cannot be loaded.
+int runSim(const SimOptions& options);
