@@ -18,6 +18,9 @@ namespace {
 constexpr std::uint64_t COUNT_BYTES = 4;
 constexpr std::uint64_t VECTOR_BYTES = 12;
 constexpr std::uint64_t TRIANGLE_BYTES = 24;
+// Below the C library's threshold for mapping memory afresh: a larger buffer
+// would be mapped, faulted in and unmapped again on every load.
+constexpr std::size_t BUFFER_BYTES = 64 * 1024;
 
 class FileHandle {
 public:
@@ -40,7 +43,8 @@ private:
 // callers check ok() once per record rather than after every value.
 class ByteSource {
 public:
-    ByteSource(int fd, std::uint64_t fileSize) : fd_(fd), fileSize_(fileSize), buffer_(1 << 18) {}
+    ByteSource(int fd, std::uint64_t fileSize)
+        : fd_(fd), fileSize_(fileSize), buffer_(BUFFER_BYTES) {}
 
     std::uint64_t offset() const { return consumed_ + pos_; }
     std::uint64_t bytesLeft() const { return offset() < fileSize_ ? fileSize_ - offset() : 0; }

@@ -12,7 +12,7 @@ headless=true
 if [[ -n ${DISPLAY:-} ]] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/null 2>&1; then
     headless=false
 fi
-scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" \
+scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" \
     $($headless && echo "${X11_PACKAGES[@]}")
 cmake --preset release >/dev/null
 cmake --build --preset release

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" "${X11_PACKAGES[@]}"
+scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${X11_PACKAGES[@]}"
 
 for preset in release sanitize; do
     echo "== $preset build"

@@ -1,0 +1,238 @@
+// Sweep query throughput beside Bullet Physics, frame steps, and the reader.
+//   sweep_bench SCENE.dorn... [benchmark flags]
+// Every scene given is measured. For each, sweeps come from a seeded generator
+// (see makeSweeps) and run, in the same benchmark iteration, through our query
+// and through Bullet's convexSweepTest (a btSphereShape against a
+// btBvhTriangleMeshShape, allowedCcdPenetration 0, closest-hit callback), so
+// that the ratio is measured under the same machine load.
+#include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
+#include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
+#include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
+#include <BulletCollision/CollisionDispatch/btDefaultCollisionConfiguration.h>
+#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
+#include <BulletCollision/CollisionShapes/btSphereShape.h>
+#include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/sphere_motion.h"
+#include "collision/sweep_query.h"
+#include "geometry/collision_epsilon.h"
+#include "scene/dorn_reader.h"
+#include "scene/tree_stats.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Sweep {
+    Vec3 from;
+    Vec3 displacement;
+};
+
+// Sweeps of one length from std::mt19937 seeded with 12345: start points
+// uniform in the scene's bounding box, directions uniform on the unit sphere.
+std::vector<Sweep> makeSweeps(const Vec3& min, const Vec3& max, float length, int count) {
+    std::mt19937 random(12345);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    std::vector<Sweep> sweeps;
+    while (static_cast<int>(sweeps.size()) < count) {
+        const Vec3 from(min.x + (max.x - min.x) * unit(random),
+                        min.y + (max.y - min.y) * unit(random),
+                        min.z + (max.z - min.z) * unit(random));
+        const Vec3 direction(gauss(random), gauss(random), gauss(random));
+        if (lengthSquared(direction) > 1e-6f) {
+            sweeps.push_back({from, normalized(direction) * length});
+        }
+    }
+    return sweeps;
+}
+
+// One scene, loaded for us and handed to Bullet as the same triangles.
+struct BenchScene {
+    std::string name;
+    std::unique_ptr<CollisionMesh> mesh;
+    Vec3 min;
+    Vec3 max;
+    std::vector<int> indices;
+    std::vector<btScalar> positions;
+    std::unique_ptr<btTriangleIndexVertexArray> arrays;
+    std::unique_ptr<btBvhTriangleMeshShape> shape;
+    std::unique_ptr<btDefaultCollisionConfiguration> configuration;
+    std::unique_ptr<btCollisionDispatcher> dispatcher;
+    std::unique_ptr<btDbvtBroadphase> broadphase;
+    std::unique_ptr<btCollisionWorld> world;
+    std::unique_ptr<btCollisionObject> object;
+
+    float diagonal() const { return length(max - min); }
+};
+
+std::vector<std::unique_ptr<BenchScene>> scenes;
+
+void prepareBullet(BenchScene& s) {
+    for (const Vec3& v : s.mesh->vertices) {
+        s.positions.insert(s.positions.end(), {v.x, v.y, v.z});
+    }
+    for (const MeshTriangle& t : s.mesh->triangles) {
+        s.indices.insert(s.indices.end(), {t.vertex0, t.vertex1, t.vertex2});
+    }
+    s.arrays = std::make_unique<btTriangleIndexVertexArray>(
+        static_cast<int>(s.mesh->triangles.size()), s.indices.data(), 3 * sizeof(int),
+        static_cast<int>(s.mesh->vertices.size()), s.positions.data(), 3 * sizeof(btScalar));
+    s.shape = std::make_unique<btBvhTriangleMeshShape>(s.arrays.get(), true);
+    s.configuration = std::make_unique<btDefaultCollisionConfiguration>();
+    s.dispatcher = std::make_unique<btCollisionDispatcher>(s.configuration.get());
+    s.broadphase = std::make_unique<btDbvtBroadphase>();
+    s.world = std::make_unique<btCollisionWorld>(s.dispatcher.get(), s.broadphase.get(),
+                                                 s.configuration.get());
+    s.object = std::make_unique<btCollisionObject>();
+    s.object->setCollisionShape(s.shape.get());
+    s.world->addCollisionObject(s.object.get());
+    s.world->updateAabbs();
+}
+
+double oursPerSecond(BenchScene& s, const std::vector<Sweep>& sweeps, float radius, int& hits) {
+    ContactState state;
+    hits = 0;
+    const auto start = Clock::now();
+    for (const Sweep& sweep : sweeps) {
+        state.hitTriangles.clear();
+        hits += sweepQuery(*s.mesh, SweptSphere(sweep.from, sweep.displacement, radius), state);
+    }
+    return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double bulletPerSecond(BenchScene& s, const std::vector<Sweep>& sweeps, float radius, int& hits) {
+    btSphereShape sphere(radius);
+    hits = 0;
+    const auto start = Clock::now();
+    for (const Sweep& sweep : sweeps) {
+        const btVector3 from(sweep.from.x, sweep.from.y, sweep.from.z);
+        const btVector3 to =
+            from + btVector3(sweep.displacement.x, sweep.displacement.y, sweep.displacement.z);
+        btTransform start(btQuaternion::getIdentity(), from);
+        btTransform end(btQuaternion::getIdentity(), to);
+        btCollisionWorld::ClosestConvexResultCallback callback(from, to);
+        s.world->convexSweepTest(&sphere, start, end, callback, 0.0f);
+        hits += callback.hasHit() ? 1 : 0;
+    }
+    return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// args: scene index, radius kind (0: 2.5, 1: 1% of the diagonal), length kind
+// (0: |(1,-1,1)|, 1: a tenth of the diagonal).
+void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind) {
+    const float radius = radiusKind == 0 ? 2.5f : 0.01f * s->diagonal();
+    const float sweepLength = lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s->diagonal();
+    const std::vector<Sweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
+    double ours = 0;
+    double bullet = 0;
+    int oursHits = 0;
+    int bulletHits = 0;
+    for (auto _ : state) {
+        ours += oursPerSecond(*s, sweeps, radius, oursHits);
+        bullet += bulletPerSecond(*s, sweeps, radius, bulletHits);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ours_per_s"] = ours / n;
+    state.counters["bullet_per_s"] = bullet / n;
+    state.counters["ratio"] = ours / bullet;
+    state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
+    state.counters["bullet_hit_share"] = static_cast<double>(bulletHits) / sweeps.size();
+    state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+}
+
+// The viewer's step, from its start state, over and over.
+void BM_FrameStep(benchmark::State& state, BenchScene* s) {
+    ContactState contacts;
+    Vec3 position(0, 12.5f, 0);
+    Vec3 velocity(1, -1, 1);
+    for (auto _ : state) {
+        advanceSphere(*s->mesh, 2.5f, position, velocity, contacts);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// The reader beside reading the same file's bytes into memory.
+void BM_ReadScene(benchmark::State& state, std::string path) {
+    const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
+    std::int64_t triangles = 0;
+    for (auto _ : state) {
+        auto scene = loadDornFile(path);
+        triangles += static_cast<std::int64_t>(scene->triangles.size());
+        benchmark::DoNotOptimize(scene);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.SetItemsProcessed(triangles);
+}
+
+void BM_ReadBytes(benchmark::State& state, std::string path) {
+    const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
+    for (auto _ : state) {
+        std::vector<char> content(static_cast<std::size_t>(bytes));
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        for (std::int64_t done = 0; done < bytes;) {
+            const ssize_t n =
+                ::read(fd, content.data() + done, static_cast<std::size_t>(bytes - done));
+            done += n > 0 ? n : bytes;
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(content.data());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    setCollisionEpsilon(0.001f);
+    for (int i = 1; i < argc; ++i) {
+        auto s = std::make_unique<BenchScene>();
+        s->name = std::filesystem::path(argv[i]).stem().string();
+        std::string why;
+        s->mesh = loadDornFile(argv[i], &why);
+        if (s->mesh == nullptr) {
+            std::fprintf(stderr, "sweep_bench: %s\n", why.c_str());
+            return 1;
+        }
+        const TreeStats stats =
+            measureTree(s->mesh->vertices, s->mesh->triangles, flattenTree(*s->mesh->root));
+        s->min = stats.boundsMin;
+        s->max = stats.boundsMax;
+        prepareBullet(*s);
+        BenchScene* raw = s.get();
+        for (int radius = 0; radius < 2; ++radius) {
+            for (int length = 0; length < 2; ++length) {
+                benchmark::RegisterBenchmark(
+                    ("Sweep/" + s->name + (radius ? "/r=1%diag" : "/r=2.5") +
+                     (length ? "/len=diag/10" : "/len=sqrt3"))
+                        .c_str(),
+                    BM_SweepVsBullet, raw, radius, length)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.5);
+            }
+        }
+        benchmark::RegisterBenchmark(("FrameStep/" + s->name).c_str(), BM_FrameStep, raw);
+        benchmark::RegisterBenchmark(("ReadScene/" + s->name).c_str(), BM_ReadScene,
+                                     std::string(argv[i]))
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("ReadBytes/" + s->name).c_str(), BM_ReadBytes,
+                                     std::string(argv[i]))
+            ->Unit(benchmark::kMillisecond);
+        scenes.push_back(std::move(s));
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
