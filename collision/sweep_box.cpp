@@ -96,16 +96,17 @@ void boxOutcodes(const SweptSphere& sphere, NodeBox& box, std::int32_t& startCod
 }
 
 std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box) {
-    std::int32_t startCode = 0;
-    std::int32_t endCode = 0;
-    boxOutcodes(sphere, box, startCode, endCode);
+    // The codes as boxOutcodes computes them, with the grown box computed once
+    // for them and the face tests: this runs for every node a query visits.
+    const GrownBox grown = growBox(box, sphere.radius);
+    const std::int32_t startCode = outcode(sphere.position, grown);
+    const std::int32_t endCode = outcode(sphere.position + sphere.displacement, grown);
     if ((startCode & endCode) != 0) {
         return 0;  // both ends beyond the same face plane
     }
     if ((startCode | endCode) == 0) {
         return 1;  // both ends inside
     }
-    const GrownBox grown = growBox(box, sphere.radius);
     for (std::int32_t code : {startCode, endCode}) {
         for (std::int32_t bit = OUT_X_MIN; bit <= OUT_Z_MAX; bit <<= 1) {
             if ((code & bit) != 0 && crossesFace(bit, sphere, grown)) {
