@@ -3,6 +3,6 @@ BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libglut-dev libglu1-mesa-dev 
 # The dorn tool: mesh import, command line; and the real mesh of a bundled scene.
 TOOL_PACKAGES=(libassimp-dev libcli11-dev assimp-testmodels)
 # The benchmarks: Google Benchmark, and Bullet Physics as the query's peer.
-BENCH_PACKAGES=(libbenchmark-dev libbullet-dev)
+BENCH_PACKAGES=(libbenchmark-dev libbullet-dev gnuplot-nox)
 # To run the viewer without a display, and to drive and photograph it.
 X11_PACKAGES=(xvfb xdotool imagemagick x11-utils libgl1-mesa-dri libglx-mesa0)

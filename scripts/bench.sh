@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs the query, frame step and reader benchmarks beside Bullet on the bundled
+# scenes, on real meshes of Debian's assimp-testmodels and on generated terrains
+# of 2 thousand to 2 million triangles, all made with `dorn build`; writes the
+# results to docs/performance/sweep_bench.csv and plots query cost against
+# triangle count to docs/performance/query-scaling.png.
+#   scripts/bench.sh        (after a release build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scenes=build/bench-scenes
+mkdir -p "$scenes" docs/performance
+models=/usr/share/assimp/models
+for mesh in OBJ/spider.obj STL/3DSMaxExport.STL Collada/COLLADA.dae glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb; do
+    name=$(basename "${mesh%.*}" | tr 'A-Z.' 'a-z-')
+    [[ -e $scenes/$name.dorn ]] ||
+        build/bin/dorn build "$models/$mesh" --center --fit 80 --room 50 -o "$scenes/$name.dorn" >/dev/null
+done
+for n in 32 100 316 1000; do
+    [[ -e $scenes/terrain-$n.dorn ]] || {
+        build/bin/scenegen terrain "$n" "$scenes/terrain.ply"
+        build/bin/dorn build "$scenes/terrain.ply" --no-normals -o "$scenes/terrain-$n.dorn" >/dev/null
+    }
+done
+rm -f "$scenes/terrain.ply"
+build/bin/sweep_bench build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true --benchmark_out_format=csv \
+    --benchmark_out=docs/performance/sweep_bench.csv "$@"
+
+# Microseconds per short sweep (median) against triangles, ours and Bullet's.
+awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3.*_median"/ {
+    for (i = 1; i <= NF; ++i) if (header[i] == "ours_per_s") ours = $i; else if (header[i] == "bullet_per_s") bullet = $i; else if (header[i] == "triangles") t = $i;
+    print t, 1e6 / ours, 1e6 / bullet }
+    /^name,/ { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' docs/performance/sweep_bench.csv |
+    sort -g >"$scenes/scaling.dat"
+if command -v gnuplot >/dev/null; then
+    gnuplot <<PLOT
+set terminal pngcairo size 720,480
+set output 'docs/performance/query-scaling.png'
+set logscale xy
+set xlabel 'triangles'
+set ylabel 'microseconds per sweep (radius 2.5, length sqrt 3)'
+set key top left
+plot '$scenes/scaling.dat' using 1:2 with linespoints title 'sweepQuery', \
+     '$scenes/scaling.dat' using 1:3 with linespoints title 'Bullet convexSweepTest'
+PLOT
+fi
