@@ -131,16 +131,6 @@ TEST(TreeBuilder, CoincidentAndHostileTrianglesStillGiveSoundTrees) {
     EXPECT_EQ(stats.degenerateTriangles, 3u);
 }
 
-TEST(TreeBuilder, ReportsProgressUpToOne) {
-    Mesh mesh;
-    mesh.addRandom(4, 200'000, 100.0f, 1.0f);
-    std::vector<double> reports;
-    buildVolumeTree(mesh.vertices, mesh.triangles, [&](double share) { reports.push_back(share); });
-    ASSERT_GE(reports.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
-    EXPECT_EQ(reports.back(), 1.0);
-}
-
 // Boxes must enclose as the query computes bounds: centre -/+ half in float.
 TEST(EnclosingBox, HoldsItsBoundsAfterFloatRounding) {
     std::mt19937 random(5);
