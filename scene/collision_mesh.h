@@ -17,11 +17,16 @@ public:
     std::vector<Vec3> vertices;
     std::vector<Vec3> auxVectors;  // carried from the file, read by nobody
     std::vector<MeshTriangle> triangles;
+    // When set, every node of the tree lives here, in pre-order (root first),
+    // allocated at once: the reader's layout, which a walk reads in order.
+    // When empty, the nodes were allocated one by one and root owns them.
+    std::vector<VolumeNode> nodePool;
 
     CollisionMesh() = default;
     CollisionMesh(const CollisionMesh&) = delete;
     CollisionMesh& operator=(const CollisionMesh&) = delete;
 
-    // Frees the tree, then triangles, auxVectors and vertices (member order).
-    ~CollisionMesh() { destroyTree(root); }
+    // Frees the tree (children before parents, or the pool at once), then
+    // triangles, auxVectors and vertices.
+    ~CollisionMesh();
 };

@@ -4,13 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "scene/node_stack.h"
+#include "scene/preorder_tree.h"
 
 namespace {
 
@@ -203,42 +204,40 @@ bool readTriangles(ByteSource& source, CollisionMesh& scene) {
     return true;
 }
 
-// Pre-order, first child before second, without recursion: every new node is
-// linked into the scene at once, so a failed load frees it with the scene; the
-// stack holds the inner nodes whose second child is still to come.
-bool readTree(ByteSource& source, CollisionMesh& scene) {
-    NodeStack<VolumeNode> waitingForRight;
-    VolumeNode** slot = &scene.root;
+// The tree's records in file order (pre-order), without recursion; the stack
+// counts the inner nodes whose second child is still to come. Nodes are made
+// afterwards, all at once.
+bool readTree(ByteSource& source, const CollisionMesh& scene, std::vector<PreorderNode>& tree) {
+    std::size_t waitingForRight = 0;
     const std::size_t triangleCount = scene.triangles.size();
     for (;;) {
-        VolumeNode* node = new VolumeNode();
-        *slot = node;
         const std::uint64_t at = source.offset();
         const std::uint8_t flag = source.readByte();
-        const Vec3 centre = source.readVec3();
-        const Vec3 halfExtents = source.readVec3();
-        node->box = NodeBox(centre, halfExtents);
+        PreorderNode node;
+        node.centre = source.readVec3();
+        node.halfExtents = source.readVec3();
         if (!source.ok()) {
             return false;
         }
         if (flag != 0) {
-            waitingForRight.push(node);
-            slot = &node->left;
+            tree.push_back(node);
+            ++waitingForRight;
             continue;
         }
-        node->triangle = source.readInt32();
+        node.triangle = source.readInt32();
         if (!source.ok()) {
             return false;
         }
-        if (node->triangle < 0 || static_cast<std::size_t>(node->triangle) >= triangleCount) {
+        if (node.triangle < 0 || static_cast<std::size_t>(node.triangle) >= triangleCount) {
             source.fail("the leaf at byte " + std::to_string(at) + " names triangle " +
-                        std::to_string(node->triangle) + " of " + std::to_string(triangleCount));
+                        std::to_string(node.triangle) + " of " + std::to_string(triangleCount));
             return false;
         }
-        if (waitingForRight.empty()) {
+        tree.push_back(node);
+        if (waitingForRight == 0) {
             return true;
         }
-        slot = &waitingForRight.pop()->right;
+        --waitingForRight;
     }
 }
 
@@ -256,7 +255,16 @@ bool readScene(ByteSource& source, CollisionMesh& scene) {
         return false;
     }
     source.setSection("tree");
-    return readTree(source, scene);
+    // A tree of one triangle per leaf has 2 Nt - 1 nodes; never more than the
+    // rest of the file can hold (25 bytes a node at least).
+    std::vector<PreorderNode> tree;
+    tree.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+        2 * static_cast<std::uint64_t>(scene.triangles.size()), source.bytesLeft() / 25 + 1)));
+    if (!readTree(source, scene, tree)) {
+        return false;
+    }
+    scene.root = linkTreeInPool(tree, scene.nodePool);
+    return true;
 }
 
 }  // namespace

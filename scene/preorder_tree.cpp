@@ -79,3 +79,29 @@ VolumeNode* linkTree(const std::vector<PreorderNode>& nodes) {
     }
     return root;
 }
+
+VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, std::vector<VolumeNode>& pool) {
+    for (VolumeNode& node : pool) {  // pooled nodes must not free one another
+        node.left = nullptr;
+        node.right = nullptr;
+    }
+    pool = std::vector<VolumeNode>();
+    // Everything is allocated before the first link, so that nothing can fail
+    // while pooled nodes point at each other.
+    const std::vector<std::uint32_t> second = secondChildren(nodes);
+    if (second.empty()) {
+        return nullptr;
+    }
+    pool = std::vector<VolumeNode>(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        VolumeNode& node = pool[i];
+        node.box = NodeBox(nodes[i].centre, nodes[i].halfExtents);
+        if (nodes[i].triangle == NO_TRIANGLE) {
+            node.left = &pool[i + 1];
+            node.right = &pool[second[i]];
+        } else {
+            node.triangle = nodes[i].triangle;
+        }
+    }
+    return &pool[0];
+}

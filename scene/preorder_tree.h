@@ -30,6 +30,12 @@ bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
 // The caller owns the result (free it with destroyTree).
 VolumeNode* linkTree(const std::vector<PreorderNode>& nodes);
 
+// The same, with the nodes made all at once in pool (whose earlier nodes are
+// unlinked and released), in the array's order; returns the root (&pool[0]),
+// or null when nodes is empty or incomplete (pool is then left empty). The
+// pool's nodes must be unlinked before the pool goes (~CollisionMesh does).
+VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, std::vector<VolumeNode>& pool);
+
 // For each node of a complete pre-order array, the index of its second child
 // (0 for a leaf). Returns an empty vector when nodes is incomplete.
 std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes);

@@ -161,8 +161,16 @@ TEST(PreorderTree, LinksFlattensAndRefusesIncompleteArrays) {
     destroyTree(root);
     ASSERT_EQ(again.size(), tree.size());
     EXPECT_EQ(std::memcmp(again.data(), tree.data(), tree.size() * sizeof(PreorderNode)), 0);
+    CollisionMesh pooled;  // the reader's layout: one allocation, pre-order
+    pooled.root = linkTreeInPool(tree, pooled.nodePool);
+    ASSERT_EQ(pooled.root, &pooled.nodePool[0]);
+    const auto fromPool = flattenTree(*pooled.root);
+    EXPECT_EQ(std::memcmp(fromPool.data(), tree.data(), tree.size() * sizeof(PreorderNode)), 0);
     const PreorderNode inner;
     const PreorderNode leaf{{}, {}, 0};
+    EXPECT_EQ(linkTreeInPool({inner, leaf}, pooled.nodePool), nullptr);
+    EXPECT_TRUE(pooled.nodePool.empty());
+    pooled.root = nullptr;
     EXPECT_EQ(linkTree({}), nullptr);
     EXPECT_EQ(linkTree({inner, leaf}), nullptr);  // second child missing
     EXPECT_EQ(linkTree({leaf, leaf}), nullptr);   // a node after the tree
