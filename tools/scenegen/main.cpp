@@ -5,9 +5,11 @@
 //     corners of a cube and a pyramid, the concave edges and corners where the
 //     cube meets the room's floor and walls, and the curved, tessellated
 //     surface of a sphere in the flight path.
-//   scenegen terrain N OUT.ply
-//     A rolling terrain of 2 N^2 triangles over [-100, 100]^2, facing up, as
-//     binary PLY: a large mesh of realistic layout for measurements.
+//   scenegen terrain N OUT.ply [SIZE]
+//     A rolling terrain of 2 N^2 triangles over [-SIZE/2, SIZE/2]^2 (SIZE 200
+//     unless given), facing up, as binary PLY: a large mesh of realistic
+//     layout for measurements. With SIZE proportional to N the triangles keep
+//     their size as the terrain grows.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -108,7 +110,7 @@ void sphere(ObjWriter& obj, Point centre, double radius, int slices, int stacks)
     }
 }
 
-bool writeTerrain(const char* path, long n) {
+bool writeTerrain(const char* path, long n, float size) {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         std::perror(path);
@@ -122,8 +124,8 @@ bool writeTerrain(const char* path, long n) {
                  side * side, 2 * n * n);
     for (long i = 0; i < side; ++i) {
         for (long j = 0; j < side; ++j) {
-            const float x = -100.0f + 200.0f * static_cast<float>(i) / static_cast<float>(n);
-            const float z = -100.0f + 200.0f * static_cast<float>(j) / static_cast<float>(n);
+            const float x = size * (static_cast<float>(i) / static_cast<float>(n) - 0.5f);
+            const float z = size * (static_cast<float>(j) / static_cast<float>(n) - 0.5f);
             const float y = 8.0f * std::sin(x * 0.05f) * std::cos(z * 0.07f) - 30.0f;
             const float xyz[3] = {x, y, z};
             std::fwrite(xyz, sizeof xyz, 1, file);  // the format's byte order is this host's
@@ -152,16 +154,21 @@ bool writeTerrain(const char* path, long n) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "terrain" && argc == 4) {
+    if (mode == "terrain" && (argc == 4 || argc == 5)) {
+        const float size = argc == 5 ? std::strtof(argv[4], nullptr) : 200.0f;
+        if (!(size > 0.0f)) {
+            std::fprintf(stderr, "scenegen: SIZE must be positive\n");
+            return 2;
+        }
         const long n = std::atol(argv[2]);
         if (n < 1 || n > 30000) {
             std::fprintf(stderr, "scenegen: N must be 1 to 30000\n");
             return 2;
         }
-        return writeTerrain(argv[3], n) ? 0 : 1;
+        return writeTerrain(argv[3], n, size) ? 0 : 1;
     }
     if (mode != "default" || argc != 3) {
-        std::fprintf(stderr, "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply\n");
+        std::fprintf(stderr, "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply [SIZE]\n");
         return 2;
     }
     std::FILE* file = std::fopen(argv[2], "w");
