@@ -8,14 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/x11.sh
 seconds=${1:-3}
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-    [[ -n $viewer_pid ]] && kill "$viewer_pid" 2>/dev/null
-    stop_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_session
 start_xvfb "$work/xvfb.log"
 
 printf '%-12s %8s %8s %8s %8s %8s\n' triangles mode0 mode1 mode2 mode3 mode4
@@ -25,7 +18,7 @@ for n in 71 224 707; do
     row=$(printf '%-12s' $((2 * n * n)))
     for mode in 0 1 2 3 4; do
         printf '%s\n' "$work/terrain.dorn" | build/bin/sweepview >"$work/out" 2>/dev/null &
-        viewer_pid=$!
+        VIEWER_PID=$!
         window=$(find_window "GLUT app" 120)
         until grep -qE '(^|: )1$' "$work/out"; do press "$window" s; sleep 0.5; done
         for ((i = 0; i < mode; i++)); do press "$window" b; done
@@ -35,8 +28,8 @@ for n in 71 224 707; do
         sleep "$seconds"
         last=$(tail -n 1 "$work/out" | grep -oE '[0-9]+$')
         press "$window" Escape
-        wait "$viewer_pid" || true
-        viewer_pid=
+        wait "$VIEWER_PID" || true
+        VIEWER_PID=
         row+=$(awk -v a="$first" -v b="$last" -v s="$seconds" 'BEGIN { printf " %8.1f", (b - a) / s }')
     done
     echo "$row"

@@ -9,20 +9,11 @@ png=$3
 seconds=${4:-3}
 source "$(dirname "$0")/x11.sh"
 
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-    if [[ -n $viewer_pid ]]; then
-        kill "$viewer_pid" 2>/dev/null || true
-    fi
-    stop_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_session
 
 start_xvfb "$work/xvfb.log"
 printf '%s\n' "$scene" | "$viewer" >"$work/out" 2>"$work/err" &
-viewer_pid=$!
+VIEWER_PID=$!
 if ! window=$(find_window "GLUT app" 60); then
     echo "The viewer opened no window:" >&2
     cat "$work/out" "$work/err" >&2
@@ -46,8 +37,8 @@ import -window root -crop 640x480+100+100 +repage "$png"
 steps=$(tail -n 1 "$work/out" | sed 's/.*: //')
 press "$window" Escape
 status=0
-wait "$viewer_pid" || status=$?
-viewer_pid=
+wait "$VIEWER_PID" || status=$?
+VIEWER_PID=
 if ((status != 1)); then
     echo "The viewer ended with status $status instead of 1 (Esc)" >&2
     exit 1

@@ -58,3 +58,19 @@ press() {
     xdotool mousemove --window "$window" 320 240
     xdotool key --delay 30 "$@"
 }
+
+# begin_session: a work folder in $work and, on exit, the viewer (VIEWER_PID,
+# when set) and the X server stopped and the folder removed.
+begin_session() {
+    work=$(mktemp -d)
+    VIEWER_PID=
+    trap end_session EXIT
+}
+
+end_session() {
+    if [[ -n ${VIEWER_PID:-} ]]; then
+        kill "$VIEWER_PID" 2>/dev/null || true
+    fi
+    stop_xvfb
+    rm -rf "$work"
+}

@@ -10,16 +10,7 @@ scene=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/x11.sh"
 
-work=$(mktemp -d)
-viewer_pid=
-cleanup() {
-    if [[ -n $viewer_pid ]]; then
-        kill "$viewer_pid" 2>/dev/null || true
-    fi
-    stop_xvfb
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_session
 fail() {
     echo "FAIL: $*" >&2
     echo "--- standard output:" >&2
@@ -35,7 +26,7 @@ start_xvfb "$work/xvfb.log" || fail "no X server"
 
 printf 'missing.dorn\n%s\n' "$scene" >"$work/in"
 "$viewer" <"$work/in" >"$work/out" 2>"$work/err" &
-viewer_pid=$!
+VIEWER_PID=$!
 
 window=$(find_window "GLUT app" 60) || fail "no window titled 'GLUT app'"
 geometry=$(xdotool getwindowgeometry "$window")
@@ -93,8 +84,8 @@ wait_until 30 bash -c "import -window root -crop 640x480+100+100 +repage '$work/
 
 press "$window" Escape
 status=0
-wait "$viewer_pid" || status=$?
-viewer_pid=
+wait "$VIEWER_PID" || status=$?
+VIEWER_PID=
 ((status == 1)) || fail "exit status $status after Esc, expected 1"
 
 # Standard output, line by line: the dialogue, the mode line, then the step
