@@ -16,7 +16,6 @@
 namespace {
 
 // Sizes of the file's records, in bytes.
-constexpr std::uint64_t COUNT_BYTES = 4;
 constexpr std::uint64_t VECTOR_BYTES = 12;
 constexpr std::uint64_t TRIANGLE_BYTES = 24;
 // Below the C library's threshold for mapping memory afresh: a larger buffer

@@ -6,3 +6,5 @@ TOOL_PACKAGES=(libassimp-dev libcli11-dev assimp-testmodels)
 BENCH_PACKAGES=(libbenchmark-dev libbullet-dev gnuplot-nox)
 # To run the viewer without a display, and to drive and photograph it.
 X11_PACKAGES=(xvfb xdotool imagemagick x11-utils libgl1-mesa-dri libglx-mesa0)
+# The fuzzers: clang with libFuzzer and the sanitizers' runtime.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
