@@ -96,11 +96,15 @@ void boxOutcodes(const SweptSphere& sphere, NodeBox& box, std::int32_t& startCod
 }
 
 std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box) {
+    return sweepHitsBox(sphere, prepareSweep(sphere), box);
+}
+
+std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, NodeBox& box) {
     // The codes as boxOutcodes computes them, with the grown box computed once
     // for them and the face tests: this runs for every node a query visits.
     const GrownBox grown = growBox(box, sphere.radius);
     const std::int32_t startCode = outcode(sphere.position, grown);
-    const std::int32_t endCode = outcode(sphere.position + sphere.displacement, grown);
+    const std::int32_t endCode = outcode(setup.end, grown);
     if ((startCode & endCode) != 0) {
         return 0;  // both ends beyond the same face plane
     }

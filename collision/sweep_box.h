@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 #include "scene/node_box.h"
 
@@ -26,3 +27,7 @@ void boxOutcodes(const SweptSphere& sphere, NodeBox& box, std::int32_t& startCod
 // paths that only graze the grown box's surface or cross it exactly on one of
 // its edges or corners. Fills the box's cached bounds when they are not valid.
 std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box);
+
+// The same test with the sweep's setup computed once by the caller; setup must
+// be prepareSweep(sphere).
+std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, NodeBox& box);

@@ -20,13 +20,16 @@ std::int32_t closestLineParams(const Line& first, const Line& second, float& tau
 
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float& time,
                            float& edgeFraction) {
+    return sweepHitsEdge(sphere, prepareSweep(sphere), edge, time, edgeFraction);
+}
+
+std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Segment& edge,
+                           float& time, float& edgeFraction) {
     const Vec3& o = sphere.position;
-    const Vec3& d = sphere.displacement;
-    const float r = sphere.radius;
     const Vec3 edgeVector = edge.end - edge.start;
-    const float stepLength = std::sqrt(dot(d, d));
+    const float stepLength = setup.stepLength;
     const float edgeLength = std::sqrt(dot(edgeVector, edgeVector));
-    const Vec3 motionDir = d * (1.0f / stepLength);
+    const Vec3& motionDir = setup.motionDir;
     const Vec3 edgeDir = edgeVector * (1.0f / edgeLength);
 
     const Vec3 n = cross(motionDir, edgeDir);
@@ -34,7 +37,7 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float
         return 0;  // parallel, or no direction at all: left to the corner tests
     }
     const float h = dot(n, o - edge.start);
-    const float clearance = r * r - h * h;
+    const float clearance = setup.radiusSquared - h * h;
     if (!(clearance >= 0.0f)) {
         return 0;  // the path passes the edge's line further off than the radius
     }

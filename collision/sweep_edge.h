@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/sweep_setup.h"
 #include "geometry/line.h"
 #include "geometry/segment.h"
 #include "geometry/swept_sphere.h"
@@ -27,3 +28,8 @@ std::int32_t closestLineParams(const Line& first, const Line& second, float& tau
 // already overlapping the edge's line at the start gives 0.
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float& time,
                            float& edgeFraction);
+
+// The same test with the sweep's setup computed once by the caller; setup must
+// be prepareSweep(sphere).
+std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Segment& edge,
+                           float& time, float& edgeFraction);

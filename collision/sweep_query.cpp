@@ -54,47 +54,58 @@ void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& 
     }
 }
 
+// The leaf's triangle test, recorded into state; true on contact.
+bool testLeaf(CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& sphere,
+              const SweepSetup& setup, ContactState& state) {
+    if (queryCounters != nullptr) {
+        ++queryCounters->leavesReached;
+    }
+    Triangle triangle;
+    if (!leafTriangle(scene, leaf.triangle, triangle)) {
+        return false;
+    }
+    if (queryCounters != nullptr) {
+        ++queryCounters->triangleTests;
+    }
+    Vec3 normal = zeroVector;
+    float time = 0.0f;
+    if (sweepHitsTriangle(sphere, setup, triangle, normal, time) == 0) {
+        return false;
+    }
+    recordContact(state, leaf.triangle, normal, time);
+    return true;
+}
+
 }  // namespace
 
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
                        ContactState& state) {
-    // Pre-order with an explicit stack: the second child is pushed first so the
-    // first child's subtree is tested first, as a recursive walk would.
+    // Pre-order with an explicit stack, first child before second, as a
+    // recursive walk would go: an inner node goes straight on to its first
+    // child and leaves the second on the stack.
+    const SweepSetup setup = prepareSweep(sphere);
     std::int32_t result = 0;
     NodeStack<VolumeNode> pending;
-    pending.push(&node);
-    while (!pending.empty()) {
-        VolumeNode* current = pending.pop();
+    VolumeNode* current = &node;
+    while (current != nullptr) {
         if (queryCounters != nullptr) {
             ++queryCounters->boxTests;
         }
-        if (sweepHitsBox(sphere, current->box) == 0) {
+        if (sweepHitsBox(sphere, setup, current->box) == 0) {
+            current = pending.empty() ? nullptr : pending.pop();
             continue;
         }
         if (current->left != nullptr) {
             if (current->right != nullptr) {
                 pending.push(current->right);
             }
-            pending.push(current->left);
+            current = current->left;
             continue;
         }
-        if (queryCounters != nullptr) {
-            ++queryCounters->leavesReached;
+        if (testLeaf(scene, *current, sphere, setup, state)) {
+            result = 1;
         }
-        Triangle triangle;
-        if (!leafTriangle(scene, current->triangle, triangle)) {
-            continue;
-        }
-        if (queryCounters != nullptr) {
-            ++queryCounters->triangleTests;
-        }
-        Vec3 normal = zeroVector;
-        float time = 0.0f;
-        if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {
-            continue;
-        }
-        recordContact(state, current->triangle, normal, time);
-        result = 1;
+        current = pending.empty() ? nullptr : pending.pop();
     }
     return result;
 }

@@ -18,6 +18,11 @@ void count(std::uint64_t QueryCounters::*counter) {
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut) {
+    return sweepHitsTriangle(sphere, prepareSweep(sphere), triangle, normalOut, timeOut);
+}
+
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
+                               Triangle& triangle, Vec3& normalOut, float& timeOut) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const Vec3 n = triangle.normal();
@@ -45,7 +50,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
         edge.start = a;
         edge.end = b;
         float s = 0.0f;
-        if (sweepHitsEdge(sphere, edge, timeOut, s) != 0) {
+        if (sweepHitsEdge(sphere, setup, edge, timeOut, s) != 0) {
             const Vec3 centre = o + d * timeOut;
             const Vec3 contact = a + (b - a) * s;
             normalOut = normalized(centre - contact);
@@ -54,7 +59,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
         }
     }
     for (const Vec3& corner : triangle.corners) {
-        if (sweepHitsVertex(sphere, corner, timeOut) != 0) {
+        if (sweepHitsVertex(sphere, setup, corner, timeOut) != 0) {
             normalOut = normalized(o + d * timeOut - corner);
             count(&QueryCounters::cornerContacts);
             return 1;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 #include "geometry/triangle.h"
 
@@ -21,3 +22,8 @@ inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
 // edges and corners only. Fills the triangle's normal cache.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut);
+
+// The same test with the sweep's setup computed once by the caller; setup must
+// be prepareSweep(sphere).
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
+                               Triangle& triangle, Vec3& normalOut, float& timeOut);

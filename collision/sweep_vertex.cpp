@@ -5,14 +5,18 @@
 #include "geometry/collision_epsilon.h"
 
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float& time) {
+    return sweepHitsVertex(sphere, prepareSweep(sphere), point, time);
+}
+
+std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& point,
+                             float& time) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const float r = sphere.radius;
     const Vec3 m = o - point;
-    const float a = dot(d, d);
+    const float a = setup.stepSquared;
     const float b = 2.0f * dot(d, m);
     // |m|^2 - r^2, in the form whose rounding the trajectories are built on.
-    const float c = dot(point, point) + dot(o, o - point * 2.0f) - r * r;
+    const float c = dot(point, point) + dot(o, o - point * 2.0f) - setup.radiusSquared;
     const float disc = b * b - 4.0f * a * c;
     if (!(disc >= 0.0f)) {
         return 0;
@@ -28,7 +32,7 @@ std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float
     if (!(t >= 0.0f && t <= 1.0f)) {
         return 0;
     }
-    const float stepLength = std::sqrt(a);
+    const float stepLength = setup.stepLength;
     const float stoppedShort = (t * stepLength - collisionEpsilon) / stepLength;
     time = stoppedShort > 0.0f ? stoppedShort : t;
     return 1;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 
 // 1 when the moving sphere's surface reaches point during the step (the earlier
@@ -10,3 +11,8 @@
 // closer than that to the start; time is written only on 1. A sphere that already
 // overlaps the point at the start, a zero displacement, or a non-number gives 0.
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float& time);
+
+// The same test with the sweep's setup computed once by the caller; setup must
+// be prepareSweep(sphere).
+std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& point,
+                             float& time);

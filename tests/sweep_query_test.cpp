@@ -6,6 +6,8 @@
 
 #include "collision/sweep_edge.h"
 #include "collision/sweep_query.h"
+#include "scene/dorn_reader.h"
+#include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
 
 namespace {
@@ -157,6 +159,41 @@ TEST(SweepQueryCrossCheck, PruningGivesExactlyTheSameStateAsTheFullWalk) {
         }
     }
     EXPECT_GT(contacts, 1000);  // the sweeps do meet the mesh
+}
+
+// The tuned walk (setup computed once per query, first child taken without
+// the stack) against the plain walk, with tight boxes, so that every pruning
+// decision counts too; on scenes linked node by node and on a scene read back
+// from a file, whose nodes lie in one pool.
+TEST(SweepQueryCrossCheck, TunedWalkGivesExactlyThePlainWalksState) {
+    useViewerEpsilon();
+    std::mt19937 random(77);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    auto written = randomScene(9, 800, 15.0f, 3.0f);
+    TempFile file("");
+    ASSERT_EQ(saveDornFile(*written, file.path()), 1);
+    std::vector<std::unique_ptr<CollisionMesh>> scenes;
+    scenes.push_back(loadDornFile(file.path()));
+    scenes.push_back(randomScene(10, 1500, 20.0f, 4.0f));
+    scenes.push_back(randomScene(11, 300, 20.0f, 12.0f));
+    int contacts = 0;
+    for (auto& scene : scenes) {
+        ASSERT_NE(scene, nullptr);
+        for (int i = 0; i < 3000; ++i) {
+            const Vec3 position(unit(random) * 22, unit(random) * 22, unit(random) * 22);
+            const Vec3 direction = normalized(Vec3(unit(random), unit(random), unit(random)));
+            const float length = i % 7 == 0 ? 0.0f : (i % 2 ? 12.0f : 1.7f);
+            const SweptSphere sphere(position, direction * length, i % 3 ? 0.3f : 2.5f);
+            ContactState tuned;
+            ContactState plain;
+            ASSERT_EQ(sweepQuery(*scene, sphere, tuned), sweepAllLeaves(*scene, sphere, plain, true));
+            EXPECT_EQ(std::memcmp(&tuned.nearestTime, &plain.nearestTime, sizeof(float)), 0);
+            EXPECT_EQ(std::memcmp(&tuned.contactNormal, &plain.contactNormal, sizeof(Vec3)), 0);
+            EXPECT_EQ(tuned.hitTriangles, plain.hitTriangles);
+            contacts += tuned.found;
+        }
+    }
+    EXPECT_GT(contacts, 2000);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "collision/sweep_box.h"
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
@@ -119,7 +120,8 @@ std::unique_ptr<CollisionMesh> chainScene(int depth) {
     return scene;
 }
 
-std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state) {
+std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+                            bool testBoxes) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     std::int32_t result = 0;
@@ -127,6 +129,9 @@ std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, Con
     while (!pending.empty()) {
         VolumeNode* node = pending.back();
         pending.pop_back();
+        if (testBoxes && sweepHitsBox(sphere, node->box) == 0) {
+            continue;
+        }
         if (node->left != nullptr) {
             pending.push_back(node->right);
             pending.push_back(node->left);

@@ -58,8 +58,11 @@ std::unique_ptr<CollisionMesh> roomScene(float half = 40.0f);
 std::unique_ptr<CollisionMesh> chainScene(int depth);
 
 // The oracle for the query: every leaf in pre-order, no box tests, the same
-// recording rules written out independently.
-std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state);
+// recording rules written out independently. With testBoxes, the plain walk
+// instead: every node's box tested by the stand-alone box test, every test
+// computing all it needs for itself, as the query did before it was tuned.
+std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+                            bool testBoxes = false);
 
 // Sets the viewer's tolerance 0.001, which the tests' numbers assume.
 void useViewerEpsilon();

@@ -1,0 +1,14 @@
+#include "collision/sweep_setup.h"
+
+#include <cmath>
+
+SweepSetup prepareSweep(const SweptSphere& sphere) {
+    const Vec3& d = sphere.displacement;
+    SweepSetup setup;
+    setup.end = sphere.position + d;
+    setup.stepSquared = dot(d, d);
+    setup.stepLength = std::sqrt(setup.stepSquared);
+    setup.motionDir = d * (1.0f / setup.stepLength);
+    setup.radiusSquared = sphere.radius * sphere.radius;
+    return setup;
+}

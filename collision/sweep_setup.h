@@ -1,0 +1,19 @@
+#pragma once
+
+#include "geometry/swept_sphere.h"
+#include "geometry/vec3.h"
+
+// The values every box, edge and corner test of one sweep derives from the
+// sphere alone. A query computes them once; the tests then skip recomputing
+// them, with the very same float operations, so results stay bit for bit.
+struct SweepSetup {
+    Vec3 end;                 // position + displacement
+    float stepSquared = 0;    // displacement . displacement
+    float stepLength = 0;     // sqrt(stepSquared)
+    Vec3 motionDir;           // displacement * (1 / stepLength); non-numbers for no motion
+    float radiusSquared = 0;  // radius * radius
+};
+
+// The setup of sphere. Never fails: a zero displacement gives a zero length and
+// a non-number direction, which the tests treat as no motion.
+SweepSetup prepareSweep(const SweptSphere& sphere);
