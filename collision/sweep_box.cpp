@@ -1,12 +1,10 @@
 #include "collision/sweep_box.h"
 
-#include <initializer_list>
-
 namespace {
 
 struct GrownBox {
-    Vec3 lo;
-    Vec3 hi;
+    float lo[3];
+    float hi[3];
 };
 
 GrownBox growBox(NodeBox& box, float radius) {
@@ -15,72 +13,39 @@ GrownBox growBox(NodeBox& box, float radius) {
     }
     const Vec3& min = box.boundsMin;
     const Vec3& max = box.boundsMax;
-    return {Vec3(min.x - radius, min.y - radius, min.z - radius),
-            Vec3(max.x + radius, max.y + radius, max.z + radius)};
+    return {{min.x - radius, min.y - radius, min.z - radius},
+            {max.x + radius, max.y + radius, max.z + radius}};
 }
 
+// Per axis: the min bit when below, else the max bit when above (a box whose
+// half-extents are negative can have a point on both sides). Written without
+// branches: which bits a node's test sets is hard to predict.
 std::int32_t outcode(const Vec3& p, const GrownBox& grown) {
-    std::int32_t code = 0;
-    if (p.x < grown.lo.x) {
-        code |= OUT_X_MIN;
-    } else if (p.x > grown.hi.x) {
-        code |= OUT_X_MAX;
-    }
-    if (p.y < grown.lo.y) {
-        code |= OUT_Y_MIN;
-    } else if (p.y > grown.hi.y) {
-        code |= OUT_Y_MAX;
-    }
-    if (p.z < grown.lo.z) {
-        code |= OUT_Z_MIN;
-    } else if (p.z > grown.hi.z) {
-        code |= OUT_Z_MAX;
-    }
-    return code;
+    const std::int32_t belowX = p.x < grown.lo[0];
+    const std::int32_t belowY = p.y < grown.lo[1];
+    const std::int32_t belowZ = p.z < grown.lo[2];
+    const std::int32_t aboveX = (p.x > grown.hi[0]) & (belowX ^ 1);
+    const std::int32_t aboveY = (p.y > grown.hi[1]) & (belowY ^ 1);
+    const std::int32_t aboveZ = (p.z > grown.hi[2]) & (belowZ ^ 1);
+    return belowX * OUT_X_MIN | aboveX * OUT_X_MAX | belowY * OUT_Y_MIN | aboveY * OUT_Y_MAX |
+           belowZ * OUT_Z_MIN | aboveZ * OUT_Z_MAX;
 }
 
-// Whether the path crosses the face plane of `bit` strictly inside the face.
-bool crossesFace(std::int32_t bit, const SweptSphere& sphere, const GrownBox& grown) {
-    int axis = 0;
-    float plane = 0.0f;
-    switch (bit) {
-        case OUT_X_MIN:
-            axis = 0;
-            plane = grown.lo.x;
-            break;
-        case OUT_X_MAX:
-            axis = 0;
-            plane = grown.hi.x;
-            break;
-        case OUT_Y_MAX:
-            axis = 1;
-            plane = grown.hi.y;
-            break;
-        case OUT_Y_MIN:
-            axis = 1;
-            plane = grown.lo.y;
-            break;
-        case OUT_Z_MIN:
-            axis = 2;
-            plane = grown.lo.z;
-            break;
-        default:
-            axis = 2;
-            plane = grown.hi.z;
-            break;
-    }
-    const Vec3& s = sphere.position;
-    const Vec3& d = sphere.displacement;
-    const float t = (plane - component(s, axis)) / component(d, axis);
-    const Vec3 crossing = s + d * t;
-    // The bit is set in one code only, so the path crosses the plane within the
-    // step and the divisor is not zero.
+// Whether the path crosses the grown box's face plane on axis (lo or hi side)
+// strictly inside the face. Only called for a bit set in exactly one of the two
+// codes, so the path crosses that plane within the step and the divisor is not
+// zero.
+bool crossesFace(int axis, bool hiSide, const float (&s)[3], const float (&d)[3],
+                 const GrownBox& grown) {
+    const float(&lo)[3] = grown.lo;
+    const float(&hi)[3] = grown.hi;
+    const float plane = hiSide ? hi[axis] : lo[axis];
+    const float t = (plane - s[axis]) / d[axis];
     const int a = axis == 0 ? 1 : 0;
     const int b = axis == 2 ? 1 : 2;
-    return component(grown.lo, a) < component(crossing, a) &&
-           component(crossing, a) < component(grown.hi, a) &&
-           component(grown.lo, b) < component(crossing, b) &&
-           component(crossing, b) < component(grown.hi, b);
+    const float crossingA = s[a] + d[a] * t;
+    const float crossingB = s[b] + d[b] * t;
+    return lo[a] < crossingA && crossingA < hi[a] && lo[b] < crossingB && crossingB < hi[b];
 }
 
 }  // namespace
@@ -111,12 +76,19 @@ std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, No
     if ((startCode | endCode) == 0) {
         return 1;  // both ends inside
     }
-    for (std::int32_t code : {startCode, endCode}) {
-        for (std::int32_t bit = OUT_X_MIN; bit <= OUT_Z_MAX; bit <<= 1) {
-            if ((code & bit) != 0 && crossesFace(bit, sphere, grown)) {
-                return 1;
-            }
-        }
-    }
-    return 0;
+    // A bit is set in one of the two codes at most: each names a face plane the
+    // path crosses within the step.
+    const Vec3& p = sphere.position;
+    const Vec3& q = sphere.displacement;
+    const float start[3] = {p.x, p.y, p.z};
+    const float displacement[3] = {q.x, q.y, q.z};
+    const std::int32_t crossed = startCode | endCode;
+    return ((crossed & OUT_X_MIN) != 0 && crossesFace(0, false, start, displacement, grown)) ||
+           ((crossed & OUT_X_MAX) != 0 && crossesFace(0, true, start, displacement, grown)) ||
+           ((crossed & OUT_Y_MAX) != 0 && crossesFace(1, true, start, displacement, grown)) ||
+           ((crossed & OUT_Y_MIN) != 0 && crossesFace(1, false, start, displacement, grown)) ||
+           ((crossed & OUT_Z_MIN) != 0 && crossesFace(2, false, start, displacement, grown)) ||
+           ((crossed & OUT_Z_MAX) != 0 && crossesFace(2, true, start, displacement, grown))
+               ? 1
+               : 0;
 }
