@@ -268,15 +268,44 @@ bool readScene(ByteSource& source, CollisionMesh& scene) {
 
 }  // namespace
 
+namespace {
+
+// A name as messages show it: a hostile name of a megabyte would otherwise be
+// echoed whole; bytes that are not printable are shown as \xNN.
+std::string nameForMessages(const std::string& name) {
+    constexpr std::size_t SHOWN = 120;
+    std::string shown;
+    for (std::size_t i = 0; i < name.size() && i < SHOWN; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            static const char HEX[] = "0123456789abcdef";
+            shown += {'\\', 'x', HEX[byte >> 4], HEX[byte & 15]};
+        } else {
+            shown += static_cast<char>(byte);
+        }
+    }
+    if (name.size() > SHOWN) {
+        shown += "... (a name of " + std::to_string(name.size()) + " bytes)";
+    }
+    return shown;
+}
+
+}  // namespace
+
 std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::string* whyRefused) {
     auto refuse = [&](const std::string& message) -> std::unique_ptr<CollisionMesh> {
         if (whyRefused != nullptr) {
-            *whyRefused = fileName + ": " + message;
+            *whyRefused = nameForMessages(fileName) + ": " + message;
         }
         return nullptr;
     };
     if (fileName.empty()) {
         return refuse("no file name given");
+    }
+    // The system would see the name only up to its first NUL and might open
+    // another file than the one named.
+    if (fileName.find('\0') != std::string::npos) {
+        return refuse("the name holds a NUL byte, which no file name can");
     }
     // Non-blocking, so that a FIFO without a writer is refused at once instead
     // of blocking the open.

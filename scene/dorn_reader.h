@@ -21,7 +21,11 @@
 // Floats are taken as they are, non-numbers and infinities included. Trees of
 // any depth are read without recursion.
 //
+// A name holding a NUL byte is refused: the system would read only its start.
+//
 // On null, *whyRefused (when not null) receives "<fileName>: <what is wrong>",
-// naming the section, record and byte offset where that applies.
+// naming the section, record and byte offset where that applies. Control bytes
+// of the name are shown as \xNN and a name longer than 120 bytes is cut short,
+// so that a hostile name cannot flood or drive a terminal.
 std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
                                             std::string* whyRefused = nullptr);

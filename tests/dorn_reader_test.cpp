@@ -141,6 +141,23 @@ TEST(DornReader, NamesThatAreNotRegularFilesAreRefusedAtOnce) {
     std::remove(fifo.c_str());
 }
 
+// Names typed at the prompt can be anything: a NUL would cut the name short
+// and could open another file, which must not happen; a huge or binary name
+// must not flood or drive the terminal through the message.
+TEST(DornReader, HostileNamesAreRefusedWithAShortPrintableReason) {
+    TempFile file(singleLeafFile());
+    std::string why;
+    EXPECT_EQ(loadDornFile(file.path() + std::string(1, '\0') + "junk", &why), nullptr);
+    EXPECT_EQ(why, file.path() + "\\x00junk: the name holds a NUL byte, which no file name can");
+
+    EXPECT_EQ(loadDornFile(std::string(1 << 20, 'a'), &why), nullptr);
+    EXPECT_EQ(why, std::string(120, 'a') +
+                       "... (a name of 1048576 bytes): cannot open: File name too long");
+
+    EXPECT_EQ(loadDornFile("\x1b[2J\xff.dorn", &why), nullptr);
+    EXPECT_EQ(why, "\\x1b[2J\xff.dorn: cannot open: No such file or directory");
+}
+
 TEST(DornWriter, WritesWhatTheReaderReadsBackAndRefusesWhatItCannotHold) {
     auto original = randomScene(5, 300, 50.0f, 5.0f);
     original->auxVectors = {Vec3(1, 2, 3), Vec3(-0.0f, 1e-30f, 3e38f)};
