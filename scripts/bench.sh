@@ -9,12 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scenes=build/bench-scenes
 mkdir -p "$scenes" docs/performance
-models=/usr/share/assimp/models
-for mesh in OBJ/spider.obj STL/3DSMaxExport.STL Collada/COLLADA.dae glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb; do
-    name=$(basename "${mesh%.*}" | tr 'A-Z.' 'a-z-')
-    [[ -e $scenes/$name.dorn ]] ||
-        build/bin/dorn build "$models/$mesh" --center --fit 80 --room 50 -o "$scenes/$name.dorn" >/dev/null
-done
+source scripts/lib/bench_scenes.sh
+make_real_scenes "$scenes" >/dev/null
 # Terrains whose triangles keep their size (2 units a side) as they grow, so
 # that the cost of a short sweep shows the tree's share, not finer triangles.
 for n in 32 100 316 1000; do

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test, twice: an optimised build, then a
-# build under AddressSanitizer and UndefinedBehaviorSanitizer. The viewer's
-# end-to-end test runs in a private Xvfb server. Installs the Debian packages
-# it needs first.
+# build under AddressSanitizer, UndefinedBehaviorSanitizer and the standard
+# library's assertions. The viewer's end-to-end tests run in a private Xvfb
+# server. Then each fuzz target runs for a minute (FUZZ_SECONDS). Installs the
+# Debian packages it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${X11_PACKAGES[@]}"
+scripts/install-packages.sh "${BUILD_PACKAGES[@]}" "${TOOL_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${X11_PACKAGES[@]}" \
+    "${FUZZ_PACKAGES[@]}"
 
 for preset in release sanitize; do
     echo "== $preset build"
@@ -14,3 +16,6 @@ for preset in release sanitize; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+echo "== fuzzing"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

@@ -22,6 +22,8 @@ struct Clearance {
     long smallestStep = 0;
     long overlappingSteps = 0;
     long firstStepOutside = 0;  // 0: never left the scene's bounds
+    long nonNumberSteps = 0;    // position or velocity not finite
+    long firstNonNumberStep = 0;
     Vec3 boundsMin;
     Vec3 boundsMax;
 };
@@ -40,6 +42,25 @@ void sceneBounds(const CollisionMesh& scene, Clearance& c) {
         c.boundsMax = Vec3(std::fmax(c.boundsMax.x, v.x), std::fmax(c.boundsMax.y, v.y),
                            std::fmax(c.boundsMax.z, v.z));
     }
+}
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The process's resident memory in kB, from the kernel; 0 where it cannot tell.
+long residentKilobytes() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) {
+        return 0;
+    }
+    char line[256];
+    long kilobytes = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmRSS: %ld kB", &kilobytes) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return kilobytes;
 }
 
 double share(std::uint64_t part, std::uint64_t whole) {
@@ -62,6 +83,7 @@ int runSim(const SimOptions& options) {
     sceneBounds(*scene, clearance);
 
     ContactState state;
+    const long memoryAtStart = residentKilobytes();
     Vec3 position = options.position;
     Vec3 velocity = options.velocity;
     long contactsTotal = 0;
@@ -89,6 +111,10 @@ int runSim(const SimOptions& options) {
                 clearance.smallestStep = step;
             }
             clearance.overlappingSteps += gap < 0 ? 1 : 0;
+            if (!finite(position) || !finite(velocity)) {
+                clearance.firstNonNumberStep += clearance.nonNumberSteps == 0 ? step : 0;
+                ++clearance.nonNumberSteps;
+            }
             if (clearance.firstStepOutside == 0 && outside(position, clearance)) {
                 clearance.firstStepOutside = step;
             }
@@ -110,6 +136,14 @@ int runSim(const SimOptions& options) {
             std::fprintf(stderr, "left the scene's bounds: first at step %ld\n",
                          clearance.firstStepOutside);
         }
+        if (clearance.nonNumberSteps == 0) {
+            std::fprintf(stderr, "steps ending with a non-number: none\n");
+        } else {
+            std::fprintf(stderr, "steps ending with a non-number: %ld, first at step %ld\n",
+                         clearance.nonNumberSteps, clearance.firstNonNumberStep);
+        }
+        std::fprintf(stderr, "resident memory: %ld kB after loading, %ld kB at the end\n",
+                     memoryAtStart, residentKilobytes());
     }
     if (options.stats) {
         const double sweeps = static_cast<double>(std::max<std::uint64_t>(counters.sweeps, 1));
