@@ -20,11 +20,11 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "app/sphere_motion.h"
+#include "bench/sweep_generator.h"
 #include "collision/sweep_query.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
@@ -33,30 +33,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Sweep {
-    Vec3 from;
-    Vec3 displacement;
-};
-
-// Sweeps of one length from std::mt19937 seeded with 12345: start points
-// uniform in the scene's bounding box, directions uniform on the unit sphere.
-std::vector<Sweep> makeSweeps(const Vec3& min, const Vec3& max, float length, int count) {
-    std::mt19937 random(12345);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::normal_distribution<float> gauss(0.0f, 1.0f);
-    std::vector<Sweep> sweeps;
-    while (static_cast<int>(sweeps.size()) < count) {
-        const Vec3 from(min.x + (max.x - min.x) * unit(random),
-                        min.y + (max.y - min.y) * unit(random),
-                        min.z + (max.z - min.z) * unit(random));
-        const Vec3 direction(gauss(random), gauss(random), gauss(random));
-        if (lengthSquared(direction) > 1e-6f) {
-            sweeps.push_back({from, normalized(direction) * length});
-        }
-    }
-    return sweeps;
-}
 
 // One scene, loaded for us and handed to Bullet as the same triangles.
 struct BenchScene {
@@ -101,22 +77,22 @@ void prepareBullet(BenchScene& s) {
     s.world->updateAabbs();
 }
 
-double oursPerSecond(BenchScene& s, const std::vector<Sweep>& sweeps, float radius, int& hits) {
+double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius, int& hits) {
     ContactState state;
     hits = 0;
     const auto start = Clock::now();
-    for (const Sweep& sweep : sweeps) {
+    for (const BenchSweep& sweep : sweeps) {
         state.hitTriangles.clear();
         hits += sweepQuery(*s.mesh, SweptSphere(sweep.from, sweep.displacement, radius), state);
     }
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double bulletPerSecond(BenchScene& s, const std::vector<Sweep>& sweeps, float radius, int& hits) {
+double bulletPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius, int& hits) {
     btSphereShape sphere(radius);
     hits = 0;
     const auto start = Clock::now();
-    for (const Sweep& sweep : sweeps) {
+    for (const BenchSweep& sweep : sweeps) {
         const btVector3 from(sweep.from.x, sweep.from.y, sweep.from.z);
         const btVector3 to =
             from + btVector3(sweep.displacement.x, sweep.displacement.y, sweep.displacement.z);
@@ -134,7 +110,7 @@ double bulletPerSecond(BenchScene& s, const std::vector<Sweep>& sweeps, float ra
 void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind) {
     const float radius = radiusKind == 0 ? 2.5f : 0.01f * s->diagonal();
     const float sweepLength = lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s->diagonal();
-    const std::vector<Sweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
+    const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
     double ours = 0;
     double bullet = 0;
     int oursHits = 0;

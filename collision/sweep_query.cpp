@@ -97,6 +97,9 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
         }
         if (current->left != nullptr) {
             if (current->right != nullptr) {
+                // Visited after the first child's subtree: fetch it meanwhile,
+                // as it usually lies far from its parent in a big tree.
+                __builtin_prefetch(&current->right->box);
                 pending.push(current->right);
             }
             current = current->left;
