@@ -20,7 +20,7 @@ public:
     // When set, every node of the tree lives here, in pre-order (root first),
     // allocated at once: the reader's layout, which a walk reads in order.
     // When empty, the nodes were allocated one by one and root owns them.
-    std::vector<VolumeNode> nodePool;
+    NodePool nodePool;
 
     CollisionMesh() = default;
     CollisionMesh(const CollisionMesh&) = delete;

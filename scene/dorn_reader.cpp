@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "scene/huge_pages.h"
 #include "scene/preorder_tree.h"
 
 namespace {
@@ -160,7 +161,10 @@ bool readVectors(ByteSource& source, const char* what, std::vector<Vec3>& out) {
     if (!source.ok()) {
         return false;
     }
-    std::vector<Vec3> vectors(count);
+    std::vector<Vec3> vectors;
+    vectors.reserve(count);
+    adviseHugePages(vectors.data(), count * sizeof(Vec3));
+    vectors.resize(count);
     for (Vec3& v : vectors) {
         v = source.readVec3();
     }
@@ -183,7 +187,10 @@ bool readTriangles(ByteSource& source, CollisionMesh& scene) {
     if (!source.ok()) {
         return false;
     }
-    std::vector<MeshTriangle> triangles(count);
+    std::vector<MeshTriangle> triangles;
+    triangles.reserve(count);
+    adviseHugePages(triangles.data(), count * sizeof(MeshTriangle));
+    triangles.resize(count);
     const std::size_t vertexCount = scene.vertices.size();
     for (std::size_t i = 0; i < count; ++i) {
         MeshTriangle& t = triangles[i];
@@ -259,6 +266,7 @@ bool readScene(ByteSource& source, CollisionMesh& scene) {
     std::vector<PreorderNode> tree;
     tree.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
         2 * static_cast<std::uint64_t>(scene.triangles.size()), source.bytesLeft() / 25 + 1)));
+    adviseHugePages(tree.data(), tree.capacity() * sizeof(PreorderNode));
     if (!readTree(source, scene, tree)) {
         return false;
     }

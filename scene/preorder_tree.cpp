@@ -80,19 +80,19 @@ VolumeNode* linkTree(const std::vector<PreorderNode>& nodes) {
     return root;
 }
 
-VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, std::vector<VolumeNode>& pool) {
+VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& pool) {
     for (VolumeNode& node : pool) {  // pooled nodes must not free one another
         node.left = nullptr;
         node.right = nullptr;
     }
-    pool = std::vector<VolumeNode>();
+    pool = NodePool();
     // Everything is allocated before the first link, so that nothing can fail
     // while pooled nodes point at each other.
     const std::vector<std::uint32_t> second = secondChildren(nodes);
     if (second.empty()) {
         return nullptr;
     }
-    pool = std::vector<VolumeNode>(nodes.size());
+    pool = NodePool(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         VolumeNode& node = pool[i];
         node.box = NodeBox(nodes[i].centre, nodes[i].halfExtents);

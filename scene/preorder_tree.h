@@ -34,7 +34,7 @@ VolumeNode* linkTree(const std::vector<PreorderNode>& nodes);
 // unlinked and released), in the array's order; returns the root (&pool[0]),
 // or null when nodes is empty or incomplete (pool is then left empty). The
 // pool's nodes must be unlinked before the pool goes (~CollisionMesh does).
-VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, std::vector<VolumeNode>& pool);
+VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& pool);
 
 // For each node of a complete pre-order array, the index of its second child
 // (0 for a leaf). Returns an empty vector when nodes is incomplete.

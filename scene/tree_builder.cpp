@@ -9,9 +9,7 @@
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "scene/huge_pages.h"
 
 namespace {
 
@@ -62,22 +60,6 @@ struct Primitive {
     float centroid[3];  // where it is sorted; see sortKey
     std::uint32_t triangle;
 };
-
-// Asks for huge pages behind a large buffer about to be filled: faulting in
-// hundreds of megabytes page by page costs a fifth of a build otherwise.
-void adviseHugePages(void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t(1) << 21;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(HUGE_PAGE - 1);
-    if (end > begin) {
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
 
 // A range of primitives that becomes one subtree.
 struct Task {

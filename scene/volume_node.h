@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "scene/huge_pages.h"
 #include "scene/node_box.h"
 
 inline constexpr std::int32_t NO_TRIANGLE = -1;
@@ -27,3 +29,6 @@ public:
 // Frees the tree below and including node (null is allowed), in the order of
 // ~VolumeNode: post-order, first child before second.
 void destroyTree(VolumeNode* node);
+
+// Tree nodes made all at once, on huge pages where the system allows.
+using NodePool = std::vector<VolumeNode, HugePageAllocator<VolumeNode>>;

@@ -1,0 +1,21 @@
+#include "scene/huge_pages.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+void adviseHugePages(void* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t(1) << 21;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(HUGE_PAGE - 1);
+    if (end > begin) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
