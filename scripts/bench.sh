@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the query, frame step and reader benchmarks beside Bullet on the bundled
 # scenes, on real meshes of Debian's assimp-testmodels and on generated terrains
-# of 2 thousand to 2 million triangles, all made with `dorn build`; writes the
+# of 1 thousand to 4 million triangles, all made with `dorn build`; writes the
 # results to docs/performance/sweep_bench.csv and plots query cost against
 # triangle count to docs/performance/query-scaling.png.
 #   scripts/bench.sh        (after a release build)
@@ -13,7 +13,7 @@ source scripts/lib/bench_scenes.sh
 make_real_scenes "$scenes" >/dev/null
 # Terrains whose triangles keep their size (2 units a side) as they grow, so
 # that the cost of a short sweep shows the tree's share, not finer triangles.
-for n in 32 100 316 1000; do
+for n in 22 32 100 316 1000 1414; do
     [[ -e $scenes/terrain-$n.dorn ]] || {
         build/bin/scenegen terrain "$n" "$scenes/terrain.ply" $((2 * n))
         build/bin/dorn build "$scenes/terrain.ply" --no-normals -o "$scenes/terrain-$n.dorn" >/dev/null
