@@ -10,8 +10,8 @@ source scripts/lib/bench_scenes.sh
 scenes=(build/scenes/default.dorn build/scenes/wuson.dorn $(make_real_scenes build/bench-scenes))
 starts=("0,12.5,0 1,-1,1" "30,40,-30 -0.8,-1.1,0.6" "-42,-42,42 1.3,0.9,-0.7")
 
-echo "| scene | start, velocity | non-numbers | left the room | overlapping steps | deepest overlap (step) | steps at the contact bound | contacts per step (mean, max) | resident kB start → end | steps/s |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
+echo "| scene | start, velocity | non-numbers | left the room | overlapping steps | deepest overlap (step) | overlaps begun: from the start; straight steps: face from behind, edge, corner, face from the front; at a contact: the same | steps at the contact bound | contacts per step (mean, max) | resident kB start → end | steps/s |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
 for scene in "${scenes[@]}"; do
     for start in "${starts[@]}"; do
         read -r position velocity <<<"$start"
@@ -26,6 +26,8 @@ for scene in "${scenes[@]}"; do
         contacts=$(field "contacts per step" | sed 's/mean //; s/max //')
         memory=$(field "resident memory" | sed 's/ kB after loading, / → /; s/ kB at the end//')
         rate=$(field "steps per second")
-        echo "| $(basename "$scene" .dorn) | ($position), ($velocity) | $nonnumbers | $left | $overlapping | $smallest | $bound | $contacts | $memory | $rate |"
+        causes() { sed -n "s/^  $1: \([0-9]*\) a face from behind, \([0-9]*\) an edge, \([0-9]*\) a corner, \([0-9]*\) a face from the front/\1, \2, \3, \4/p" <<<"$report"; }
+        begun="$(field "overlaps begun" | sed 's/.*(\([0-9]*\) from the start)/\1/'); $(causes "on straight steps, first touching"); $(causes "at a step's last contact, nearest")"
+        echo "| $(basename "$scene" .dorn) | ($position), ($velocity) | $nonnumbers | $left | $overlapping | $smallest | $begun | $bound | $contacts | $memory | $rate |"
     done
 done

@@ -16,8 +16,9 @@ P operator*(const P& a, double s) { return P{a.x * s, a.y * s, a.z * s}; }
 double dotP(const P& a, const P& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // The point of triangle abc nearest to p, by the regions of the triangle
-// (Ericson, Real-Time Collision Detection, 5.1.5).
-P closestOnTriangle(const P& p, const P& a, const P& b, const P& c) {
+// (Ericson, Real-Time Collision Detection, 5.1.5), and which feature holds it.
+P closestOnTriangle(const P& p, const P& a, const P& b, const P& c, MeshFeature& feature) {
+    feature = MeshFeature::Corner;
     const P ab = b - a, ac = c - a, ap = p - a;
     const double d1 = dotP(ab, ap), d2 = dotP(ac, ap);
     if (d1 <= 0 && d2 <= 0)
@@ -26,13 +27,16 @@ P closestOnTriangle(const P& p, const P& a, const P& b, const P& c) {
     const double d3 = dotP(ab, bp), d4 = dotP(ac, bp);
     if (d3 >= 0 && d4 <= d3)
         return b;
+    feature = MeshFeature::Edge;
     const double vc = d1 * d4 - d3 * d2;
     if (vc <= 0 && d1 >= 0 && d3 <= 0)
         return a + ab * (d1 / (d1 - d3));
     const P cp = p - c;
     const double d5 = dotP(ab, cp), d6 = dotP(ac, cp);
-    if (d6 >= 0 && d5 <= d6)
+    if (d6 >= 0 && d5 <= d6) {
+        feature = MeshFeature::Corner;
         return c;
+    }
     const double vb = d5 * d2 - d1 * d6;
     if (vb <= 0 && d2 >= 0 && d6 <= 0)
         return a + ac * (d2 / (d2 - d6));
@@ -41,7 +45,9 @@ P closestOnTriangle(const P& p, const P& a, const P& b, const P& c) {
         return b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
     }
     const double denominator = va + vb + vc;
+    feature = MeshFeature::Face;
     if (!(denominator > 0)) {  // no area: the nearest of the three edges' points
+        feature = MeshFeature::Edge;
         P best = a;
         for (const auto& [from, to] : {std::pair{a, b}, {b, c}, {c, a}}) {
             const P edge = to - from;
@@ -72,10 +78,26 @@ double boxDistanceSquared(const NodeBox& box, const P& p) {
 
 }  // namespace
 
-double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {
+MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
+                              const DoublePoint& point) {
+    MeshNearest nearest;
+    nearest.distance = std::numeric_limits<double>::infinity();
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= scene.triangles.size())
+        return nearest;
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
+    nearest.point = closestOnTriangle(point, make(scene.vertices[t.vertex0]),
+                                      make(scene.vertices[t.vertex1]),
+                                      make(scene.vertices[t.vertex2]), nearest.feature);
+    nearest.distance = std::sqrt(dotP(nearest.point - point, nearest.point - point));
+    nearest.triangle = triangle;
+    return nearest;
+}
+
+MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point) {
+    MeshNearest nearest;
     double best = std::numeric_limits<double>::infinity();
     if (scene.root == nullptr)
-        return best;
+        return nearest;
     std::vector<const VolumeNode*> pending{scene.root};
     while (!pending.empty()) {
         const VolumeNode* node = pending.back();
@@ -92,12 +114,22 @@ double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {
         if (index >= scene.triangles.size())
             continue;
         const MeshTriangle& t = scene.triangles[index];
-        const P q =
-            closestOnTriangle(point, make(scene.vertices[t.vertex0]),
-                              make(scene.vertices[t.vertex1]), make(scene.vertices[t.vertex2]));
+        MeshFeature feature = MeshFeature::Face;
+        const P q = closestOnTriangle(point, make(scene.vertices[t.vertex0]),
+                                      make(scene.vertices[t.vertex1]),
+                                      make(scene.vertices[t.vertex2]), feature);
         const double d2 = dotP(q - point, q - point);
-        if (d2 < best)
-            best = d2;  // a non-number never wins
+        if (d2 < best) {  // a non-number never wins
+            best = d2;
+            nearest.triangle = node->triangle;
+            nearest.point = q;
+            nearest.feature = feature;
+        }
     }
-    return std::sqrt(best);
+    nearest.distance = std::sqrt(best);
+    return nearest;
+}
+
+double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {
+    return nearestOnMesh(scene, point).distance;
 }

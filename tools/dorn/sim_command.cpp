@@ -1,5 +1,6 @@
 #include "tools/dorn/sim_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,16 @@ namespace {
 
 constexpr float SPHERE_RADIUS = 2.5f;
 
+// Counts of overlaps by the mesh feature involved.
+struct OverlapCauses {
+    long faceFromBehind = 0;
+    long edge = 0;
+    long corner = 0;
+    long faceFromFront = 0;
+
+    long total() const { return faceFromBehind + edge + corner + faceFromFront; }
+};
+
 // How the sphere's resting places compare with the mesh, in double precision.
 struct Clearance {
     double smallest = std::numeric_limits<double>::infinity();
@@ -24,6 +35,14 @@ struct Clearance {
     long firstStepOutside = 0;  // 0: never left the scene's bounds
     long nonNumberSteps = 0;    // position or velocity not finite
     long firstNonNumberStep = 0;
+    // How each run of overlapping steps began: overlapping from the start, or
+    // by what the sphere overlapped first: on a straight step, the feature it
+    // first touched; on a step with contacts (which ends at its last contact),
+    // the feature nearest the centre at the end. Faces count by the side of
+    // their plane the centre was on.
+    long beganAtStart = 0;
+    OverlapCauses straight;
+    OverlapCauses atContact;
     Vec3 boundsMin;
     Vec3 boundsMax;
 };
@@ -63,6 +82,58 @@ long residentKilobytes() {
     return kilobytes;
 }
 
+DoublePoint toDouble(const Vec3& v) { return DoublePoint{v.x, v.y, v.z}; }
+
+DoublePoint along(const Vec3& from, const Vec3& to, double t) {
+    return DoublePoint{from.x + t * (double(to.x) - from.x), from.y + t * (double(to.y) - from.y),
+                       from.z + t * (double(to.z) - from.z)};
+}
+
+// The mesh point the sphere first touched moving straight from `from` (clear)
+// to `to` (overlapping): the first of 256 samples that overlaps, then halving.
+MeshNearest firstTouch(const CollisionMesh& scene, const Vec3& from, const Vec3& to, double radius,
+                       DoublePoint& centre) {
+    double clear = 0.0;
+    double touching = 1.0;
+    for (int k = 1; k <= 256; ++k) {
+        if (distanceToMesh(scene, along(from, to, k / 256.0)) < radius) {
+            touching = k / 256.0;
+            break;
+        }
+        clear = k / 256.0;
+    }
+    for (int i = 0; i < 40; ++i) {
+        const double middle = 0.5 * (clear + touching);
+        (distanceToMesh(scene, along(from, to, middle)) < radius ? touching : clear) = middle;
+    }
+    centre = along(from, to, touching);
+    return nearestOnMesh(scene, centre);
+}
+
+// Counts the feature of nearest (a point of the mesh nearest to centre);
+// for a face, by the side of its plane that centre lies on.
+void countCause(const CollisionMesh& scene, const MeshNearest& nearest, const DoublePoint& centre,
+                OverlapCauses& causes) {
+    if (nearest.triangle < 0) {
+        return;
+    }
+    if (nearest.feature != MeshFeature::Face) {
+        ++(nearest.feature == MeshFeature::Edge ? causes.edge : causes.corner);
+        return;
+    }
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(nearest.triangle)];
+    const DoublePoint a = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex0)]);
+    const DoublePoint b = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex1)]);
+    const DoublePoint c = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex2)]);
+    const double ab[3] = {b.x - a.x, b.y - a.y, b.z - a.z};
+    const double ac[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
+    const double normal[3] = {ab[1] * ac[2] - ab[2] * ac[1], ab[2] * ac[0] - ab[0] * ac[2],
+                              ab[0] * ac[1] - ab[1] * ac[0]};
+    const double side = normal[0] * (centre.x - a.x) + normal[1] * (centre.y - a.y) +
+                        normal[2] * (centre.z - a.z);
+    ++(side > 0 ? causes.faceFromFront : causes.faceFromBehind);
+}
+
 double share(std::uint64_t part, std::uint64_t whole) {
     return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
@@ -91,7 +162,9 @@ int runSim(const SimOptions& options) {
     long boundReached = 0;
     std::printf("step,px,py,pz,vx,vy,vz,contacts,hits\n");
     const auto start = std::chrono::steady_clock::now();
+    bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
+        const Vec3 before = position;
         const StepOutcome outcome = advanceSphere(*scene, SPHERE_RADIUS, position, velocity, state);
         std::printf("%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x, position.y,
                     position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
@@ -103,9 +176,21 @@ int runSim(const SimOptions& options) {
         contactsMax = std::max<long>(contactsMax, outcome.contacts);
         boundReached += outcome.reachedBound ? 1 : 0;
         if (options.check) {
-            const double gap =
-                distanceToMesh(*scene, DoublePoint{position.x, position.y, position.z}) -
-                SPHERE_RADIUS;
+            const double gap = distanceToMesh(*scene, toDouble(position)) - SPHERE_RADIUS;
+            if (gap < 0 && !overlapping) {
+                if (distanceToMesh(*scene, toDouble(before)) < SPHERE_RADIUS) {
+                    ++clearance.beganAtStart;
+                } else if (outcome.contacts > 0) {
+                    const DoublePoint end = toDouble(position);
+                    countCause(*scene, nearestOnMesh(*scene, end), end, clearance.atContact);
+                } else {
+                    DoublePoint centre{0, 0, 0};
+                    const MeshNearest touch =
+                        firstTouch(*scene, before, position, SPHERE_RADIUS, centre);
+                    countCause(*scene, touch, centre, clearance.straight);
+                }
+            }
+            overlapping = gap < 0;
             if (gap < clearance.smallest || clearance.smallestStep == 0) {
                 clearance.smallest = gap;
                 clearance.smallestStep = step;
@@ -130,6 +215,17 @@ int runSim(const SimOptions& options) {
                      clearance.smallestStep);
         std::fprintf(stderr, "steps ending overlapping the mesh: %ld of %ld\n",
                      clearance.overlappingSteps, options.steps);
+        const Clearance& c = clearance;
+        std::fprintf(stderr, "overlaps begun: %ld (%ld from the start)\n",
+                     c.beganAtStart + c.straight.total() + c.atContact.total(), c.beganAtStart);
+        for (const auto& [what, causes] : {std::pair{"on straight steps, first touching", &c.straight},
+                                           {"at a step's last contact, nearest", &c.atContact}}) {
+            std::fprintf(stderr,
+                         "  %s: %ld a face from behind, %ld an edge, %ld a corner, "
+                         "%ld a face from the front\n",
+                         what, causes->faceFromBehind, causes->edge, causes->corner,
+                         causes->faceFromFront);
+        }
         if (clearance.firstStepOutside == 0) {
             std::fprintf(stderr, "left the scene's bounds: never\n");
         } else {
