@@ -95,6 +95,18 @@ TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
     EXPECT_NE(overlapping.err.find("smallest clearance: -1.5 at step 1"), std::string::npos)
         << overlapping.err;
     EXPECT_NE(overlapping.err.find("steps ending overlapping the mesh: 3 of 3"), std::string::npos);
+    EXPECT_NE(overlapping.err.find("overlaps begun: 1 (1 from the start)"), std::string::npos);
+
+    // Rising through the floor from below: faces stop spheres from the front
+    // only, so the sphere passes, and the overlap is told apart as such.
+    options.position = Vec3(-20, -4, 20);
+    options.velocity = Vec3(0, 2, 0);
+    const SimRun fromBehind = simulate(*floor, options);
+    EXPECT_NE(fromBehind.err.find("overlaps begun: 1 (0 from the start)\n"
+                                  "  on straight steps, first touching: 1 a face from behind, "
+                                  "0 an edge, 0 a corner, 0 a face from the front\n"),
+              std::string::npos)
+        << fromBehind.err;
 }
 
 TEST(MeshDistance, ThroughTheTreeMatchesAWalkThatPrunesNothing) {

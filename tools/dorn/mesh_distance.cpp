@@ -95,6 +95,7 @@ MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
 
 MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point) {
     MeshNearest nearest;
+    nearest.distance = std::numeric_limits<double>::infinity();
     double best = std::numeric_limits<double>::infinity();
     if (scene.root == nullptr)
         return nearest;
