@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -62,9 +63,21 @@ void prepareBullet(BenchScene& s) {
     for (const MeshTriangle& t : s.mesh->triangles) {
         s.indices.insert(s.indices.end(), {t.vertex0, t.vertex1, t.vertex2});
     }
-    s.arrays = std::make_unique<btTriangleIndexVertexArray>(
-        static_cast<int>(s.mesh->triangles.size()), s.indices.data(), 3 * sizeof(int),
-        static_cast<int>(s.mesh->vertices.size()), s.positions.data(), 3 * sizeof(btScalar));
+    // Bullet's quantized tree holds triangle indices in 21 bits: a mesh of
+    // more than 2 million triangles must come in parts, as its users split it.
+    constexpr std::size_t PART_TRIANGLES = std::size_t(1) << 20;
+    s.arrays = std::make_unique<btTriangleIndexVertexArray>();
+    const std::size_t count = s.mesh->triangles.size();
+    for (std::size_t first = 0; first < count; first += PART_TRIANGLES) {
+        btIndexedMesh part;
+        part.m_numTriangles = static_cast<int>(std::min(PART_TRIANGLES, count - first));
+        part.m_triangleIndexBase = reinterpret_cast<const unsigned char*>(&s.indices[3 * first]);
+        part.m_triangleIndexStride = 3 * sizeof(int);
+        part.m_numVertices = static_cast<int>(s.mesh->vertices.size());
+        part.m_vertexBase = reinterpret_cast<const unsigned char*>(s.positions.data());
+        part.m_vertexStride = 3 * sizeof(btScalar);
+        s.arrays->addIndexedMesh(part, PHY_INTEGER);
+    }
     s.shape = std::make_unique<btBvhTriangleMeshShape>(s.arrays.get(), true);
     s.configuration = std::make_unique<btDefaultCollisionConfiguration>();
     s.dispatcher = std::make_unique<btCollisionDispatcher>(s.configuration.get());
