@@ -3,7 +3,8 @@
 # scenes, on real meshes of Debian's assimp-testmodels and on generated terrains
 # of 1 thousand to 4 million triangles, all made with `dorn build`; writes the
 # results to docs/performance/sweep_bench.csv and plots query cost against
-# triangle count to docs/performance/query-scaling.png.
+# triangle count to docs/performance/query-scaling.png; the tables of medians go
+# to docs/performance/tables.md.
 #   scripts/bench.sh        (after a release build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,8 @@ rm -f "$scenes/terrain.ply"
 build/bin/sweep_bench build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true --benchmark_out_format=csv \
     --benchmark_out=docs/performance/sweep_bench.csv "$@"
+
+awk -F, -f scripts/lib/bench_tables.awk docs/performance/sweep_bench.csv >docs/performance/tables.md
 
 # Microseconds per short sweep (median) against triangles, ours and Bullet's.
 awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3.*_median"/ {

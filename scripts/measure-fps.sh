@@ -4,6 +4,8 @@
 # triangles. While the animation runs, each frame takes one step, so frames per
 # second are the step numbers printed per second.
 #   scripts/measure-fps.sh [SECONDS]     (after a release build)
+# SIZES (terrain grid sizes, default "71 224 707") and MODES (default
+# "0 1 2 3 4", repeats allowed) narrow or reorder the runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/x11.sh
@@ -11,12 +13,15 @@ seconds=${1:-3}
 begin_session
 start_xvfb "$work/xvfb.log"
 
-printf '%-12s %8s %8s %8s %8s %8s\n' triangles mode0 mode1 mode2 mode3 mode4
-for n in 71 224 707; do
+modes=(${MODES:-0 1 2 3 4})
+printf '%-12s' triangles
+printf ' %8s' "${modes[@]/#/mode}"
+echo
+for n in ${SIZES:-71 224 707}; do
     build/bin/scenegen terrain "$n" "$work/terrain.ply"
     build/bin/dorn build "$work/terrain.ply" --no-normals -o "$work/terrain.dorn" >/dev/null
     row=$(printf '%-12s' $((2 * n * n)))
-    for mode in 0 1 2 3 4; do
+    for mode in "${modes[@]}"; do
         printf '%s\n' "$work/terrain.dorn" | build/bin/sweepview >"$work/out" 2>/dev/null &
         VIEWER_PID=$!
         window=$(find_window "GLUT app" 120)

@@ -1,0 +1,34 @@
+# Markdown tables from sweep_bench's CSV (medians only):
+#   awk -F, -f scripts/lib/bench_tables.awk docs/performance/sweep_bench.csv
+/^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } next }
+!/_median"/ { next }
+{
+    name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/min_time:[0-9.]+/, "", name)
+    split(name, part, "/")
+    if (part[1] == "Sweep") {
+        radius = part[3] == "r=2.5" ? "2.5" : "1% of diagonal"
+        len = part[4] == "len=sqrt3" ? "1.73" : "diagonal/10"
+        sweeps[++n] = sprintf("| %s | %d | %s | %s | %.0f | %.0f | %.1f |", part[2], $col["triangles"],
+                              radius, len, $col["ours_per_s"], $col["bullet_per_s"], $col["ratio"])
+    } else if (part[1] == "ReadScene") {
+        order[++m] = part[2]
+        readScene[part[2]] = $col["bytes_per_second"]; readItems[part[2]] = $col["items_per_second"]
+    } else if (part[1] == "ReadBytes") {
+        readBytes[part[2]] = $col["bytes_per_second"]
+    } else if (part[1] == "FrameStep") {
+        steps[part[2]] = $col["items_per_second"]
+    }
+}
+END {
+    print "| Scene | Triangles | Radius | Length | Ours (sweeps/s) | Bullet (sweeps/s) | Ratio |"
+    print "|---|---|---|---|---|---|---|"
+    for (i = 1; i <= n; ++i) print sweeps[i]
+    print ""
+    print "| Scene | Reader (MB/s) | Reader (triangles/s) | Plain read of the bytes (MB/s) | Ratio | Frame steps/s |"
+    print "|---|---|---|---|---|---|"
+    for (i = 1; i <= m; ++i) {
+        s = order[i]
+        printf "| %s | %.0f | %.0f | %.0f | %.2f | %s |\n", s, readScene[s] / 1e6, readItems[s],
+               readBytes[s] / 1e6, readScene[s] / readBytes[s], s in steps ? sprintf("%.0f", steps[s]) : "-"
+    }
+}
