@@ -67,6 +67,23 @@ begin_session() {
     trap end_session EXIT
 }
 
+# fail MESSAGE: ends a test with the message and the start of what the viewer
+# wrote ($work/out, $work/err) and of the X server's log.
+fail() {
+    local file
+    {
+        echo "FAIL: $*"
+        for file in out err xvfb.log; do
+            if [[ -e $work/$file ]]; then
+                echo "--- $file (first 4000 bytes; X server on ${DISPLAY:-no display}):"
+                head -c 4000 "$work/$file"
+                echo
+            fi
+        done
+    } >&2
+    exit 1
+}
+
 end_session() {
     if [[ -n ${VIEWER_PID:-} ]]; then
         kill "$VIEWER_PID" 2>/dev/null || true

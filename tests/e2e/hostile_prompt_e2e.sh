@@ -15,14 +15,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/x11.sh"
 
 begin_session
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- standard output (first 2000 bytes):" >&2
-    head -c 2000 "$work/out" >&2 || true
-    echo "--- standard error (first 4000 bytes):" >&2
-    head -c 4000 "$work/err" >&2 || true
-    exit 1
-}
 
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then

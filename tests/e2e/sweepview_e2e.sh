@@ -11,16 +11,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/x11.sh"
 
 begin_session
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- standard output:" >&2
-    cat "$work/out" >&2 || true
-    echo "--- standard error:" >&2
-    cat "$work/err" >&2 || true
-    echo "--- X server on ${DISPLAY:-no display}:" >&2
-    cat "$work/xvfb.log" >&2 || true
-    exit 1
-}
 
 start_xvfb "$work/xvfb.log" || fail "no X server"
 
