@@ -1,11 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-
 #include "geometry/triangle.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
@@ -21,43 +15,9 @@ Vec3 normalOf(const MeshData& mesh, const MeshTriangle& t) {
     return shape.normal();
 }
 
-// One unit square in the plane z = 0, two triangles facing +z, in each format.
-struct FormatCase {
-    const char* extension;
-    std::string content;
-};
-
-const char* const COLLADA =
-    R"(<?xml version="1.0"?><COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
-<library_geometries><geometry id="g"><mesh>
-<source id="p"><float_array id="pa" count="12">0 0 0 1 0 0 1 1 0 0 1 0</float_array>
-<technique_common><accessor source="#pa" count="4" stride="3"><param name="X" type="float"/>
-<param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
-<vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
-<triangles count="2"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 0 2 3</p></triangles>
-</mesh></geometry></library_geometries>
-<library_visual_scenes><visual_scene id="s"><node id="n"><instance_geometry url="#g"/></node>
-</visual_scene></library_visual_scenes><scene><instance_visual_scene url="#s"/></scene></COLLADA>)";
-
-// 4 positions (48 bytes) then 6 unsigned short indices (12 bytes).
-std::string gltfBuffer() {
-    const float positions[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-    const std::uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
-    std::string bytes(60, '\0');
-    std::memcpy(bytes.data(), positions, 48);
-    std::memcpy(bytes.data() + 48, indices, 12);
-    return bytes;
-}
-
-const char* const GLTF = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
-"nodes":[{"mesh":0}],"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],
-"buffers":[{"uri":"square.bin","byteLength":60}],
-"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":48},{"buffer":0,"byteOffset":48,"byteLength":12}],
-"accessors":[{"bufferView":0,"componentType":5126,"count":4,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},
-{"bufferView":1,"componentType":5123,"count":6,"type":"SCALAR"}]})";
-
 TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
-    const std::vector<FormatCase> cases = {
+    // One unit square in the plane z = 0, two triangles facing +z, in each format.
+    const std::pair<std::string, std::string> cases[] = {
         {".obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n"},
         {".ply",
          "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
@@ -67,22 +27,13 @@ TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
          "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\n"
          "endloop\nendfacet\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\n"
          "vertex 0 1 0\nendloop\nendfacet\nendsolid s\n"},
-        {".off", "OFF\n4 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
-        {".dae", COLLADA},
-        {".gltf", GLTF},
     };
-    // A folder of its own: the glTF file names its buffer file beside it.
-    char pattern[] = "/tmp/sweepimportXXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::filesystem::path folder(pattern);
-    std::ofstream(folder / "square.bin", std::ios::binary) << gltfBuffer();
-    for (const FormatCase& c : cases) {
-        SCOPED_TRACE(c.extension);
-        const std::string path = (folder / "square").string() + c.extension;
-        std::ofstream(path, std::ios::binary) << c.content;
+    for (const auto& [extension, content] : cases) {
+        SCOPED_TRACE(extension);
+        TempFile file(content, extension);
         MeshData mesh;
         std::string why;
-        ASSERT_TRUE(importMesh(path, mesh, &why)) << why;
+        ASSERT_TRUE(importMesh(file.path(), mesh, &why)) << why;
         weldVertices(mesh);
         EXPECT_EQ(mesh.triangles.size(), 2u);
         EXPECT_EQ(mesh.positions.size(), 4u);
@@ -92,7 +43,6 @@ TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
             EXPECT_NEAR(mesh.normals[t.aux0].z, 1.0f, 1e-6f);
         }
     }
-    std::filesystem::remove_all(folder);
     MeshData mesh;
     std::string why;
     EXPECT_FALSE(importMesh("/nonexistent.obj", mesh, &why));

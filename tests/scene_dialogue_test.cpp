@@ -10,59 +10,37 @@ namespace {
 const std::string PROMPT = "Enter the name of the dorn file: ";
 const std::string INVALID = "Invalid file name\n";
 
-class SceneDialogueTest : public ::testing::Test {
-protected:
-    std::unique_ptr<CollisionMesh> run(const std::string& input) {
-        std::istringstream in(input);
-        auto scene = runSceneDialogue(in, out, err);
-        rest.assign(std::istreambuf_iterator<char>(in), {});
-        return scene;
-    }
-    TempFile good{singleLeafFile()};
-    std::ostringstream out;
-    std::ostringstream err;
-    std::string rest;  // what the dialogue left unread
-};
-
-TEST_F(SceneDialogueTest, AGoodNameIsAskedForOnce) {
-    const auto scene = run(good.path() + "\n");
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(scene->triangles.size(), 1u);
-    EXPECT_EQ(out.str(), PROMPT);
-    EXPECT_EQ(err.str(), "");
-}
-
-TEST_F(SceneDialogueTest, ABadNameIsRefusedAndAskedForAgain) {
-    const auto scene = run("missing.dorn\n" + good.path() + "\n");
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(out.str(), PROMPT + INVALID + PROMPT);
-    EXPECT_EQ(err.str(), "missing.dorn: cannot open: No such file or directory\n");
-}
-
-TEST_F(SceneDialogueTest, TwoNamesOnOneLineAreReadOneAfterTheOther) {
+// Each case: what is typed, whether a scene results, the prompts and messages
+// on standard output, a part of standard error, and what is left unread.
+TEST(SceneDialogue, AsksUntilASceneLoadsOrTheInputEnds) {
+    TempFile good(singleLeafFile());
     TempFile truncated(singleLeafFile().substr(0, 100));
-    const auto scene = run(truncated.path() + " " + good.path() + " extra\n");
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(out.str(), PROMPT + INVALID + PROMPT);
-    EXPECT_NE(err.str().find("ends in the tree section at byte 100"), std::string::npos);
-    EXPECT_EQ(rest, " extra\n");
-}
-
-TEST_F(SceneDialogueTest, BlankLinesAndLeadingBlanksAreSkippedWithoutANewPrompt) {
-    const auto scene = run("\n\n   \t\n \t " + good.path() + "\n");
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(out.str(), PROMPT);
-}
-
-TEST_F(SceneDialogueTest, EndOfInputEndsTheDialogueWithoutAScene) {
-    EXPECT_EQ(run(""), nullptr);
-    EXPECT_EQ(out.str(), PROMPT);
-    EXPECT_NE(err.str().find("input ended"), std::string::npos);
-
-    out.str("");
-    err.str("");
-    EXPECT_EQ(run("missing.dorn \n\n"), nullptr);
-    EXPECT_EQ(out.str(), PROMPT + INVALID + PROMPT);
+    const std::string g = good.path();
+    const struct {
+        std::string input;
+        bool loads;
+        std::string out, errPart, rest;
+    } cases[] = {
+        {g + "\n", true, PROMPT, "", "\n"},
+        {"missing.dorn\n" + g + "\n", true, PROMPT + INVALID + PROMPT,
+         "missing.dorn: cannot open: No such file or directory\n", "\n"},
+        {truncated.path() + " " + g + " extra\n", true, PROMPT + INVALID + PROMPT,
+         "ends in the tree section at byte 100", " extra\n"},
+        {"\n\n   \t\n \t " + g + "\n", true, PROMPT, "", "\n"},  // blanks: no new prompt
+        {"", false, PROMPT, "input ended", ""},
+        {"missing.dorn \n\n", false, PROMPT + INVALID + PROMPT, "input ended", ""},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.input);
+        std::ostringstream out;
+        std::ostringstream err;
+        const auto scene = runSceneDialogue(in, out, err);
+        EXPECT_EQ(scene != nullptr, c.loads) << c.input;
+        EXPECT_EQ(out.str(), c.out) << c.input;
+        EXPECT_NE(err.str().find(c.errPart), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().empty(), c.errPart.empty()) << err.str();
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.rest) << c.input;
+    }
 }
 
 }  // namespace

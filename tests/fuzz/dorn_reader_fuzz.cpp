@@ -6,8 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "collision/sweep_query.h"
@@ -29,12 +29,10 @@ const std::string& inputPath() {
 }
 
 bool writeInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(inputPath().c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
+    std::ofstream file(inputPath(), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.close();
+    return !file.fail();
 }
 
 // Sweeps from the root box's corners and centre, so they reach the triangles

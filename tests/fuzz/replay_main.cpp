@@ -9,37 +9,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void replay(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-    std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
-    std::fflush(stdout);
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    int replayed = 0;
+    std::vector<std::filesystem::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (!std::filesystem::exists(path)) {
-            std::printf("%s: none\n", path.c_str());
-        } else if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                if (entry.is_regular_file()) {
-                    replay(entry.path());
-                    ++replayed;
-                }
+        if (std::filesystem::is_directory(argv[i])) {
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+                inputs.push_back(entry.path());
             }
-        } else {
-            replay(path);
-            ++replayed;
+        } else if (std::filesystem::exists(argv[i])) {
+            inputs.push_back(argv[i]);
         }
     }
-    std::printf("%d inputs replayed\n", replayed);
+    for (const auto& path : inputs) {
+        std::ifstream file(path, std::ios::binary);
+        const std::vector<char> bytes(std::istreambuf_iterator<char>(file), {});
+        std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
+        std::fflush(stdout);
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("%zu inputs replayed\n", inputs.size());
     return 0;
 }

@@ -16,10 +16,10 @@ std::vector<GlCall> callsNamed(const std::string& name) {
     return found;
 }
 
-std::vector<std::string> callNames() {
-    std::vector<std::string> names;
-    for (const GlCall& call : glCalls) {
-        names.push_back(call.name);
+std::string callNames(std::size_t first) {
+    std::string names;
+    for (std::size_t i = first; i < glCalls.size(); ++i) {
+        names += (names.empty() ? "" : " ") + glCalls[i].name;
     }
     return names;
 }

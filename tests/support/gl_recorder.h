@@ -18,5 +18,5 @@ extern std::vector<GlCall> glCalls;
 // The calls with this name, in order.
 std::vector<GlCall> callsNamed(const std::string& name);
 
-// The names of all calls, in order.
-std::vector<std::string> callNames();
+// The names of the calls from index first on, in order, separated by spaces.
+std::string callNames(std::size_t first = 0);

@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -13,26 +13,24 @@
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
-#include "scene/tree_builder.h"
+#include "scene/scene_builder.h"
 
 DornBytes& DornBytes::int32(std::int32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
-        bytes_.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xff));
+        str.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xff));
     }
     return *this;
 }
 
 DornBytes& DornBytes::float32(float value) {
-    std::int32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return int32(bits);
+    return int32(std::bit_cast<std::int32_t>(value));
 }
 
 std::string singleLeafFile() {
     DornBytes b;
     b.int32(3).vec3(0, 0, 0).vec3(1, 0, 0).vec3(0, 1, 0).int32(0);
     b.int32(1).int32(0).int32(1).int32(2).int32(7).int32(8).int32(9);
-    return b.byte(0).vec3(1, 2, 3).vec3(4, 5, 6).int32(0).str();
+    return b.byte(0).vec3(1, 2, 3).vec3(4, 5, 6).int32(0).str;
 }
 
 TempFile::TempFile(const std::string& bytes, const std::string& suffix) {
@@ -54,15 +52,16 @@ MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2) {
 
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles, float margin) {
-    auto scene = std::make_unique<CollisionMesh>();
-    scene->vertices = std::move(vertices);
-    scene->triangles = std::move(triangles);
-    std::vector<PreorderNode> tree = buildVolumeTree(scene->vertices, scene->triangles);
-    for (PreorderNode& node : tree) {
-        node.halfExtents = node.halfExtents + Vec3(margin, margin, margin);
-    }
-    scene->root = linkTree(tree);
+    auto scene = buildCollisionMesh(std::move(vertices), std::move(triangles));
+    growBoxes(*scene, Vec3(margin, margin, margin));
     return scene;
+}
+
+void growBoxes(CollisionMesh& scene, const Vec3& margin) {
+    for (VolumeNode& node : scene.nodePool) {
+        node.box.halfExtents += margin;
+        node.box.updateBounds();
+    }
 }
 
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
@@ -98,26 +97,32 @@ std::unique_ptr<CollisionMesh> roomScene(float half) {
     return buildScene(std::move(corners), std::move(triangles));
 }
 
-std::unique_ptr<CollisionMesh> chainScene(int depth) {
+std::unique_ptr<CollisionMesh> chainScene(std::vector<Vec3> vertices,
+                                          std::vector<MeshTriangle> triangles,
+                                          const std::vector<std::int32_t>& leaves, const NodeBox& box) {
     auto scene = std::make_unique<CollisionMesh>();
-    scene->vertices = {Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0)};
-    scene->triangles = {meshTriangle(0, 1, 2)};
-    const NodeBox box(Vec3(5, 5, 0), Vec3(5, 5, 0));
+    scene->vertices = std::move(vertices);
+    scene->triangles = std::move(triangles);
     VolumeNode** slot = &scene->root;
-    for (int level = 0; level <= depth; ++level) {
-        auto* node = new VolumeNode();
-        node->box = box;
-        *slot = node;
-        if (level == depth) {
-            node->triangle = 0;
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        auto* leaf = new VolumeNode();
+        leaf->box = box;
+        leaf->triangle = leaves[i];
+        if (i + 1 == leaves.size()) {
+            *slot = leaf;
             break;
         }
-        node->left = new VolumeNode();
-        node->left->box = box;
-        node->left->triangle = 0;
-        slot = &node->right;
+        *slot = new VolumeNode();
+        (*slot)->box = box;
+        (*slot)->left = leaf;
+        slot = &(*slot)->right;
     }
     return scene;
+}
+
+std::unique_ptr<CollisionMesh> chainScene(int depth) {
+    return chainScene({Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0)}, {meshTriangle(0, 1, 2)},
+                      std::vector<std::int32_t>(depth + 1, 0), NodeBox(Vec3(5, 5, 0), Vec3(5, 5, 0)));
 }
 
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,

@@ -11,16 +11,12 @@
 
 // Raw little-endian bytes of a dorn file, value by value, for files the writer
 // would never produce (truncated, hostile, odd flags).
-class DornBytes {
-public:
+struct DornBytes {
+    std::string str;
     DornBytes& int32(std::int32_t value);
     DornBytes& float32(float value);
-    DornBytes& byte(std::uint8_t value) { return bytes_.push_back(char(value)), *this; }
+    DornBytes& byte(std::uint8_t value) { return str.push_back(char(value)), *this; }
     DornBytes& vec3(float x, float y, float z) { return float32(x).float32(y).float32(z); }
-    const std::string& str() const { return bytes_; }
-
-private:
-    std::string bytes_;
 };
 
 // Three vertices, no auxiliary vectors, triangle (0, 1, 2, 7, 8, 9) and one
@@ -46,6 +42,9 @@ MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2);
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles, float margin = 0.0f);
 
+// Adds margin to every box's half-extents (and refreshes the cached bounds).
+void growBoxes(CollisionMesh& scene, const Vec3& margin);
+
 // count random triangles, corners up to maxEdge apart per axis, in [-extent, extent]^3.
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
                                            float maxEdge, float margin = 0.0f);
@@ -53,8 +52,14 @@ std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float 
 // A closed cube room from -half to +half, faces pointing inwards.
 std::unique_ptr<CollisionMesh> roomScene(float half = 40.0f);
 
-// A chain of depth inner nodes, each with a leaf as first child; every leaf
-// names the one triangle (0,0,0), (10,0,0), (0,10,0).
+// A chain of inner nodes, each with a leaf as first child, the leaves naming
+// the given triangles in order; every node has the given box.
+std::unique_ptr<CollisionMesh> chainScene(std::vector<Vec3> vertices,
+                                          std::vector<MeshTriangle> triangles,
+                                          const std::vector<std::int32_t>& leaves, const NodeBox& box);
+
+// A chain of depth inner nodes whose depth + 1 leaves all name the one
+// triangle (0,0,0), (10,0,0), (0,10,0).
 std::unique_ptr<CollisionMesh> chainScene(int depth);
 
 // The oracle for the query: every leaf in pre-order, no box tests, the same
