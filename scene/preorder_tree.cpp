@@ -56,30 +56,6 @@ std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes
     return second;
 }
 
-VolumeNode* linkTree(const std::vector<PreorderNode>& nodes) {
-    if (!isCompletePreorder(nodes)) {
-        return nullptr;
-    }
-    VolumeNode* root = nullptr;
-    VolumeNode** slot = &root;
-    NodeStack<VolumeNode> waitingForRight;
-    for (const PreorderNode& record : nodes) {
-        auto* node = new VolumeNode();
-        node->box = NodeBox(record.centre, record.halfExtents);
-        *slot = node;
-        if (record.triangle == NO_TRIANGLE) {
-            waitingForRight.push(node);
-            slot = &node->left;
-            continue;
-        }
-        node->triangle = record.triangle;
-        if (!waitingForRight.empty()) {
-            slot = &waitingForRight.pop()->right;
-        }
-    }
-    return root;
-}
-
 VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& pool) {
     for (VolumeNode& node : pool) {  // pooled nodes must not free one another
         node.left = nullptr;

@@ -26,14 +26,11 @@ std::vector<PreorderNode> flattenTree(const VolumeNode& root);
 bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
 
 // Builds the linked tree of a complete pre-order array (every inner node
-// followed by both subtrees). Returns null when nodes is empty or incomplete.
-// The caller owns the result (free it with destroyTree).
-VolumeNode* linkTree(const std::vector<PreorderNode>& nodes);
-
-// The same, with the nodes made all at once in pool (whose earlier nodes are
-// unlinked and released), in the array's order; returns the root (&pool[0]),
-// or null when nodes is empty or incomplete (pool is then left empty). The
-// pool's nodes must be unlinked before the pool goes (~CollisionMesh does).
+// followed by both subtrees), its nodes made all at once in pool (whose earlier
+// nodes are unlinked and released), in the array's order; returns the root
+// (&pool[0]), or null when nodes is empty or incomplete (pool is then left
+// empty). The pool's nodes must be unlinked before the pool goes
+// (~CollisionMesh does).
 VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& pool);
 
 // For each node of a complete pre-order array, the index of its second child

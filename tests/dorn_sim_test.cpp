@@ -30,15 +30,6 @@ SimRun simulate(const CollisionMesh& scene, SimOptions options) {
     return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
-
 // The simulator's lines are the viewer's own step, printed with %.9g.
 TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
     auto room = roomScene(40);
@@ -46,11 +37,10 @@ TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
     options.steps = 3000;
     const SimRun run = simulate(*room, options);
     ASSERT_EQ(run.status, 0);
-    const auto printed = lines(run.out);
-    ASSERT_EQ(printed.size(), 3001u);
-    EXPECT_EQ(printed[0], "step,px,py,pz,vx,vy,vz,contacts,hits");
-    EXPECT_EQ(printed[1], "1,1,11.5,1,1,-1,1,0,");
-
+    std::istringstream printed(run.out);
+    std::string line;
+    std::getline(printed, line);
+    EXPECT_EQ(line, "step,px,py,pz,vx,vy,vz,contacts,hits");
     useViewerEpsilon();
     ContactState state;
     Vec3 position(0, 12.5f, 0);
@@ -66,9 +56,11 @@ TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
             length += std::snprintf(expected + length, sizeof expected - length, i ? " %d" : "%d",
                                     state.hitTriangles[i]);
         }
-        ASSERT_EQ(printed[step], expected);
+        ASSERT_TRUE(std::getline(printed, line));
+        ASSERT_EQ(line, expected);
         withHits += state.hitTriangles.size() > 1 ? 1 : 0;
     }
+    EXPECT_FALSE(std::getline(printed, line));
     EXPECT_GT(withHits, 0);  // some steps list several triangles, space-separated
     EXPECT_EQ(run.err, "");
 }

@@ -58,44 +58,32 @@ TEST_F(SceneDrawingTest, HitsAreDrawnInRedSkippingMinusOneAndRepeatingDuplicates
     EXPECT_EQ(glCalls.back().args, Args{7});
 }
 
+// Mode 4 walks (push, translate, pop per node in pre-order) and draws nothing;
+// 1 draws the eight corners, 2 the twelve edges, 3 the six faces, scaled by
+// the half-extents; any other mode draws as 4.
 TEST_F(SceneDrawingTest, BoxModesPerNode) {
     sceneListReady = true;
-    drawScene(scene, 4);  // push, translate, pop per node in pre-order; nothing drawn
+    drawScene(scene, 4);
     const auto moves = callsNamed("glTranslatef");
     ASSERT_EQ(moves.size(), 3u);
     EXPECT_EQ(moves[1].args, (Args{1, 1, 1}));
     EXPECT_EQ(callsNamed("glColor4f")[1].args, (Args{0.75f, 0.75f, 0, 0.01f}));
     EXPECT_EQ(callsNamed("glVertex3fv").size(), 0u);
-
-    glCalls.clear();
-    drawNodeBox(scene.root->box, 1);  // the eight corners, scaled, in table order
-    ASSERT_EQ(glCalls.size(), 13u);
-    EXPECT_EQ(glCalls[1].args, (Args{10, 0, 0}));
-    EXPECT_EQ(glCalls[2].args, Args{GL_POINTS});
-    const Args corners[] = {{1, 2, 3},  {1, 2, -3},  {1, -2, -3},  {1, -2, 3},
-                            {-1, 2, 3}, {-1, 2, -3}, {-1, -2, -3}, {-1, -2, 3}};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(glCalls[3 + i].args, corners[i]) << i;
-    }
-    for (const auto& [mode, kind, batches] : {std::tuple{2, GL_LINES, 12u}, {3, GL_QUADS, 6u}}) {
+    for (const auto& [mode, kind, batches, vertex, corner] :
+         {std::tuple{1, GL_POINTS, 1u, 2, 2}, {2, GL_LINES, 12u, 2, BOX_EDGES[1][0]},
+          {3, GL_QUADS, 6u, 4, BOX_FACES[1][0]}}) {
         glCalls.clear();
         drawNodeBox(scene.root->box, mode);
-        const auto begins = callsNamed("glBegin");
+        EXPECT_EQ(callsNamed("glTranslatef")[0].args, (Args{10, 0, 0}));
+        ASSERT_EQ(callsNamed("glBegin").size(), batches);
+        EXPECT_EQ(callsNamed("glBegin")[0].args, Args{double(kind)});
         const auto vertices = callsNamed("glVertex3fv");
-        ASSERT_EQ(begins.size(), batches);
-        EXPECT_EQ(begins[0].args, Args{double(kind)});
-        ASSERT_EQ(vertices.size(), 24u);
-        const int first = mode == 2 ? BOX_EDGES[1][0] : BOX_FACES[1][0];
-        const Vec3 c = componentProduct(BOX_CORNERS[first], Vec3(1, 2, 3));
-        EXPECT_EQ(vertices[mode == 2 ? 2 : 4].args, (Args{c.x, c.y, c.z}));
+        ASSERT_EQ(vertices.size(), mode == 1 ? 8u : 24u);
+        const Vec3 c = componentProduct(BOX_CORNERS[corner], Vec3(1, 2, 3));
+        EXPECT_EQ(vertices[vertex].args, (Args{c.x, c.y, c.z}));
     }
     glCalls.clear();
-    drawNodeBox(scene.root->left->box, 3);  // zero half-extents: every vertex at the centre
-    for (const auto& call : callsNamed("glVertex3fv")) {
-        EXPECT_EQ(call.args, (Args{0, 0, 0}));
-    }
-    glCalls.clear();
-    drawNodeBox(scene.root->box, 9);  // any other mode draws as 4
+    drawNodeBox(scene.root->box, 9);
     EXPECT_EQ(callNames(), "glPushMatrix glTranslatef glPopMatrix");
 }
 

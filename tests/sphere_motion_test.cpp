@@ -99,22 +99,4 @@ TEST_F(SphereMotionTest, CancellingNormalsAndTheContactBoundStayFinite) {
     EXPECT_EQ(state.hitTriangles.size(), 2u * MAX_CONTACTS_PER_STEP);  // each sweep appends two
 }
 
-TEST(SphereMotion, TheViewersSphereStaysInsideAClosedRoom) {
-    useViewerEpsilon();
-    auto room = roomScene(40);
-    ContactState state;
-    Vec3 position(0, 12.5f, 0);
-    Vec3 velocity(1, -1, 1);
-    int contacts = 0;
-    for (int i = 0; i < 20'000; ++i) {
-        contacts += advanceSphere(*room, 2.5f, position, velocity, state).contacts;
-        ASSERT_TRUE(finite(position) && finite(velocity)) << i;
-        ASSERT_LT(std::max({std::fabs(position.x), std::fabs(position.y), std::fabs(position.z)}),
-                  40.0f - 2.4f)
-            << i;
-        ASSERT_NEAR(length(velocity), std::sqrt(3.0f), 1e-3f) << i;
-    }
-    EXPECT_GT(contacts, 100);
-}
-
 }  // namespace

@@ -26,10 +26,7 @@ std::string callNames(std::size_t first) {
 
 namespace {
 void record(const char* name, std::initializer_list<double> args = {}) {
-    glCalls.push_back(GlCall{name, args, {}, nullptr});
-}
-void recordPointer(const char* name, const void* pointer) {
-    glCalls.push_back(GlCall{name, {}, {}, pointer});
+    glCalls.push_back(GlCall{name, args, {}});
 }
 }  // namespace
 
@@ -85,24 +82,14 @@ void glutInitWindowSize(int width, int height) {
     record("glutInitWindowSize", {double(width), double(height)});
 }
 int glutCreateWindow(const char* title) {
-    glCalls.push_back(GlCall{"glutCreateWindow", {}, title, nullptr});
+    glCalls.push_back(GlCall{"glutCreateWindow", {}, title});
     return 1;
 }
-void glutKeyboardFunc(void (*callback)(unsigned char, int, int)) {
-    recordPointer("glutKeyboardFunc", reinterpret_cast<const void*>(callback));
-}
-void glutSpecialFunc(void (*callback)(int, int, int)) {
-    recordPointer("glutSpecialFunc", reinterpret_cast<const void*>(callback));
-}
-void glutReshapeFunc(void (*callback)(int, int)) {
-    recordPointer("glutReshapeFunc", reinterpret_cast<const void*>(callback));
-}
-void glutDisplayFunc(void (*callback)()) {
-    recordPointer("glutDisplayFunc", reinterpret_cast<const void*>(callback));
-}
-void glutIdleFunc(void (*callback)()) {
-    recordPointer("glutIdleFunc", reinterpret_cast<const void*>(callback));
-}
+void glutKeyboardFunc(void (*)(unsigned char, int, int)) { record("glutKeyboardFunc"); }
+void glutSpecialFunc(void (*)(int, int, int)) { record("glutSpecialFunc"); }
+void glutReshapeFunc(void (*)(int, int)) { record("glutReshapeFunc"); }
+void glutDisplayFunc(void (*)()) { record("glutDisplayFunc"); }
+void glutIdleFunc(void (*)()) { record("glutIdleFunc"); }
 void glutMainLoop() { record("glutMainLoop"); }
 void glutWireSphere(double radius, GLint slices, GLint stacks) {
     record("glutWireSphere", {radius, double(slices), double(stacks)});

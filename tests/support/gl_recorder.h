@@ -8,9 +8,8 @@
 // with its arguments, so a test can assert the exact sequence.
 struct GlCall {
     std::string name;
-    std::vector<double> args;       // numbers, and the floats a pointer argument points at
-    std::string text;               // a string argument (the window title)
-    const void* pointer = nullptr;  // a callback argument
+    std::vector<double> args;  // numbers, and the floats a pointer argument points at
+    std::string text;          // a string argument (the window title)
 };
 
 extern std::vector<GlCall> glCalls;
