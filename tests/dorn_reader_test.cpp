@@ -100,26 +100,27 @@ TEST(DornReader, EveryShorterLengthIsRefusedNamingTheSection) {
     expectRefused(full.substr(0, 150), "ends in the tree section at byte 150");
 }
 
-TEST(DornReader, CountsTheFileCannotHoldAreRefusedBeforeAllocating) {
-    expectRefused(DornBytes().int32(-1).str, "negative vertex count -1 at byte 0");
-    expectRefused(DornBytes().int32(0).int32(-5).str, "negative auxiliary vector count -5");
-    // A 100-byte file claiming 2^31 - 1 vertices: refused before any array is
-    // made (the sanitizer build would report the huge allocation).
-    std::string huge = DornBytes().int32(std::numeric_limits<std::int32_t>::max()).str;
-    huge.resize(100, '\0');
-    expectRefused(huge,
-                  "vertex count 2147483647 at byte 0 needs 25769803764 bytes, but only 96 follow");
-    std::string triangles = DornBytes().int32(0).int32(0).int32(5).str;
-    triangles.resize(100, '\0');
-    expectRefused(triangles, "triangle count 5 at byte 8 needs 120 bytes, but only 88 follow");
-}
-
-TEST(DornReader, IndicesOutsideTheirArraysAreRefused) {
+// Counts are refused before any array is made (the sanitizer build would
+// report a huge allocation for a 100-byte file claiming 2^31 - 1 vertices).
+TEST(DornReader, BadCountsAndIndicesAreRefused) {
     const std::string file = threeNodeFile();
-    expectRefused(withInt(file, 96 + 4, 3), "triangle 1 names vertex 3 of 3");
-    expectRefused(withInt(file, 96 + 8, -1), "triangle 1 names vertex -1 of 3");
-    expectRefused(withInt(file, 145 + 25, -1), "the leaf at byte 145 names triangle -1 of 2");
-    expectRefused(withInt(file, 145 + 29 + 25, 2), "names triangle 2 of 2");
+    std::string huge = DornBytes().int32(std::numeric_limits<std::int32_t>::max()).str;
+    std::string triangles = DornBytes().int32(0).int32(0).int32(5).str;
+    huge.resize(100, '\0');
+    triangles.resize(100, '\0');
+    const std::pair<std::string, std::string> cases[] = {
+        {DornBytes().int32(-1).str, "negative vertex count -1 at byte 0"},
+        {DornBytes().int32(0).int32(-5).str, "negative auxiliary vector count -5"},
+        {huge, "vertex count 2147483647 at byte 0 needs 25769803764 bytes, but only 96 follow"},
+        {triangles, "triangle count 5 at byte 8 needs 120 bytes, but only 88 follow"},
+        {withInt(file, 96 + 4, 3), "triangle 1 names vertex 3 of 3"},
+        {withInt(file, 96 + 8, -1), "triangle 1 names vertex -1 of 3"},
+        {withInt(file, 145 + 25, -1), "the leaf at byte 145 names triangle -1 of 2"},
+        {withInt(file, 145 + 29 + 25, 2), "names triangle 2 of 2"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        expectRefused(bytes, reason);
+    }
     EXPECT_NE(loadBytes(withInt(file, 96 + 12, -77)), nullptr);  // aux indices are not checked
 }
 

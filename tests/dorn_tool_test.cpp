@@ -19,10 +19,6 @@ TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
     // One unit square in the plane z = 0, two triangles facing +z, in each format.
     const std::pair<std::string, std::string> cases[] = {
         {".obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n"},
-        {".ply",
-         "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-         "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
-         "end_header\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
         {".stl",
          "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\n"
          "endloop\nendfacet\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\n"

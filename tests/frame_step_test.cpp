@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "app/frame_callback.h"
 #include "app/frame_step.h"
 #include "app/viewer_state.h"
 #include "render/scene_drawing.h"
@@ -10,8 +9,6 @@
 #include "support/test_scenes.h"
 
 namespace {
-
-using Args = std::vector<double>;
 
 class FrameStepTest : public ::testing::Test {
 protected:
@@ -52,24 +49,6 @@ TEST_F(FrameStepTest, RunControlAndHighlightsThatLastUntilTheNextStep) {
     stepRequested = true;
     stepIfDue(out);
     EXPECT_TRUE(contactState.hitTriangles.empty());
-}
-
-// The camera, the blue sphere one velocity ahead and the red one, both where
-// they were before the step, then the step, then the swap.
-TEST_F(FrameStepTest, AFrameDrawsTheViewBeforeTheStepThenSwaps) {
-    animationRunning = true;
-    cameraYaw = 30;
-    cameraPitch = -10;
-    testing::internal::CaptureStdout();
-    frameCallback();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "1\n");
-    EXPECT_EQ(callsNamed("glRotatef")[0].args, (Args{30, 0, 1, 0}));  // yaw, then pitch
-    EXPECT_EQ(callsNamed("glRotatef")[1].args, (Args{-10, 1, 0, 0}));
-    const auto moves = callsNamed("glTranslatef");
-    EXPECT_EQ(moves[1].args, (Args{1, 11.5f, 1}));
-    EXPECT_EQ(moves[2].args, (Args{0, 12.5f, 0}));
-    EXPECT_EQ(callsNamed("glColor4f")[0].args, (Args{0, 0, 1, 0.5f}));
-    EXPECT_TRUE(callNames().ends_with(" glFlush glutSwapBuffers glutPostRedisplay"));
 }
 
 }  // namespace

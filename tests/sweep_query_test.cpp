@@ -49,42 +49,34 @@ TEST_F(SweepQueryTest, MissingEveryBoxChangesOnlyTimeAndFound) {
     EXPECT_EQ(state.hitTriangles, List{7});
 }
 
+// Each case: heights, leaf order, the list before, then the list, time and
+// normal's z after. The first contact appends to the list (not emptied);
+// contacts within the band are summed at the time of the one found first; the
+// band is measured from nearestTime; an earlier contact replaces the list; a
+// later one is ignored but still gives a result of 1; a triangle named by two
+// leaves is listed and summed twice.
 TEST_F(SweepQueryTest, RecordingRules) {
-    state.hitTriangles = {7};  // the first contact appends: the list is not emptied
-    ASSERT_EQ(fall({0}, {0}), 1);
-    EXPECT_NEAR(state.nearestTime, 0.5f, 1e-6f);
-    EXPECT_EQ(state.hitTriangles, (List{7, 0}));
-    EXPECT_EQ(state.contactNormal, Vec3(0, 0, 1));
-
-    state.hitTriangles.clear();  // 0.5 and 0.50005 in either order: both, normals summed
-    fall({0, -0.0005f}, {1, 0});
-    EXPECT_EQ(state.hitTriangles, (List{1, 0}));
-    EXPECT_NEAR(state.nearestTime, 0.50005f, 1e-6f);  // the time of the one found first
-    EXPECT_EQ(state.contactNormal, Vec3(0, 0, 2));
-
-    state.hitTriangles.clear();  // 0.5 then 0.49995: within the band, time kept
-    fall({0, 0.0005f}, {0, 1});
-    EXPECT_NEAR(state.nearestTime, 0.5f, 1e-6f);
-    EXPECT_EQ(state.hitTriangles, (List{0, 1}));
-
-    state.hitTriangles.clear();  // 0.5, 0.50009, 0.50018: the band is measured from nearestTime
-    fall({0, -0.0009f, -0.0018f}, {0, 1, 2});
-    EXPECT_EQ(state.hitTriangles, (List{0, 1}));
-
-    state.hitTriangles = {7};  // 0.5 then 0.3: replaced
-    fall({0, 2}, {0, 1});
-    EXPECT_NEAR(state.nearestTime, 0.3f, 1e-6f);
-    EXPECT_EQ(state.hitTriangles, List{1});
-    EXPECT_EQ(state.contactNormal, Vec3(0, 0, 1));
-
-    state.hitTriangles.clear();  // 0.3 then 0.5: ignored, still a result of 1
-    EXPECT_EQ(fall({2, 0}, {0, 1}), 1);
-    EXPECT_EQ(state.hitTriangles, List{0});
-
-    state.hitTriangles.clear();  // one triangle in two leaves: listed and summed twice
-    fall({0}, {0, 0});
-    EXPECT_EQ(state.hitTriangles, (List{0, 0}));
-    EXPECT_EQ(state.contactNormal, Vec3(0, 0, 2));
+    const struct {
+        std::vector<float> heights;
+        std::vector<int> order;
+        List before, after;
+        float time, normalZ;
+    } cases[] = {
+        {{0}, {0}, {7}, {7, 0}, 0.5f, 1},
+        {{0, -0.0005f}, {1, 0}, {}, {1, 0}, 0.50005f, 2},
+        {{0, 0.0005f}, {0, 1}, {}, {0, 1}, 0.5f, 2},
+        {{0, -0.0009f, -0.0018f}, {0, 1, 2}, {}, {0, 1}, 0.5f, 2},
+        {{0, 2}, {0, 1}, {7}, {1}, 0.3f, 1},
+        {{2, 0}, {0, 1}, {}, {0}, 0.3f, 1},
+        {{0}, {0, 0}, {}, {0, 0}, 0.5f, 2},
+    };
+    for (const auto& c : cases) {
+        state.hitTriangles = c.before;
+        ASSERT_EQ(fall(c.heights, c.order), 1);
+        EXPECT_EQ(state.hitTriangles, c.after) << c.heights.size();
+        EXPECT_NEAR(state.nearestTime, c.time, 1e-6f);
+        EXPECT_EQ(state.contactNormal, Vec3(0, 0, c.normalZ));
+    }
 }
 
 TEST_F(SweepQueryTest, ScenesBreakingTheInvariantsAreReadSafely) {

@@ -129,6 +129,10 @@ TEST(SceneBuilder, BuildsFromArraysAndRefusesBadIndices) {
     EXPECT_EQ(why, "triangle 7 names vertex 300 of 300");
 }
 
+// Freed without recursion (a frame per level would exhaust any thread stack);
+// the sanitizer build checks that every node is freed exactly once.
+TEST(SceneModel, ADeepChainIsFreedWithoutRecursion) { chainScene(2'000'000).reset(); }
+
 TEST(TreeStats, OfAHandMadeTree) {
     Mesh mesh;
     mesh.add(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0));
