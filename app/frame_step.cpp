@@ -1,6 +1,6 @@
 #include "app/frame_step.h"
 
-#include "app/sphere_motion.h"
+#include "collision/sphere_motion.h"
 #include "app/viewer_state.h"
 #include "collision/contact_state.h"
 

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "app/sphere_motion.h"
 #include "bench/sweep_generator.h"
+#include "collision/sphere_motion.h"
 #include "collision/sweep_query.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"

@@ -24,9 +24,16 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // bounds, the only change to the scene. Walks without recursion, so trees of
 // any depth are safe; a scene without a root finds nothing, and a leaf whose
 // triangle or vertex indices lie outside the scene's arrays is skipped.
+//
+// Threads: queries on one scene may run on several threads at once, each with
+// its own state, once every box's cache is filled (fillBoundsCaches, which
+// buildCollisionMesh has already run; a scene from loadDornFile leaves them
+// to the first query, so one thread must prepare it before others start), and
+// while queryCounters is null. They then only read the scene and give the same
+// results as on one thread. The collision tolerance must not change meanwhile.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state);
 
-// The same query, recording into the program's contactState.
+// The same query, recording into the program's contactState (one thread only).
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
 
 // The walk of sweepQuery from node (not null) down, without the reset: returns

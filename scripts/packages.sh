@@ -1,5 +1,5 @@
 # The Debian packages the project needs, by use; sourced by the scripts.
-BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libglut-dev libglu1-mesa-dev libgl-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build dpkg-dev libgtest-dev libglut-dev libglu1-mesa-dev libgl-dev)
 # The dorn tool: mesh import, command line; and the real mesh of a bundled scene.
 TOOL_PACKAGES=(libassimp-dev libcli11-dev assimp-testmodels)
 # The benchmarks: Google Benchmark, and Bullet Physics as the query's peer.

@@ -2,8 +2,9 @@
 # Builds the project and runs every test, twice: an optimised build, then a
 # build under AddressSanitizer, UndefinedBehaviorSanitizer and the standard
 # library's assertions. The viewer's end-to-end tests run in a private Xvfb
-# server. Then each fuzz target runs for a minute (FUZZ_SECONDS). Installs the
-# Debian packages it needs first.
+# server. Then the tests of concurrent use run under ThreadSanitizer, and each
+# fuzz target runs for a minute (FUZZ_SECONDS). Installs the Debian packages it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -16,6 +17,11 @@ for preset in release sanitize; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+echo "== tsan build: concurrent queries"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan --target concurrent_query_test
+ctest --preset tsan -R 'ConcurrentQueries'
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/sphere_motion.h"
+#include "collision/sphere_motion.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
 #include "tools/dorn/mesh_distance.h"

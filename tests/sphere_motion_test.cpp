@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/sphere_motion.h"
+#include "collision/sphere_motion.h"
 #include "support/test_scenes.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <iostream>
 #include <limits>
 
-#include "app/sphere_motion.h"
+#include "collision/sphere_motion.h"
 #include "collision/query_counters.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"

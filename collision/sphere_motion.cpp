@@ -1,4 +1,4 @@
-#include "app/sphere_motion.h"
+#include "collision/sphere_motion.h"
 
 #include <cmath>
 

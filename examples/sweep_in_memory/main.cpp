@@ -1,0 +1,40 @@
+// A scene built in memory, a floor and a wall, and one sphere swept into it:
+// what an engine does with its own level, without any file.
+#include <sweepview/collision/sphere_motion.h>
+#include <sweepview/collision/sweep_query.h>
+#include <sweepview/geometry/collision_epsilon.h>
+#include <sweepview/scene/scene_builder.h>
+
+#include <cstdio>
+
+int main() {
+    setCollisionEpsilon(0.001f);
+    // The floor y = 0 facing up, the wall x = 10 facing the origin.
+    std::vector<Vec3> vertices{{-20, 0, -20}, {-20, 0, 20}, {20, 0, 20},  {20, 0, -20},
+                               {10, 0, -20},  {10, 20, -20}, {10, 20, 20}, {10, 0, 20}};
+    std::vector<MeshTriangle> triangles{{0, 1, 2, -1, -1, -1}, {0, 2, 3, -1, -1, -1},
+                                        {4, 6, 5, -1, -1, -1}, {4, 7, 6, -1, -1, -1}};
+    std::string why;
+    auto scene = buildCollisionMesh(vertices, triangles, &why);
+    if (scene == nullptr) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
+    // A sphere of radius 1 at (0, 5, 0), moving 20 along x into the wall.
+    ContactState state;
+    const SweptSphere sphere(Vec3(0, 5, 0), Vec3(20, 0, 0), 1.0f);
+    if (sweepQuery(*scene, sphere, state) == 0) {
+        std::printf("no contact\n");
+        return 1;
+    }
+    const Vec3 n = normalized(state.contactNormal);
+    std::printf("time of impact %.6f, normal (%g, %g, %g), triangles %zu\n", state.nearestTime,
+                n.x, n.y, n.z, state.hitTriangles.size());
+    // One step of the sphere's motion: it stops at the wall and bounces back.
+    Vec3 position(0, 5, 0);
+    Vec3 velocity(20, 0, 0);
+    advanceSphere(*scene, 1.0f, position, velocity, state);
+    std::printf("after one step: position (%g, %g, %g), velocity (%g, %g, %g)\n", position.x,
+                position.y, position.z, velocity.x, velocity.y, velocity.z);
+    return 0;
+}
