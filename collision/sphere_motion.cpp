@@ -16,7 +16,7 @@ bool hasDirection(const Vec3& v) {
 }  // namespace
 
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state) {
+                          ContactState& state, EdgeRule edgeRule) {
     StepOutcome outcome;
     state.hitTriangles.clear();
     Vec3 p = position;
@@ -24,7 +24,7 @@ StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Ve
     Vec3 reflected = d;
     while (outcome.contacts < MAX_CONTACTS_PER_STEP) {
         const SweptSphere sphere(p, d, radius);
-        if (sweepQuery(scene, sphere, state) == 0) {
+        if (sweepQuery(scene, sphere, state, edgeRule) == 0) {
             break;
         }
         ++outcome.contacts;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "collision/contact_state.h"
+#include "collision/sweep_setup.h"
 #include "scene/collision_mesh.h"
 
 // Contacts one step may meet before it is cut short. A sphere wedged between
@@ -30,6 +31,7 @@ struct StepOutcome {
 //   move): the step ends there, and the direction of that contact's reflected
 //   motion, before shortening, gives the new velocity.
 // After MAX_CONTACTS_PER_STEP contacts the step ends where the last contact
-// left the sphere, with the same rule for the velocity.
+// left the sphere, with the same rule for the velocity. edgeRule is handed to
+// every sweep (the default is the viewer's).
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state);
+                          ContactState& state, EdgeRule edgeRule = EdgeRule::Design);

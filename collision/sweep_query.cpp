@@ -79,11 +79,11 @@ bool testLeaf(CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& s
 }  // namespace
 
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
-                       ContactState& state) {
+                       ContactState& state, EdgeRule edgeRule) {
     // Pre-order with an explicit stack, first child before second, as a
     // recursive walk would go: an inner node goes straight on to its first
     // child and leaves the second on the stack.
-    const SweepSetup setup = prepareSweep(sphere);
+    const SweepSetup setup = prepareSweep(sphere, edgeRule);
     std::int32_t result = 0;
     NodeStack<VolumeNode> pending;
     VolumeNode* current = &node;
@@ -113,7 +113,8 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
     return result;
 }
 
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state) {
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+                        EdgeRule edgeRule) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     if (queryCounters != nullptr) {
@@ -122,7 +123,7 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, Contact
     if (scene.root == nullptr) {
         return 0;
     }
-    return sweepNode(scene, *scene.root, sphere, state) != 0 ? 1 : 0;
+    return sweepNode(scene, *scene.root, sphere, state, edgeRule) != 0 ? 1 : 0;
 }
 
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {

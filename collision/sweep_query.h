@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "collision/contact_state.h"
+#include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 #include "scene/collision_mesh.h"
 
@@ -31,7 +32,10 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // to the first query, so one thread must prepare it before others start), and
 // while queryCounters is null. They then only read the scene and give the same
 // results as on one thread. The collision tolerance must not change meanwhile.
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state);
+//
+// edgeRule chooses the edge test (see EdgeRule); the default is the viewer's.
+std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+                        EdgeRule edgeRule = EdgeRule::Design);
 
 // The same query, recording into the program's contactState (one thread only).
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
@@ -39,4 +43,4 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
 // The walk of sweepQuery from node (not null) down, without the reset: returns
 // nonzero when a leaf test below node reported contact.
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
-                       ContactState& state);
+                       ContactState& state, EdgeRule edgeRule = EdgeRule::Design);

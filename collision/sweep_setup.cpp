@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-SweepSetup prepareSweep(const SweptSphere& sphere) {
+SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     const Vec3& d = sphere.displacement;
     SweepSetup setup;
     setup.end = sphere.position + d;
@@ -10,5 +10,6 @@ SweepSetup prepareSweep(const SweptSphere& sphere) {
     setup.stepLength = std::sqrt(setup.stepSquared);
     setup.motionDir = d * (1.0f / setup.stepLength);
     setup.radiusSquared = sphere.radius * sphere.radius;
+    setup.edgeRule = edgeRule;
     return setup;
 }

@@ -3,6 +3,13 @@
 #include "geometry/swept_sphere.h"
 #include "geometry/vec3.h"
 
+// Which edge test a sweep uses. Design: the viewer's rule, exact for motion at
+// right angles to the edge, which at a slant can report contacts the sphere
+// never makes and late ones. Exact: the sphere against the cylinder round the
+// edge (sweepHitsEdgeExact), with the earliest of a triangle's edge and corner
+// contacts taken rather than the first found.
+enum class EdgeRule { Design, Exact };
+
 // The values every box, edge and corner test of one sweep derives from the
 // sphere alone. A query computes them once; the tests then skip recomputing
 // them, with the very same float operations, so results stay bit for bit.
@@ -12,8 +19,9 @@ struct SweepSetup {
     float stepLength = 0;     // sqrt(stepSquared)
     Vec3 motionDir;           // displacement * (1 / stepLength); non-numbers for no motion
     float radiusSquared = 0;  // radius * radius
+    EdgeRule edgeRule = EdgeRule::Design;
 };
 
 // The setup of sphere. Never fails: a zero displacement gives a zero length and
 // a non-number direction, which the tests treat as no motion.
-SweepSetup prepareSweep(const SweptSphere& sphere);
+SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule = EdgeRule::Design);

@@ -2,6 +2,7 @@
 
 #include "collision/query_counters.h"
 #include "collision/sweep_edge.h"
+#include "collision/sweep_edge_exact.h"
 #include "collision/sweep_face.h"
 #include "collision/sweep_vertex.h"
 #include "geometry/segment.h"
@@ -12,6 +13,42 @@ void count(std::uint64_t QueryCounters::*counter) {
     if (queryCounters != nullptr) {
         ++(queryCounters->*counter);
     }
+}
+
+// The exact rule's edges and corners: every one is tried and the earliest
+// contact wins (the first in the design's order on a tie), since with exact
+// edges an edge found first can be later than a corner or another edge.
+std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
+                                  const Triangle& triangle, Vec3& normalOut, float& timeOut) {
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    float best = 0.0f;
+    int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
+    float bestFraction = 0.0f;
+    for (int feature = 0; feature < 6; ++feature) {
+        const Vec3& a = triangle.corners[feature % 3];
+        float time = 0.0f;
+        float fraction = 0.0f;
+        const std::int32_t hit =
+            feature < 3 ? sweepHitsEdgeExact(sphere, setup, Segment(a, triangle.corners[(feature + 1) % 3]),
+                                             time, fraction)
+                        : sweepHitsVertex(sphere, setup, a, time);
+        if (hit != 0 && (bestFeature < 0 || time < best)) {
+            best = time;
+            bestFeature = feature;
+            bestFraction = fraction;
+        }
+    }
+    if (bestFeature < 0) {
+        return 0;
+    }
+    timeOut = best;
+    const Vec3& a = triangle.corners[bestFeature % 3];
+    const Vec3& b = triangle.corners[(bestFeature + 1) % 3];
+    const Vec3 contact = bestFeature < 3 ? a + (b - a) * bestFraction : a;
+    normalOut = normalized(o + d * best - contact);
+    count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
+    return 1;
 }
 
 }  // namespace
@@ -41,6 +78,9 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     const float endDistance = dot(n, path.end - v0);
     if (endDistance > PLANE_REACH_TOLERANCE) {
         return 0;
+    }
+    if (setup.edgeRule == EdgeRule::Exact) {
+        return earliestEdgeOrCorner(sphere, setup, triangle, normalOut, timeOut);
     }
 
     for (int i = 0; i < 3; ++i) {

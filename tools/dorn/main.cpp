@@ -66,6 +66,9 @@ int main(int argc, char** argv) {
     simCommand->add_flag("--check", sim.check,
                          "Measure the sphere's true clearance from the mesh after every step");
     simCommand->add_flag("--stats", sim.stats, "Report speed and the query's work at the end");
+    simCommand->add_flag("--exact-edges", sim.exactEdges,
+                         "Meet edges exactly (sphere against the edge's cylinder) instead of "
+                         "with the viewer's rule");
 
     try {
         app.parse(argc, argv);

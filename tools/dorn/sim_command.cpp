@@ -165,7 +165,8 @@ int runSim(const SimOptions& options) {
     bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
         const Vec3 before = position;
-        const StepOutcome outcome = advanceSphere(*scene, SPHERE_RADIUS, position, velocity, state);
+        const StepOutcome outcome = advanceSphere(*scene, SPHERE_RADIUS, position, velocity, state,
+                                                  options.exactEdges ? EdgeRule::Exact : EdgeRule::Design);
         std::printf("%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x, position.y,
                     position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
         for (std::size_t i = 0; i < state.hitTriangles.size(); ++i) {

@@ -11,12 +11,13 @@ struct SimOptions {
     Vec3 velocity{1.0f, -1.0f, 1.0f};
     bool check = false;
     bool stats = false;
+    bool exactEdges = false;  // EdgeRule::Exact instead of the viewer's rule
 };
 
 // `dorn sim`: runs the viewer's step (radius 2.5, tolerance 0.001) on the
 // scene without a window and writes one CSV line per step on standard output:
 //   step,px,py,pz,vx,vy,vz,contacts,hits
 // with %.9g floats and the step's hit triangles separated by spaces. --check
-// and --stats report on standard error at the end. Returns 0, or 1 when the
-// scene cannot be loaded.
+// and --stats report on standard error at the end; --exact-edges sweeps with
+// the exact edge test. Returns 0, or 1 when the scene cannot be loaded.
 int runSim(const SimOptions& options);
