@@ -76,11 +76,20 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     // does not reject.
     const Vec3& v0 = triangle.corners[0];
     const float endDistance = dot(n, path.end - v0);
+    if (setup.edgeRule == EdgeRule::Exact) {
+        // Only a sphere clear of the plane on one side for the whole step
+        // can skip the edges: one that crosses it from behind can meet them.
+        const float startDistance = dot(n, path.start - v0);
+        const float farEnd = endDistance + 2.0f * sphere.radius;
+        const float farStart = startDistance + 2.0f * sphere.radius;
+        if ((startDistance > PLANE_REACH_TOLERANCE && endDistance > PLANE_REACH_TOLERANCE) ||
+            (farStart < -PLANE_REACH_TOLERANCE && farEnd < -PLANE_REACH_TOLERANCE)) {
+            return 0;
+        }
+        return earliestEdgeOrCorner(sphere, setup, triangle, normalOut, timeOut);
+    }
     if (endDistance > PLANE_REACH_TOLERANCE) {
         return 0;
-    }
-    if (setup.edgeRule == EdgeRule::Exact) {
-        return earliestEdgeOrCorner(sphere, setup, triangle, normalOut, timeOut);
     }
 
     for (int i = 0; i < 3; ++i) {
