@@ -135,6 +135,7 @@ TEST(DornReader, NamesThatAreNotRegularFilesOrAreHostileAreRefusedAtOnce) {
     const std::pair<std::string, std::string> cases[] = {
         {"/nonexistent/scene.dorn", "/nonexistent/scene.dorn: cannot open: No such file or directory"},
         {"", ": no file name given"},
+        {"no such scene.dorn", "no such scene.dorn: cannot open: No such file or directory"},
         {"/tmp", "/tmp: is a directory"},
         {fifo, fifo + ": not a regular file"},
         {file.path() + std::string(1, '\0') + "junk",

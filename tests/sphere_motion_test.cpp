@@ -69,6 +69,11 @@ TEST_F(SphereMotionTest, TwoWallsMetTogetherReflectAboutTheirSummedNormal) {
     EXPECT_NEAR(state.contactNormal.x, std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(velocity.x, 2.0f, 1e-5f);
     EXPECT_NEAR(velocity.y, 2.0f, 1e-5f);
+    position = Vec3(0, 0, -36.5f);  // a normal along z alone: mirrored, not sent back
+    velocity = Vec3(1, 0, -2);
+    advanceSphere(*room, 2.5f, position, velocity, state);
+    EXPECT_NEAR(velocity.x, 1.0f, 1e-5f);
+    EXPECT_NEAR(velocity.z, 2.0f, 1e-5f);
 }
 
 // The contact falls at exactly t = 1 (starting within epsilon of the floor and

@@ -52,6 +52,7 @@ TEST(SweepHitsEdge, DesignedCases) {
         {{5, -11, 0}, up, 1, 0.9999f, 0.5f},           // exactly at the end of the step
         {{5, -15, 0}, up, 0, 0, 0},                    // beyond the step
         {{5, -1.0005f, 0}, up, 1, 0.00005f, 0.5f},     // closer than epsilon: not moved back
+        {{5, -1, 0}, up, 1, 0.0f, 0.5f},               // touching at the start
         {{5, -0.5f, 0}, up, 0, 0, 0},                  // overlapping the line at the start
         {{0, -5, 0}, {10, 10, 0}, 1, 0.42922f, 0.5f},  // 45 degrees: exact only at right angles
         {{-5, -1, 0}, {10, 0.5f, 0}, 0, 0, 0},         // within 5.7 degrees of the edge: parallel

@@ -58,6 +58,10 @@ TEST(SweepHitsFace, InsideAndOnTheEdgesFromV0ButNotOnV1V2) {
     steep.init(Vec3(0, 0, 0), Vec3(1, 8, 0), Vec3(1, 0, 8));
     EXPECT_EQ(sweepHitsFace(steep, Segment(Vec3(5, 2, 2), Vec3(-5, 2, 2)), t), 1);
     EXPECT_EQ(sweepHitsFace(steep, Segment(Vec3(5, 6, 6), Vec3(-5, 6, 6)), t), 0);
+    Triangle hair;  // a floor tilted by a hair along x: still projected onto x and y
+    hair.init(Vec3(0, 0, 0), Vec3(8, 0, 1e-6f), Vec3(0, 8, 0));
+    EXPECT_EQ(sweepHitsFace(hair, Segment(Vec3(2, 2, 3), Vec3(2, 2, -7)), t), 1);
+    EXPECT_EQ(sweepHitsFace(hair, Segment(Vec3(5, 5, 3), Vec3(5, 5, -7)), t), 0);
     Triangle flat;  // no area
     flat.init(Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(8, 0, 0));
     EXPECT_EQ(sweepHitsFace(flat, Segment(Vec3(2, 0, 3), Vec3(2, 0, -7)), t), 0);
