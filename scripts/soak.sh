@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Soak runs: `dorn sim --check --stats` for STEPS steps (default a million) in
 # each bundled scene and in the rooms around the benchmark's real meshes, from
-# three start states each; prints one Markdown table row per run.
-#   scripts/soak.sh [STEPS]        (after a release build)
+# three start states each; prints one Markdown table row per run. Further
+# arguments go to dorn sim (--exact-edges for the exact edge test).
+#   scripts/soak.sh [STEPS [--exact-edges]]        (after a release build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 steps=${1:-1000000}
+shift || true
 source scripts/lib/bench_scenes.sh
 scenes=(build/scenes/default.dorn build/scenes/wuson.dorn $(make_real_scenes build/bench-scenes))
 starts=("0,12.5,0 1,-1,1" "30,40,-30 -0.8,-1.1,0.6" "-42,-42,42 1.3,0.9,-0.7")
@@ -16,7 +18,7 @@ for scene in "${scenes[@]}"; do
     for start in "${starts[@]}"; do
         read -r position velocity <<<"$start"
         report=$(build/bin/dorn sim "$scene" --steps "$steps" --position="$position" \
-            --velocity="$velocity" --check --stats 2>&1 >/dev/null)
+            --velocity="$velocity" --check --stats "$@" 2>&1 >/dev/null)
         field() { sed -n "s/^$1: //p" <<<"$report"; }
         nonnumbers=$(field "steps ending with a non-number")
         left=$(field "left the scene's bounds")

@@ -21,22 +21,11 @@
 
 namespace {
 
-struct D {
-    double x, y, z;
-    D(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
-    D(const Vec3& v) : x(v.x), y(v.y), z(v.z) {}
-    D operator+(const D& b) const { return {x + b.x, y + b.y, z + b.z}; }
-    D operator-(const D& b) const { return {x - b.x, y - b.y, z - b.z}; }
-    D operator*(double s) const { return {x * s, y * s, z * s}; }
-};
-double dotD(const D& a, const D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-D crossD(const D& a, const D& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+using D = DoublePoint;
 
 // Entry time of |w + d t| = r from outside (c = |w|^2 - r^2 >= 0), if any.
 std::optional<double> entry(const D& w, const D& d, double r) {
-    const double a = dotD(d, d), b = 2 * dotD(w, d), c = dotD(w, w) - r * r;
+    const double a = dotP(d, d), b = 2 * dotP(w, d), c = dotP(w, w) - r * r;
     const double disc = b * b - 4 * a * c;
     if (c < 0 || b >= 0 || disc < 0) {
         return std::nullopt;
@@ -53,7 +42,7 @@ struct Contact {
 };
 
 Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon) {
-    const D o(sphere.position), d(sphere.displacement);
+    const D o = toDouble(sphere.position), d = toDouble(sphere.displacement);
     const double r = sphere.radius;
     std::vector<Contact> found;
     const auto consider = [&](std::optional<double> t, double stop) {
@@ -61,34 +50,34 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
             found.push_back({*t, stop});
         }
     };
-    const double alongPath = epsilon / std::sqrt(dotD(d, d));
+    const double alongPath = epsilon / std::sqrt(dotP(d, d));
     for (const MeshTriangle& t : scene.triangles) {
-        const D v[3] = {scene.vertices[t.vertex0], scene.vertices[t.vertex1],
-                        scene.vertices[t.vertex2]};
-        const D normal = crossD(v[1] - v[0], v[2] - v[0]);
-        const D n = normal * (1 / std::sqrt(dotD(normal, normal)));
-        const double start = dotD(o - v[0], n), approach = -dotD(d, n);
+        const D v[3] = {toDouble(scene.vertices[t.vertex0]), toDouble(scene.vertices[t.vertex1]),
+                        toDouble(scene.vertices[t.vertex2])};
+        const D normal = crossP(v[1] - v[0], v[2] - v[0]);
+        const D n = normal * (1 / std::sqrt(dotP(normal, normal)));
+        const double start = dotP(o - v[0], n), approach = -dotP(d, n);
         if (start >= r && approach > 0) {  // the face, met from its front only
             const double time = (start - r) / approach;
             const D q = o + d * time - n * r;
             // The face test looks at the stopped-short point, which lies back
             // along the path: a contact that near outside an edge, where face
             // and edge are met at once, may come back as either.
-            const D across = d - n * dotD(d, n);
-            const double margin = 1e-4 + epsilon * std::sqrt(dotD(across, across)) / approach;
+            const D across = d - n * dotP(d, n);
+            const double margin = 1e-4 + epsilon * std::sqrt(dotP(across, across)) / approach;
             bool inside = true;
             for (int i = 0; i < 3; ++i) {
                 const D edge = v[(i + 1) % 3] - v[i];
-                inside = inside && dotD(crossD(edge, q - v[i]), n) >= -margin * std::sqrt(dotD(edge, edge));
+                inside = inside && dotP(crossP(edge, q - v[i]), n) >= -margin * std::sqrt(dotP(edge, edge));
             }
             consider(inside ? std::optional(time) : std::nullopt, epsilon / approach);
         }
         for (int i = 0; i < 3; ++i) {
             const D edge = v[(i + 1) % 3] - v[i];
-            const double length = std::sqrt(dotD(edge, edge));
+            const double length = std::sqrt(dotP(edge, edge));
             const D e = edge * (1 / length), w = o - v[i];
-            const auto time = entry(w - e * dotD(w, e), d - e * dotD(d, e), r);
-            const double along = time ? dotD(w + d * *time, e) : -1;
+            const auto time = entry(w - e * dotP(w, e), d - e * dotP(d, e), r);
+            const double along = time ? dotP(w + d * *time, e) : -1;
             consider(along >= 0 && along <= length ? time : std::nullopt, alongPath);
             consider(entry(o - v[i], d, r), alongPath);
         }

@@ -9,11 +9,6 @@ namespace {
 
 using P = DoublePoint;
 
-P make(const Vec3& v) { return P{v.x, v.y, v.z}; }
-P operator-(const P& a, const P& b) { return P{a.x - b.x, a.y - b.y, a.z - b.z}; }
-P operator+(const P& a, const P& b) { return P{a.x + b.x, a.y + b.y, a.z + b.z}; }
-P operator*(const P& a, double s) { return P{a.x * s, a.y * s, a.z * s}; }
-double dotP(const P& a, const P& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // The point of triangle abc nearest to p, by the regions of the triangle
 // (Ericson, Real-Time Collision Detection, 5.1.5), and which feature holds it.
@@ -85,9 +80,9 @@ MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
     if (triangle < 0 || static_cast<std::size_t>(triangle) >= scene.triangles.size())
         return nearest;
     const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
-    nearest.point = closestOnTriangle(point, make(scene.vertices[t.vertex0]),
-                                      make(scene.vertices[t.vertex1]),
-                                      make(scene.vertices[t.vertex2]), nearest.feature);
+    nearest.point = closestOnTriangle(point, toDouble(scene.vertices[t.vertex0]),
+                                      toDouble(scene.vertices[t.vertex1]),
+                                      toDouble(scene.vertices[t.vertex2]), nearest.feature);
     nearest.distance = std::sqrt(dotP(nearest.point - point, nearest.point - point));
     nearest.triangle = triangle;
     return nearest;
@@ -116,9 +111,9 @@ MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point) 
             continue;
         const MeshTriangle& t = scene.triangles[index];
         MeshFeature feature = MeshFeature::Face;
-        const P q = closestOnTriangle(point, make(scene.vertices[t.vertex0]),
-                                      make(scene.vertices[t.vertex1]),
-                                      make(scene.vertices[t.vertex2]), feature);
+        const P q = closestOnTriangle(point, toDouble(scene.vertices[t.vertex0]),
+                                      toDouble(scene.vertices[t.vertex1]),
+                                      toDouble(scene.vertices[t.vertex2]), feature);
         const double d2 = dotP(q - point, q - point);
         if (d2 < best) {  // a non-number never wins
             best = d2;

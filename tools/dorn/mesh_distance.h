@@ -4,12 +4,30 @@
 
 #include "scene/collision_mesh.h"
 
-// A point in double precision, for measuring how the float collision did.
+// A point or vector in double precision, for measuring how the float
+// collision did.
 struct DoublePoint {
     double x;
     double y;
     double z;
 };
+
+inline DoublePoint toDouble(const Vec3& v) { return DoublePoint{v.x, v.y, v.z}; }
+inline DoublePoint operator+(const DoublePoint& a, const DoublePoint& b) {
+    return DoublePoint{a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline DoublePoint operator-(const DoublePoint& a, const DoublePoint& b) {
+    return DoublePoint{a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline DoublePoint operator*(const DoublePoint& a, double s) {
+    return DoublePoint{a.x * s, a.y * s, a.z * s};
+}
+inline double dotP(const DoublePoint& a, const DoublePoint& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline DoublePoint crossP(const DoublePoint& a, const DoublePoint& b) {
+    return DoublePoint{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 
 // The distance, in double precision, from point to the nearest point of any
 // triangle of scene, found through the volume tree (a box further away than

@@ -82,7 +82,6 @@ long residentKilobytes() {
     return kilobytes;
 }
 
-DoublePoint toDouble(const Vec3& v) { return DoublePoint{v.x, v.y, v.z}; }
 
 DoublePoint along(const Vec3& from, const Vec3& to, double t) {
     return DoublePoint{from.x + t * (double(to.x) - from.x), from.y + t * (double(to.y) - from.y),
