@@ -90,13 +90,14 @@ void prepareBullet(BenchScene& s) {
     s.world->updateAabbs();
 }
 
-double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius, int& hits) {
+double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius,
+                     EdgeRule rule, int& hits) {
     ContactState state;
     hits = 0;
     const auto start = Clock::now();
     for (const BenchSweep& sweep : sweeps) {
         state.hitTriangles.clear();
-        hits += sweepQuery(*s.mesh, SweptSphere(sweep.from, sweep.displacement, radius), state);
+        hits += sweepQuery(*s.mesh, SweptSphere(sweep.from, sweep.displacement, radius), state, rule);
     }
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -119,8 +120,9 @@ double bulletPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, flo
 }
 
 // args: scene index, radius kind (0: 2.5, 1: 1% of the diagonal), length kind
-// (0: |(1,-1,1)|, 1: a tenth of the diagonal).
-void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind) {
+// (0: |(1,-1,1)|, 1: a tenth of the diagonal), our edge rule.
+void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind,
+                      EdgeRule rule) {
     const float radius = radiusKind == 0 ? 2.5f : 0.01f * s->diagonal();
     const float sweepLength = lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s->diagonal();
     const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
@@ -129,7 +131,7 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     int oursHits = 0;
     int bulletHits = 0;
     for (auto _ : state) {
-        ours += oursPerSecond(*s, sweeps, radius, oursHits);
+        ours += oursPerSecond(*s, sweeps, radius, rule, oursHits);
         bullet += bulletPerSecond(*s, sweeps, radius, bulletHits);
     }
     const double n = static_cast<double>(state.iterations());
@@ -203,13 +205,16 @@ int main(int argc, char** argv) {
         BenchScene* raw = s.get();
         for (int radius = 0; radius < 2; ++radius) {
             for (int length = 0; length < 2; ++length) {
-                benchmark::RegisterBenchmark(
-                    ("Sweep/" + s->name + (radius ? "/r=1%diag" : "/r=2.5") +
-                     (length ? "/len=diag/10" : "/len=sqrt3"))
-                        .c_str(),
-                    BM_SweepVsBullet, raw, radius, length)
-                    ->Unit(benchmark::kMillisecond)
-                    ->MinTime(0.5);
+                for (EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+                    benchmark::RegisterBenchmark(
+                        ("Sweep/" + s->name + (radius ? "/r=1%diag" : "/r=2.5") +
+                         (length ? "/len=diag/10" : "/len=sqrt3") +
+                         (rule == EdgeRule::Exact ? "/exact" : "/viewer"))
+                            .c_str(),
+                        BM_SweepVsBullet, raw, radius, length, rule)
+                        ->Unit(benchmark::kMillisecond)
+                        ->MinTime(0.5);
+                }
             }
         }
         // The viewer's steps mean something only where its start lies in the

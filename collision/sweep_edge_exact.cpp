@@ -6,20 +6,20 @@
 
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Segment& edge, float& time, float& edgeFraction) {
+    // Positions along the edge as fractions of it: no square root needed.
     const Vec3 edgeVector = edge.end - edge.start;
-    const float edgeLength = std::sqrt(dot(edgeVector, edgeVector));
-    const Vec3 e = edgeVector * (1.0f / edgeLength);
+    const float inverseSquared = 1.0f / dot(edgeVector, edgeVector);
     const Vec3 w = sphere.position - edge.start;
     const Vec3& d = sphere.displacement;
     // The start offset and the motion at right angles to the line.
-    const Vec3 wAcross = w - e * dot(w, e);
-    const Vec3 dAcross = d - e * dot(d, e);
-    const float a = dot(dAcross, dAcross);
+    const Vec3 wAcross = w - edgeVector * (dot(w, edgeVector) * inverseSquared);
+    const Vec3 dAcross = d - edgeVector * (dot(d, edgeVector) * inverseSquared);
     const float b = 2.0f * dot(wAcross, dAcross);
     const float c = dot(wAcross, wAcross) - setup.radiusSquared;
     if (!(c >= 0.0f && b < 0.0f)) {
         return 0;  // overlapping at the start, not approaching the line, or non-numbers
     }
+    const float a = dot(dAcross, dAcross);
     const float disc = b * b - 4.0f * a * c;
     if (!(disc >= 0.0f)) {
         return 0;
@@ -30,13 +30,13 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
     if (!(t <= 1.0f)) {
         return 0;
     }
-    const float along = dot(w + d * t, e);
-    if (!(along >= 0.0f && along <= edgeLength)) {
+    const float fraction = dot(w + d * t, edgeVector) * inverseSquared;
+    if (!(fraction >= 0.0f && fraction <= 1.0f)) {
         return 0;
     }
     const float stepLength = setup.stepLength;
     const float stoppedShort = (t * stepLength - collisionEpsilon) / stepLength;
     time = stoppedShort > 0.0f ? stoppedShort : t;
-    edgeFraction = along / edgeLength;
+    edgeFraction = fraction;
     return 1;
 }

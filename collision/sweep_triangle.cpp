@@ -15,37 +15,51 @@ void count(std::uint64_t QueryCounters::*counter) {
     }
 }
 
-// The exact rule's edges and corners: every one is tried and the earliest
-// contact wins (the first in the design's order on a tie), since with exact
-// edges an edge found first can be later than a corner or another edge.
+// The exact rule's edges and corners: the earliest contact wins (the first
+// in the design's order on a tie), since with exact edges an edge found first
+// can be later than another edge or a corner. A corner is tried only when both
+// its edges missed: an edge that reaches the sphere does so no later than
+// either of its ends.
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
                                   const Triangle& triangle, Vec3& normalOut, float& timeOut) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
+    const Vec3* corners = triangle.corners;
     float best = 0.0f;
     int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
     float bestFraction = 0.0f;
-    for (int feature = 0; feature < 6; ++feature) {
-        const Vec3& a = triangle.corners[feature % 3];
+    bool edgeHit[3];
+    for (int i = 0; i < 3; ++i) {
         float time = 0.0f;
         float fraction = 0.0f;
-        const std::int32_t hit =
-            feature < 3 ? sweepHitsEdgeExact(sphere, setup, Segment(a, triangle.corners[(feature + 1) % 3]),
-                                             time, fraction)
-                        : sweepHitsVertex(sphere, setup, a, time);
-        if (hit != 0 && (bestFeature < 0 || time < best)) {
+        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, Segment(corners[i], corners[(i + 1) % 3]),
+                                        time, fraction) != 0;
+        if (edgeHit[i] && (bestFeature < 0 || time < best)) {
             best = time;
-            bestFeature = feature;
+            bestFeature = i;
             bestFraction = fraction;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        // Moving away from a corner it does not touch, the sphere cannot meet it.
+        const Vec3 m = o - corners[i];
+        float time = 0.0f;
+        if (edgeHit[i] || edgeHit[(i + 2) % 3] ||
+            (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared) ||
+            sweepHitsVertex(sphere, setup, corners[i], time) == 0) {
+            continue;
+        }
+        if (bestFeature < 0 || time < best) {
+            best = time;
+            bestFeature = 3 + i;
         }
     }
     if (bestFeature < 0) {
         return 0;
     }
     timeOut = best;
-    const Vec3& a = triangle.corners[bestFeature % 3];
-    const Vec3& b = triangle.corners[(bestFeature + 1) % 3];
-    const Vec3 contact = bestFeature < 3 ? a + (b - a) * bestFraction : a;
+    const Vec3& a = corners[bestFeature % 3];
+    const Vec3 contact = bestFeature < 3 ? a + (corners[(bestFeature + 1) % 3] - a) * bestFraction : a;
     normalOut = normalized(o + d * best - contact);
     count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
     return 1;

@@ -28,7 +28,7 @@ build/bin/sweep_bench build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitio
 awk -F, -f scripts/lib/bench_tables.awk docs/performance/sweep_bench.csv >docs/performance/tables.md
 
 # Microseconds per short sweep (median) against triangles, ours and Bullet's.
-awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3.*_median"/ {
+awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3\/viewer.*_median"/ {
     for (i = 1; i <= NF; ++i) if (header[i] == "ours_per_s") ours = $i; else if (header[i] == "bullet_per_s") bullet = $i; else if (header[i] == "triangles") t = $i;
     print t, 1e6 / ours, 1e6 / bullet }
     /^name,/ { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' docs/performance/sweep_bench.csv |
