@@ -16,7 +16,8 @@ bool hasDirection(const Vec3& v) {
 }  // namespace
 
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state, EdgeRule edgeRule) {
+                          ContactState& state, EdgeRule edgeRule,
+                          const ContactObserver& onContact) {
     StepOutcome outcome;
     state.hitTriangles.clear();
     Vec3 p = position;
@@ -36,6 +37,9 @@ StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Ve
         if (hasDirection(state.contactNormal)) {
             const Vec3 n = state.contactNormal.normalize();
             reflected = d - n * (2.0f * dot(d, n));
+            if (onContact) {
+                onContact(p, n, state.hitTriangles.back());
+            }
         } else {
             reflected = d;  // no motion and no normal: nothing to reflect
         }

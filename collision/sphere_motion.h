@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "collision/contact_state.h"
 #include "collision/sweep_setup.h"
@@ -33,5 +34,12 @@ struct StepOutcome {
 // After MAX_CONTACTS_PER_STEP contacts the step ends where the last contact
 // left the sphere, with the same rule for the velocity. edgeRule is handed to
 // every sweep (the default is the viewer's).
+//
+// onContact, when set, is called at each contact that gives a direction to
+// reflect about, with the centre there, the unit normal reflected about and
+// one triangle met (the last the sweep recorded); it changes nothing.
+using ContactObserver =
+    std::function<void(const Vec3& centre, const Vec3& normal, std::int32_t triangle)>;
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state, EdgeRule edgeRule = EdgeRule::Design);
+                          ContactState& state, EdgeRule edgeRule = EdgeRule::Design,
+                          const ContactObserver& onContact = {});

@@ -12,6 +12,7 @@
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
 #include "tools/dorn/mesh_distance.h"
+#include "tools/dorn/overlap_cause.h"
 
 namespace {
 
@@ -83,54 +84,12 @@ long residentKilobytes() {
 }
 
 
-DoublePoint along(const Vec3& from, const Vec3& to, double t) {
-    return DoublePoint{from.x + t * (double(to.x) - from.x), from.y + t * (double(to.y) - from.y),
-                       from.z + t * (double(to.z) - from.z)};
-}
-
-// The mesh point the sphere first touched moving straight from `from` (clear)
-// to `to` (overlapping): the first of 256 samples that overlaps, then halving.
-MeshNearest firstTouch(const CollisionMesh& scene, const Vec3& from, const Vec3& to, double radius,
-                       DoublePoint& centre) {
-    double clear = 0.0;
-    double touching = 1.0;
-    for (int k = 1; k <= 256; ++k) {
-        if (distanceToMesh(scene, along(from, to, k / 256.0)) < radius) {
-            touching = k / 256.0;
-            break;
-        }
-        clear = k / 256.0;
-    }
-    for (int i = 0; i < 40; ++i) {
-        const double middle = 0.5 * (clear + touching);
-        (distanceToMesh(scene, along(from, to, middle)) < radius ? touching : clear) = middle;
-    }
-    centre = along(from, to, touching);
-    return nearestOnMesh(scene, centre);
-}
-
-// Counts the feature of nearest (a point of the mesh nearest to centre);
-// for a face, by the side of its plane that centre lies on.
-void countCause(const CollisionMesh& scene, const MeshNearest& nearest, const DoublePoint& centre,
-                OverlapCauses& causes) {
-    if (nearest.triangle < 0) {
+void countCause(const OverlapStart& start, OverlapCauses& causes) {
+    if (start.nearest.triangle < 0) {
         return;
     }
-    if (nearest.feature != MeshFeature::Face) {
-        ++(nearest.feature == MeshFeature::Edge ? causes.edge : causes.corner);
-        return;
-    }
-    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(nearest.triangle)];
-    const DoublePoint a = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex0)]);
-    const DoublePoint b = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex1)]);
-    const DoublePoint c = toDouble(scene.vertices[static_cast<std::size_t>(t.vertex2)]);
-    const double ab[3] = {b.x - a.x, b.y - a.y, b.z - a.z};
-    const double ac[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
-    const double normal[3] = {ab[1] * ac[2] - ab[2] * ac[1], ab[2] * ac[0] - ab[0] * ac[2],
-                              ab[0] * ac[1] - ab[1] * ac[0]};
-    const double side = normal[0] * (centre.x - a.x) + normal[1] * (centre.y - a.y) +
-                        normal[2] * (centre.z - a.z);
-    ++(side > 0 ? causes.faceFromFront : causes.faceFromBehind);
+    long* counts[] = {&causes.faceFromBehind, &causes.edge, &causes.corner, &causes.faceFromFront};
+    ++*counts[static_cast<int>(start.feature)];
 }
 
 double share(std::uint64_t part, std::uint64_t whole) {
@@ -178,16 +137,12 @@ int runSim(const SimOptions& options) {
         if (options.check) {
             const double gap = distanceToMesh(*scene, toDouble(position)) - SPHERE_RADIUS;
             if (gap < 0 && !overlapping) {
-                if (distanceToMesh(*scene, toDouble(before)) < SPHERE_RADIUS) {
+                const OverlapStart began =
+                    overlapStart(*scene, before, position, outcome.contacts > 0, SPHERE_RADIUS);
+                if (began.fromStart) {
                     ++clearance.beganAtStart;
-                } else if (outcome.contacts > 0) {
-                    const DoublePoint end = toDouble(position);
-                    countCause(*scene, nearestOnMesh(*scene, end), end, clearance.atContact);
                 } else {
-                    DoublePoint centre{0, 0, 0};
-                    const MeshNearest touch =
-                        firstTouch(*scene, before, position, SPHERE_RADIUS, centre);
-                    countCause(*scene, touch, centre, clearance.straight);
+                    countCause(began, began.atContact ? clearance.atContact : clearance.straight);
                 }
             }
             overlapping = gap < 0;
