@@ -18,10 +18,10 @@ for preset in release sanitize; do
     ctest --preset "$preset"
 done
 
-echo "== tsan build: concurrent queries"
+echo "== tsan build: concurrent queries and the audit"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target concurrent_query_test
-ctest --preset tsan -R 'ConcurrentQueries'
+cmake --build --preset tsan --target concurrent_query_test dorn_audit_test
+ctest --preset tsan -R 'ConcurrentQueries|DornAudit'
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

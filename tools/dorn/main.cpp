@@ -1,14 +1,45 @@
-// dorn: builds and inspects the viewer's scene files.
+// dorn: builds, inspects, simulates and audits the viewer's scene files.
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/dorn/audit_command.h"
+#include "tools/dorn/audit_report.h"
 #include "tools/dorn/build_command.h"
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/sim_command.h"
 
 namespace {
 
-// Exit statuses: 0 success, 1 a refused input, 2 a usage error.
+// Exit statuses: 0 success, 1 a refused input, 2 a usage error (3: audit findings).
 constexpr int USAGE_ERROR = 2;
+
+// Coordinates and sizes up to this magnitude keep their squares, and sums of
+// three squares, finite in a float.
+constexpr double FLOAT_SAFE = 1e18;
+
+std::string shortNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// A number from min to max: refuses non-numbers, infinities and anything
+// outside, naming the range, before CLI11 converts it.
+CLI::Validator numberIn(double min, double max) {
+    const std::string range = shortNumber(min) + " to " + shortNumber(max);
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(value >= min && value <= max)) {
+                return "takes a number from " + range + ", not '" + text + "'";
+            }
+            return {};
+        },
+        "in [" + range + "]");
+}
 
 }  // namespace
 
@@ -24,20 +55,21 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     buildCommand->add_option("-o,--output", build.output, "The dorn file to write")->required();
     buildCommand->add_option("--scale", build.scale, "Multiply every coordinate by S")
-        ->check(CLI::PositiveNumber);
+        ->check(numberIn(1e-18, FLOAT_SAFE));
     buildCommand->add_flag("--center", build.center, "Move the mesh's box centre to the origin");
     buildCommand->add_option("--fit", build.fit, "Scale so that the largest extent is SIZE")
-        ->check(CLI::PositiveNumber);
+        ->check(numberIn(1e-18, FLOAT_SAFE));
     std::vector<float> move;
     buildCommand->add_option("--move", move, "Then move the mesh by X,Y,Z")
         ->delimiter(',')
-        ->expected(3);
+        ->expected(3)
+        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
     buildCommand->add_flag("--flip", build.flip,
                            "Reverse every triangle's winding (for normals facing away)");
     buildCommand
         ->add_option("--room", build.room,
                      "Add a closed room from -SIZE to +SIZE, faces pointing inwards")
-        ->check(CLI::PositiveNumber);
+        ->check(numberIn(1e-18, FLOAT_SAFE));
     buildCommand->add_flag("--drop-degenerate", build.dropDegenerate,
                            "Leave out triangles without area");
     bool noNormals = false;
@@ -56,19 +88,47 @@ int main(int argc, char** argv) {
         app.add_subcommand("sim", "Run the viewer's sphere through a scene without a window");
     simCommand->add_option("SCENE", sim.scene, "The dorn file")->required();
     simCommand->add_option("--steps", sim.steps, "Steps to take (default 1000)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(numberIn(0, 1e12));
     simCommand->add_option("--position", position, "Start position X,Y,Z (default 0,12.5,0)")
         ->delimiter(',')
-        ->expected(3);
+        ->expected(3)
+        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
     simCommand->add_option("--velocity", velocity, "Start velocity X,Y,Z (default 1,-1,1)")
         ->delimiter(',')
-        ->expected(3);
+        ->expected(3)
+        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
     simCommand->add_flag("--check", sim.check,
                          "Measure the sphere's true clearance from the mesh after every step");
     simCommand->add_flag("--stats", sim.stats, "Report speed and the query's work at the end");
     simCommand->add_flag("--exact-edges", sim.exactEdges,
                          "Meet edges exactly (sphere against the edge's cylinder) instead of "
                          "with the viewer's rule");
+
+    AuditOptions audit;
+    CLI::App* auditCommand = app.add_subcommand(
+        "audit", "Find where a sphere gets through a collision mesh, ends up inside or wedges");
+    auditCommand->add_option("SCENE", audit.scene, "The dorn file")->required();
+    auditCommand->add_option("--starts", audit.starts, "Flights from random clear points (default 1000)")
+        ->check(numberIn(1, 1e9));
+    auditCommand->add_option("--steps", audit.steps, "Steps per flight (default 2000)")
+        ->check(numberIn(1, 1e9));
+    auditCommand->add_option("--radius", audit.radius, "The sphere's radius (default 2.5)")
+        ->check(numberIn(1e-6, FLOAT_SAFE));
+    auditCommand->add_option("--speed", audit.speed, "Distance per step (default half the radius)")
+        ->check(numberIn(1e-9, FLOAT_SAFE));
+    auditCommand->add_option("--seed", audit.seed, "Seed of the random starts (default 1)")
+        ->check(numberIn(0, 1.8e19));
+    auditCommand->add_option("--threads", audit.threads, "Threads to fly on (default every core)")
+        ->check(numberIn(1, 4096));
+    auditCommand->add_option("--report", audit.report, "Write the findings as JSON to FILE");
+    auditCommand->add_option("--ply", audit.ply, "Write the mesh coloured by its events as PLY to FILE");
+    std::vector<std::string> findingNames(std::begin(AUDIT_EVENT_NAMES), std::end(AUDIT_EVENT_NAMES));
+    findingNames.insert(findingNames.end(), std::begin(MESH_FINDING_NAMES), std::end(MESH_FINDING_NAMES));
+    auditCommand->add_option("--fail-on", audit.failOn, "Exit with status 3 when any of these is found")
+        ->delimiter(',')
+        ->check(CLI::IsMember(findingNames));
+    auditCommand->add_flag("--exact-edges", audit.exactEdges,
+                           "Meet edges exactly instead of with the viewer's rule");
 
     try {
         app.parse(argc, argv);
@@ -91,6 +151,9 @@ int main(int argc, char** argv) {
             sim.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
         }
         return runSim(sim);
+    }
+    if (*auditCommand) {
+        return runAudit(audit);
     }
     return runInfo(infoFile, strict);
 }

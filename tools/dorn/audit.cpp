@@ -1,0 +1,237 @@
+#include "tools/dorn/audit.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <thread>
+
+#include "collision/sphere_motion.h"
+#include "tools/dorn/mesh_distance.h"
+#include "tools/dorn/overlap_cause.h"
+
+namespace {
+
+constexpr double OVERLAP_TOLERANCE = 0.001;
+const double COS_ONE_DEGREE = std::cos(M_PI / 180.0);
+
+std::uint64_t splitmix(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+DoublePoint unitNormal(const CollisionMesh& scene, std::int32_t triangle) {
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
+    const DoublePoint a = toDouble(scene.vertices[t.vertex0]);
+    const DoublePoint n = crossP(toDouble(scene.vertices[t.vertex1]) - a, toDouble(scene.vertices[t.vertex2]) - a);
+    return n * (1.0 / std::sqrt(dotP(n, n)));
+}
+
+bool coplanar(const CollisionMesh& scene, const std::vector<std::int32_t>& triangles, const DoublePoint& n) {
+    for (std::int32_t t : triangles) {
+        if (!(std::fabs(dotP(unitNormal(scene, t), n)) >= COS_ONE_DEGREE)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A contact at an inner seam of a flat region (an edge or corner all of whose
+// triangles lie in one plane within a degree, none of its edges a rim) whose
+// normal leans more than a degree from the plane's: the "internal edge" hop.
+// Returns the feature's name, or null when the contact is no bump.
+const char* bumpAt(const CollisionMesh& scene, const MeshChecks& checks, const Vec3& centre,
+                   const Vec3& normal, std::int32_t triangle) {
+    const MeshNearest nearest = nearestOnTriangle(scene, triangle, toDouble(centre));
+    if (nearest.feature == MeshFeature::Face || !std::isfinite(nearest.distance)) {
+        return nullptr;
+    }
+    DoublePoint n = unitNormal(scene, triangle);
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
+    const std::int32_t corners[3] = {t.vertex0, t.vertex1, t.vertex2};
+    // The triangle's feature nearest the contact point.
+    int nearestCorner = 0;
+    int nearestEdge = 0;
+    double cornerDistance = INFINITY;
+    double edgeDistance = INFINITY;
+    for (int i = 0; i < 3; ++i) {
+        const DoublePoint a = toDouble(scene.vertices[corners[i]]);
+        const DoublePoint e = toDouble(scene.vertices[corners[(i + 1) % 3]]) - a;
+        const DoublePoint off = nearest.point - a;
+        const double along = std::fmin(std::fmax(dotP(off, e) / dotP(e, e), 0.0), 1.0);
+        const DoublePoint gap = off - e * along;
+        if (dotP(off, off) < cornerDistance) {
+            cornerDistance = dotP(off, off);
+            nearestCorner = i;
+        }
+        if (dotP(gap, gap) < edgeDistance) {
+            edgeDistance = dotP(gap, gap);
+            nearestEdge = i;
+        }
+    }
+    if (nearest.feature == MeshFeature::Edge) {
+        const auto& edge = checks.edges[checks.triangleEdges[3 * triangle + nearestEdge]];
+        if (edge.triangles.size() < 2 || !coplanar(scene, edge.triangles, n)) {
+            return nullptr;
+        }
+    } else {
+        const std::int32_t vertex = checks.welded[corners[nearestCorner]];
+        const auto& fan = checks.vertexTriangles[vertex];
+        if (!coplanar(scene, fan, n)) {
+            return nullptr;
+        }
+        for (std::int32_t f : fan) {  // every edge at the corner shared: no rim
+            for (int i = 0; i < 3; ++i) {
+                const auto& edge = checks.edges[checks.triangleEdges[3 * f + i]];
+                if ((edge.a == vertex || edge.b == vertex) && edge.triangles.size() < 2) {
+                    return nullptr;
+                }
+            }
+        }
+    }
+    if (dotP(toDouble(centre) - nearest.point, n) < 0) {
+        n = n * -1.0;  // met from behind: the plane's normal on the sphere's side
+    }
+    const double lean = dotP(toDouble(normal), n) / std::sqrt(dotP(toDouble(normal), toDouble(normal)));
+    return lean < COS_ONE_DEGREE ? (nearest.feature == MeshFeature::Edge ? "edge" : "corner") : nullptr;
+}
+
+struct StartResult {
+    std::vector<AuditEvent> events;  // in step order, at most EVENTS_KEPT of a kind
+    std::array<std::uint64_t, AUDIT_EVENT_KINDS> counts{};
+    std::vector<std::int32_t> eventTriangles;  // of every event, for the hot spots
+    std::uint64_t steps = 0;
+    std::uint64_t contacts = 0;
+    bool skipped = false;
+};
+
+StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOptions& options,
+                   long index, const Vec3& min, const Vec3& max) {
+    StartResult result;
+    std::mt19937_64 random(splitmix(options.seed ^ splitmix(static_cast<std::uint64_t>(index))));
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::normal_distribution<float> normal;
+    const float radius = options.radius;
+    Vec3 position;
+    bool clear = false;
+    for (int attempt = 0; attempt < 1000 && !clear; ++attempt) {
+        position = min + componentProduct(max - min, Vec3(unit(random), unit(random), unit(random)));
+        clear = distanceToMesh(scene, toDouble(position)) >= radius;
+    }
+    if (!clear) {
+        result.skipped = true;
+        return result;
+    }
+    Vec3 direction;
+    do {
+        direction = Vec3(normal(random), normal(random), normal(random));
+    } while (!(length(direction) > 1e-3f));
+    Vec3 velocity = normalized(direction) * options.speed;
+    const EdgeRule rule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
+    ContactState state;
+    long step = 0;
+    const auto add = [&](AuditEventKind kind, const Vec3& at, std::int32_t triangle, std::string detail) {
+        if (result.counts[static_cast<std::size_t>(kind)]++ < FlightResults::EVENTS_KEPT) {
+            result.events.push_back({kind, index, step, at, triangle, std::move(detail)});
+        }
+        if (triangle >= 0) {
+            result.eventTriangles.push_back(triangle);
+        }
+    };
+    const ContactObserver onContact = [&](const Vec3& centre, const Vec3& n, std::int32_t triangle) {
+        if (const char* feature = bumpAt(scene, checks, centre, n, triangle)) {
+            add(AuditEventKind::Bump, centre, triangle, feature);
+        }
+    };
+    bool overlapping = false;
+    for (step = 1; step <= options.steps; ++step) {
+        const Vec3 before = position;
+        const StepOutcome outcome = advanceSphere(scene, radius, position, velocity, state, rule, onContact);
+        ++result.steps;
+        result.contacts += static_cast<std::uint64_t>(outcome.contacts);
+        if (!finite(position) || !finite(velocity)) {
+            add(AuditEventKind::NonNumber, before, -1, "");
+            break;
+        }
+        if (outcome.reachedBound) {
+            add(AuditEventKind::Wedged, position, state.hitTriangles.empty() ? -1 : state.hitTriangles.back(), "");
+        }
+        if (!(position.x >= min.x && position.y >= min.y && position.z >= min.z && position.x <= max.x &&
+              position.y <= max.y && position.z <= max.z)) {
+            add(AuditEventKind::Escape, before, nearestOnMesh(scene, toDouble(before)).triangle, "");
+            break;
+        }
+        const bool overlaps = distanceToMesh(scene, toDouble(position)) < radius - OVERLAP_TOLERANCE;
+        if (overlaps && !overlapping) {
+            const OverlapStart began = overlapStart(scene, before, position, outcome.contacts > 0, radius);
+            add(AuditEventKind::Overlap, position, began.nearest.triangle,
+                began.fromStart ? std::string("from the start")
+                                : std::string(began.atContact ? "at a contact, nearest " : "on a straight step, first touching ") +
+                                      overlapFeatureName(began.feature));
+        }
+        overlapping = overlaps;
+    }
+    return result;
+}
+
+}  // namespace
+
+void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max) {
+    min = max = scene.vertices.empty() ? Vec3() : scene.vertices[0];
+    for (const Vec3& v : scene.vertices) {
+        min = Vec3(std::fmin(min.x, v.x), std::fmin(min.y, v.y), std::fmin(min.z, v.z));
+        max = Vec3(std::fmax(max.x, v.x), std::fmax(max.y, v.y), std::fmax(max.z, v.z));
+    }
+}
+
+FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
+                       const AuditOptions& options, const std::function<void(double)>& progress) {
+    Vec3 min;
+    Vec3 max;
+    sceneBounds(scene, min, max);
+    std::vector<StartResult> starts(static_cast<std::size_t>(options.starts));
+    std::atomic<long> next{0};
+    std::atomic<long> done{0};
+    const auto work = [&] {
+        for (long i; (i = next++) < options.starts; ++done) {
+            starts[static_cast<std::size_t>(i)] = flyOne(scene, checks, options, i, min, max);
+        }
+    };
+    const int threads = options.threads > 0 ? options.threads
+                                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    {
+        std::vector<std::jthread> pool;
+        for (int t = 0; t < threads; ++t) {
+            pool.emplace_back(work);
+        }
+        while (progress && done < options.starts) {
+            progress(static_cast<double>(done) / static_cast<double>(options.starts));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    FlightResults results;
+    results.eventsPerTriangle.assign(scene.triangles.size(), 0);
+    for (const StartResult& start : starts) {
+        results.stepsFlown += start.steps;
+        results.contacts += start.contacts;
+        results.startsSkipped += start.skipped ? 1 : 0;
+        for (const AuditEvent& event : start.events) {
+            auto& kept = results.events[static_cast<std::size_t>(event.kind)];
+            if (kept.size() < FlightResults::EVENTS_KEPT) {
+                kept.push_back(event);
+            }
+        }
+        for (std::size_t k = 0; k < AUDIT_EVENT_KINDS; ++k) {
+            results.counts[k] += start.counts[k];
+            results.startsWith[k] += start.counts[k] > 0 ? 1 : 0;
+        }
+        for (std::int32_t t : start.eventTriangles) {
+            ++results.eventsPerTriangle[static_cast<std::size_t>(t)];
+        }
+    }
+    return results;
+}

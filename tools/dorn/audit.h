@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "collision/sweep_setup.h"
+#include "scene/collision_mesh.h"
+#include "tools/dorn/mesh_checks.h"
+
+struct AuditOptions {
+    std::string scene;
+    long starts = 1000;
+    long steps = 2000;
+    float radius = 2.5f;
+    float speed = 0.0f;  // 0: half the radius, so that a step is shorter than the sphere
+    std::uint64_t seed = 1;
+    int threads = 0;  // 0: every core
+    std::string report;  // JSON file, when not empty
+    std::string ply;     // coloured mesh, when not empty
+    std::vector<std::string> failOn;
+    bool exactEdges = false;
+};
+
+enum class AuditEventKind { Escape, Overlap, Wedged, Bump, NonNumber };
+inline constexpr int AUDIT_EVENT_KINDS = 5;
+inline constexpr const char* AUDIT_EVENT_NAMES[AUDIT_EVENT_KINDS] = {"escape", "overlap", "wedged",
+                                                                     "bump", "non-number"};
+
+struct AuditEvent {
+    AuditEventKind kind = AuditEventKind::Escape;
+    long start = 0;
+    long step = 0;
+    Vec3 position;
+    std::int32_t triangle = -1;  // the triangle involved; -1 when none
+    std::string detail;          // the feature, or how an overlap began
+};
+
+// Flights of the audit: events (at most EVENTS_KEPT of each kind, the earliest
+// by start then step), all counts, and events per triangle.
+struct FlightResults {
+    static constexpr std::size_t EVENTS_KEPT = 100;
+    std::array<std::vector<AuditEvent>, AUDIT_EVENT_KINDS> events;
+    std::array<std::uint64_t, AUDIT_EVENT_KINDS> counts{};
+    std::array<std::uint64_t, AUDIT_EVENT_KINDS> startsWith{};  // starts meeting each kind
+    std::vector<std::uint32_t> eventsPerTriangle;
+    std::uint64_t stepsFlown = 0;
+    std::uint64_t contacts = 0;
+    long startsSkipped = 0;  // no start point clear of the mesh was found
+};
+
+// Flies options.starts spheres of options.radius for options.steps steps each
+// with the viewer's step: each from a random point of the scene's bounds clear
+// of the mesh by the radius, in a random direction at options.speed, drawn
+// from a random stream of its own (from the seed and the start's index), so
+// the results are the same for any number of threads. scene's box caches must
+// be filled and queryCounters null: the queries run on several threads and
+// only read it.
+// progress, when set, is called now and then on the calling thread with the
+// share of starts done.
+FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
+                       const AuditOptions& options, const std::function<void(double)>& progress);
+
+// The scene's bounds: the box of its vertices.
+void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max);

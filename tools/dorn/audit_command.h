@@ -1,0 +1,13 @@
+#pragma once
+
+#include "tools/dorn/audit.h"
+
+// Exit status of `dorn audit` when a finding named in --fail-on was found.
+inline constexpr int AUDIT_FINDINGS_FAILED = 3;
+
+// `dorn audit`: the mesh's static checks, then the flights, on every core;
+// the summary on standard output, the JSON report and the coloured PLY where
+// asked. Returns 0, AUDIT_FINDINGS_FAILED when a finding named in
+// options.failOn was found, or 1 when the scene cannot be loaded or a file
+// cannot be written (the reason on standard error).
+int runAudit(AuditOptions options);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "tools/dorn/audit.h"
+
+// The findings of one audit, as the writers below present them.
+struct AuditFindings {
+    const AuditOptions& options;
+    const CollisionMesh& scene;
+    const MeshChecks& checks;
+    const FlightResults& flights;
+};
+
+// The static findings' names, in the order reported and accepted by --fail-on.
+inline constexpr const char* MESH_FINDING_NAMES[5] = {"boundary", "non-manifold", "winding",
+                                                      "degenerate", "duplicate"};
+
+// How many of the named finding (an event kind or a mesh finding) there are.
+std::uint64_t findingCount(const AuditFindings& findings, const std::string& name);
+
+// The summary table for a terminal; steps per second as measured.
+void writeSummary(std::ostream& out, const AuditFindings& findings, double seconds, int threads);
+
+// The JSON report: the configuration, every count, the first few static
+// findings with coordinates, the first FlightResults::EVENTS_KEPT events of
+// each kind and the hot spots. Nothing in it depends on timing or threads.
+void writeJsonReport(std::ostream& out, const AuditFindings& findings);
+
+// The mesh as an ASCII PLY: each triangle coloured by its events (grey none,
+// yellow to red many), boundary edges in red, event points as coloured
+// vertices (escape blue, overlap magenta, wedged cyan, bump orange,
+// non-number black).
+void writePly(std::ostream& out, const AuditFindings& findings);
