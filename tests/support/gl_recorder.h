@@ -9,7 +9,6 @@
 struct GlCall {
     std::string name;
     std::vector<double> args;  // numbers, and the floats a pointer argument points at
-    std::string text;          // a string argument (the window title)
 };
 
 extern std::vector<GlCall> glCalls;
