@@ -7,14 +7,16 @@ struct GrownBox {
     float hi[3];
 };
 
+GrownBox growBounds(const Vec3& min, const Vec3& max, float radius) {
+    return {{min.x - radius, min.y - radius, min.z - radius},
+            {max.x + radius, max.y + radius, max.z + radius}};
+}
+
 GrownBox growBox(NodeBox& box, float radius) {
     if (box.boundsValid == 0) {
         box.updateBounds();
     }
-    const Vec3& min = box.boundsMin;
-    const Vec3& max = box.boundsMax;
-    return {{min.x - radius, min.y - radius, min.z - radius},
-            {max.x + radius, max.y + radius, max.z + radius}};
+    return growBounds(box.boundsMin, box.boundsMax, radius);
 }
 
 // Per axis: the min bit when below, else the max bit when above (a box whose
@@ -65,9 +67,17 @@ std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box) {
 }
 
 std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, NodeBox& box) {
+    if (box.boundsValid == 0) {
+        box.updateBounds();
+    }
+    return sweepHitsBounds(sphere, setup, box.boundsMin, box.boundsMax);
+}
+
+std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
+                             const Vec3& boundsMin, const Vec3& boundsMax) {
     // The codes as boxOutcodes computes them, with the grown box computed once
     // for them and the face tests: this runs for every node a query visits.
-    const GrownBox grown = growBox(box, sphere.radius);
+    const GrownBox grown = growBounds(boundsMin, boundsMax, sphere.radius);
     const std::int32_t startCode = outcode(sphere.position, grown);
     const std::int32_t endCode = outcode(setup.end, grown);
     if ((startCode & endCode) != 0) {

@@ -31,3 +31,8 @@ std::int32_t sweepHitsBox(const SweptSphere& sphere, NodeBox& box);
 // The same test with the sweep's setup computed once by the caller; setup must
 // be prepareSweep(sphere).
 std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, NodeBox& box);
+
+// The same test on bounds kept apart from a NodeBox, as updateBounds computes
+// them: the very same operations, so the same result. Reads only.
+std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
+                             const Vec3& boundsMin, const Vec3& boundsMax);

@@ -113,12 +113,63 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
     return result;
 }
 
+namespace {
+
+// The walk of sweepNode over the compiled tree: the same nodes in the same
+// order, each box by the same test on the same bounds, each triangle as the
+// leaf would build it, so the same results bit for bit; reads only.
+std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
+                           ContactState& state, EdgeRule edgeRule) {
+    const SweepSetup setup = prepareSweep(sphere, edgeRule);
+    const CompiledNode* nodes = tree.nodes.data();
+    std::int32_t result = 0;
+    NodeStack<const CompiledNode> pending;
+    const CompiledNode* current = nodes;
+    while (current != nullptr) {
+        if (queryCounters != nullptr) {
+            ++queryCounters->boxTests;
+        }
+        if (sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax) == 0) {
+            current = pending.empty() ? nullptr : pending.pop();
+            continue;
+        }
+        if (current->triangle == COMPILED_INNER) {
+            if (current->secondChild != 0) {
+                __builtin_prefetch(nodes + current->secondChild);
+                pending.push(nodes + current->secondChild);
+            }
+            ++current;
+            continue;
+        }
+        if (queryCounters != nullptr) {
+            ++queryCounters->leavesReached;
+            queryCounters->triangleTests += current->triangle >= 0 ? 1 : 0;
+        }
+        if (current->triangle >= 0) {
+            Triangle triangle = tree.triangles[static_cast<std::size_t>(current->triangle)];
+            Vec3 normal = zeroVector;
+            float time = 0.0f;
+            if (sweepHitsTriangle(sphere, setup, triangle, normal, time) != 0) {
+                recordContact(state, current->triangle, normal, time);
+                result = 1;
+            }
+        }
+        current = pending.empty() ? nullptr : pending.pop();
+    }
+    return result;
+}
+
+}  // namespace
+
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         EdgeRule edgeRule) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     if (queryCounters != nullptr) {
         ++queryCounters->sweeps;
+    }
+    if (scene.compiled != nullptr) {
+        return sweepCompiled(*scene.compiled, sphere, state, edgeRule);
     }
     if (scene.root == nullptr) {
         return 0;

@@ -26,12 +26,15 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // any depth are safe; a scene without a root finds nothing, and a leaf whose
 // triangle or vertex indices lie outside the scene's arrays is skipped.
 //
+// A scene with a compiled tree (CollisionMesh::compiled: one from the reader or
+// the scene builder) is walked in that form, with the same results bit for
+// bit and without touching the boxes' caches.
+//
 // Threads: queries on one scene may run on several threads at once, each with
-// its own state, once every box's cache is filled (fillBoundsCaches, which
-// buildCollisionMesh has already run; a scene from loadDornFile leaves them
-// to the first query, so one thread must prepare it before others start), and
-// while queryCounters is null. They then only read the scene and give the same
-// results as on one thread. The collision tolerance must not change meanwhile.
+// its own state, while queryCounters is null and the tolerance does not
+// change, when the scene has a compiled tree or every box's cache is filled
+// (fillBoundsCaches: for a scene built by hand, before the threads start).
+// They then only read the scene and give the same results as on one thread.
 //
 // edgeRule chooses the edge test (see EdgeRule); the default is the viewer's.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "geometry/vec3.h"
+#include "scene/compiled_tree.h"
 #include "scene/mesh_triangle.h"
 #include "scene/volume_node.h"
 
@@ -21,6 +23,10 @@ public:
     // allocated at once: the reader's layout, which a walk reads in order.
     // When empty, the nodes were allocated one by one and root owns them.
     NodePool nodePool;
+    // The tree as the query walks it, when set (the reader and the scene
+    // builder set it): queries then only read the scene. Whoever changes the
+    // scene afterwards compiles it again (compileScene) or clears this.
+    std::unique_ptr<CompiledTree> compiled;
 
     CollisionMesh() = default;
     CollisionMesh(const CollisionMesh&) = delete;

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "scene/compiled_tree.h"
 #include "scene/huge_pages.h"
 #include "scene/preorder_tree.h"
 
@@ -337,6 +338,7 @@ std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::st
         if (!readScene(source, *scene)) {
             return refuse(source.error());
         }
+        compileScene(*scene);
         return scene;
     } catch (const std::bad_alloc&) {
         return refuse("not enough memory for the scene");

@@ -9,7 +9,8 @@
 // one buffered pass, front to back, little-endian on any host.
 //
 // Returns the new scene, which satisfies every invariant of CollisionMesh but
-// the enclosing boxes (boxes are taken as they are). Returns null, having freed
+// the enclosing boxes (boxes are taken as they are), with its compiled tree
+// (the boxes' own caches are left to be filled on first use). Returns null, having freed
 // everything it built and closed the file, when the file:
 //   - cannot be opened, or is not a regular file (a directory, a FIFO, a device);
 //   - ends before a value it needs (trailing bytes after the tree are ignored);

@@ -26,6 +26,7 @@ std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
         scene->root =
             linkTreeInPool(buildVolumeTree(scene->vertices, scene->triangles), scene->nodePool);
         fillBoundsCaches(*scene);
+        compileScene(*scene);
     }
     return scene;
 }

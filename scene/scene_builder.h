@@ -9,9 +9,9 @@
 // Builds a scene in memory from triangle arrays, as `dorn build` does without
 // a file: the surface area heuristic tree over every triangle, one per leaf,
 // its nodes in one pool in pre-order (the reader's layout), every box
-// enclosing its subtree exactly as the query computes bounds. The boxes'
-// caches are filled (see fillBoundsCaches), so the scene is ready to be
-// swept from several threads at once.
+// enclosing its subtree exactly as the query computes bounds, compiled for
+// the query (see CollisionMesh::compiled) and with the boxes' caches filled,
+// so the scene is ready to be swept from several threads at once.
 //
 // Returns the scene, or null when a triangle names a vertex outside vertices,
 // with "triangle I names vertex V of N" in *whyRefused (when not null). No
@@ -22,7 +22,7 @@ std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
                                                   std::string* whyRefused = nullptr);
 
 // Fills the cached bounds of every box of scene (each as its first box test
-// would), so that later queries only read the scene. Run it once before
-// queries on one scene start on several threads; a scene from the reader
-// leaves the caches to be filled lazily, which only one thread may do.
+// would), so that later queries only read the scene even without a compiled
+// tree. Run it once before queries on a scene without one (built by hand)
+// start on several threads: lazily filled caches allow one thread only.
 void fillBoundsCaches(CollisionMesh& scene);

@@ -100,9 +100,10 @@ void expectSameState(const ContactState& a, const ContactState& b) {
 //   10 radii from the edge's line): box pruning changes no result;
 // - the plain walk (every node's box by the stand-alone test, every test
 //   computing all it needs itself) with tight boxes, so that every pruning
-//   decision counts: the tuned walk (setup once per query, first child taken
-//   without the stack) changes no result either, also on a scene read back
-//   from a file, whose nodes lie in one pool.
+//   decision counts: the compiled tree and the tuned walk of linked nodes
+//   (setup once per query, first child taken without the stack) change no
+//   result either, also on a scene read back from a file (its boxes' caches
+//   left to the plain walk to fill).
 TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
     useViewerEpsilon();
     std::mt19937 random(2024);
@@ -117,7 +118,9 @@ TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
                     {randomScene(2, 1500, 20.0f, 4.0f, 12 * 2.5f), true},
                     {loadDornFile(file.path()), false},
                     {randomScene(10, 1500, 20.0f, 4.0f), false},
+                    {randomScene(12, 1500, 20.0f, 4.0f), false},  // walked as linked nodes
                     {randomScene(11, 300, 20.0f, 12.0f), false}};
+    cases[4].scene->compiled.reset();
     int contacts = 0;
     for (Case& c : cases) {
         ASSERT_NE(c.scene, nullptr);

@@ -62,6 +62,7 @@ void growBoxes(CollisionMesh& scene, const Vec3& margin) {
         node.box.halfExtents += margin;
         node.box.updateBounds();
     }
+    compileScene(scene);
 }
 
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,

@@ -42,7 +42,8 @@ MeshTriangle meshTriangle(std::int32_t v0, std::int32_t v1, std::int32_t v2);
 std::unique_ptr<CollisionMesh> buildScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles, float margin = 0.0f);
 
-// Adds margin to every box's half-extents (and refreshes the cached bounds).
+// Adds margin to every box's half-extents (and refreshes the cached bounds and
+// the compiled tree).
 void growBoxes(CollisionMesh& scene, const Vec3& margin);
 
 // count random triangles, corners up to maxEdge apart per axis, in [-extent, extent]^3.

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "geometry/triangle.h"
+
+class CollisionMesh;
+
+// One node of a compiled tree: 32 bytes, in pre-order, so an inner node's
+// first child is the next node.
+struct CompiledNode {
+    Vec3 boundsMin;               // as NodeBox::updateBounds computes them
+    std::uint32_t secondChild;    // an inner node's second child; 0 when it has none
+    Vec3 boundsMax;
+    std::int32_t triangle;        // a leaf's triangle, or COMPILED_INNER or COMPILED_SKIPPED
+};
+
+inline constexpr std::int32_t COMPILED_INNER = -1;
+// A leaf whose triangle or vertex indices lie outside the scene's arrays: the
+// query skips it, as it does in the linked tree.
+inline constexpr std::int32_t COMPILED_SKIPPED = -2;
+
+// The form of a scene's tree the query walks: the linked tree's nodes in its
+// walk order, with their bounds computed once, and every triangle with its
+// corners and Newell normal as the query would build them per leaf. Made from
+// the scene and never changed; queries on it only read it.
+struct CompiledTree {
+    std::vector<CompiledNode> nodes;
+    std::vector<Triangle> triangles;  // by the scene's triangle index; normals cached
+};
+
+// Compiles scene's tree (null for a scene without a root). Nodes with only a
+// first child keep it; a node without a first child is a leaf, as the walk
+// tells them. Works without recursion.
+std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
+
+// Sets scene.compiled to its compiled tree. Call it again after changing the
+// scene's tree, boxes, triangles or vertices, or clear scene.compiled.
+void compileScene(CollisionMesh& scene);
