@@ -13,6 +13,7 @@
 #include <BulletCollision/CollisionShapes/btSphereShape.h>
 #include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
 #include <benchmark/benchmark.h>
+#include <embree3/rtcore.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,9 +51,12 @@ struct BenchScene {
     std::unique_ptr<btDbvtBroadphase> broadphase;
     std::unique_ptr<btCollisionWorld> world;
     std::unique_ptr<btCollisionObject> object;
+    RTCScene embreeScene = nullptr;
 
     float diagonal() const { return length(max - min); }
 };
+
+RTCDevice embreeDevice = nullptr;
 
 std::vector<std::unique_ptr<BenchScene>> scenes;
 
@@ -88,6 +92,48 @@ void prepareBullet(BenchScene& s) {
     s.object->setCollisionShape(s.shape.get());
     s.world->addCollisionObject(s.object.get());
     s.world->updateAabbs();
+}
+
+// The same triangles as a static Embree scene: the limit a sweep of radius 0,
+// a ray, reaches with the fastest ray tracer there is.
+void prepareEmbree(BenchScene& s) {
+    s.embreeScene = rtcNewScene(embreeDevice);
+    RTCGeometry geometry = rtcNewGeometry(embreeDevice, RTC_GEOMETRY_TYPE_TRIANGLE);
+    auto* vertices = static_cast<float*>(rtcSetNewGeometryBuffer(
+        geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), s.mesh->vertices.size()));
+    for (std::size_t i = 0; i < s.mesh->vertices.size(); ++i) {
+        const Vec3& v = s.mesh->vertices[i];
+        vertices[3 * i] = v.x, vertices[3 * i + 1] = v.y, vertices[3 * i + 2] = v.z;
+    }
+    auto* indices = static_cast<unsigned*>(rtcSetNewGeometryBuffer(
+        geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), s.mesh->triangles.size()));
+    for (std::size_t i = 0; i < s.mesh->triangles.size(); ++i) {
+        const MeshTriangle& t = s.mesh->triangles[i];
+        indices[3 * i] = t.vertex0, indices[3 * i + 1] = t.vertex1, indices[3 * i + 2] = t.vertex2;
+    }
+    rtcCommitGeometry(geometry);
+    rtcAttachGeometry(s.embreeScene, geometry);
+    rtcReleaseGeometry(geometry);
+    rtcCommitScene(s.embreeScene);
+}
+
+double embreePerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, int& hits) {
+    RTCIntersectContext context;
+    rtcInitIntersectContext(&context);
+    hits = 0;
+    const auto start = Clock::now();
+    for (const BenchSweep& sweep : sweeps) {
+        RTCRayHit ray{};
+        ray.ray.org_x = sweep.from.x, ray.ray.org_y = sweep.from.y, ray.ray.org_z = sweep.from.z;
+        ray.ray.dir_x = sweep.displacement.x, ray.ray.dir_y = sweep.displacement.y;
+        ray.ray.dir_z = sweep.displacement.z;
+        ray.ray.tfar = 1.0f;  // the sweep's length
+        ray.ray.mask = ~0u;
+        ray.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+        rtcIntersect1(s.embreeScene, &context, &ray);
+        hits += ray.hit.geomID != RTC_INVALID_GEOMETRY_ID ? 1 : 0;
+    }
+    return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius,
@@ -128,16 +174,21 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
     double ours = 0;
     double bullet = 0;
+    double embree = 0;
     int oursHits = 0;
     int bulletHits = 0;
+    int embreeHits = 0;
     for (auto _ : state) {
         ours += oursPerSecond(*s, sweeps, radius, rule, oursHits);
         bullet += bulletPerSecond(*s, sweeps, radius, bulletHits);
+        embree += embreePerSecond(*s, sweeps, embreeHits);
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["ours_per_s"] = ours / n;
     state.counters["bullet_per_s"] = bullet / n;
     state.counters["ratio"] = ours / bullet;
+    state.counters["embree_per_s"] = embree / n;
+    state.counters["embree_ratio"] = embree / ours;  // how much faster a ray is
     state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
     state.counters["bullet_hit_share"] = static_cast<double>(bulletHits) / sweeps.size();
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
@@ -188,6 +239,7 @@ void BM_ReadBytes(benchmark::State& state, std::string path) {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     setCollisionEpsilon(0.001f);
+    embreeDevice = rtcNewDevice("threads=1");  // one thread, as our query and Bullet's
     for (int i = 1; i < argc; ++i) {
         auto s = std::make_unique<BenchScene>();
         s->name = std::filesystem::path(argv[i]).stem().string();
@@ -202,6 +254,7 @@ int main(int argc, char** argv) {
         s->min = stats.boundsMin;
         s->max = stats.boundsMax;
         prepareBullet(*s);
+        prepareEmbree(*s);
         BenchScene* raw = s.get();
         for (int radius = 0; radius < 2; ++radius) {
             for (int length = 0; length < 2; ++length) {

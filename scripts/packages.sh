@@ -2,8 +2,8 @@
 BUILD_PACKAGES=(g++ cmake ninja-build dpkg-dev libgtest-dev libglut-dev libglu1-mesa-dev libgl-dev)
 # The dorn tool: mesh import, command line; and the real mesh of a bundled scene.
 TOOL_PACKAGES=(libassimp-dev libcli11-dev assimp-testmodels)
-# The benchmarks: Google Benchmark, and Bullet Physics as the query's peer.
-BENCH_PACKAGES=(libbenchmark-dev libbullet-dev gnuplot-nox)
+# The benchmarks: Google Benchmark, and Bullet Physics and Embree as the query's peers.
+BENCH_PACKAGES=(libbenchmark-dev libbullet-dev libembree-dev gnuplot-nox)
 # To run the viewer without a display, and to drive and photograph it.
 X11_PACKAGES=(xvfb xdotool imagemagick x11-utils libgl1-mesa-dri libglx-mesa0)
 # The fuzzers: clang with libFuzzer and the sanitizers' runtime.

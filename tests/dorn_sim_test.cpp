@@ -65,40 +65,41 @@ TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
     EXPECT_EQ(run.err, "");
 }
 
+// A closed room: nothing found. A floor the sphere starts inside of, moving
+// along it: overlapping from step 1. Rising through the floor from below:
+// faces stop spheres from the front only, so the sphere passes, and the
+// overlap is told apart as such.
 TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
-    SimOptions options;
-    options.steps = 2000;
-    options.check = true;
-    options.stats = true;
-    const SimRun clean = simulate(*roomScene(40), options);
-    EXPECT_NE(clean.err.find("steps ending overlapping the mesh: 0 of 2000"), std::string::npos)
-        << clean.err;
-    EXPECT_NE(clean.err.find("left the scene's bounds: never"), std::string::npos);
-    EXPECT_NE(clean.err.find("contacts: 100.0% face, 0.0% edge, 0.0% corner"), std::string::npos)
-        << clean.err;
-
-    // A floor the sphere starts inside of, moving along it: overlapping from step 1.
     auto floor =
         buildScene({Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)}, {meshTriangle(0, 1, 2)});
-    options.steps = 3;
-    options.position = Vec3(-20, 1, 20);
-    options.velocity = Vec3(1, 0, 0);
-    const SimRun overlapping = simulate(*floor, options);
-    EXPECT_NE(overlapping.err.find("smallest clearance: -1.5 at step 1"), std::string::npos)
-        << overlapping.err;
-    EXPECT_NE(overlapping.err.find("steps ending overlapping the mesh: 3 of 3"), std::string::npos);
-    EXPECT_NE(overlapping.err.find("overlaps begun: 1 (1 from the start)"), std::string::npos);
-
-    // Rising through the floor from below: faces stop spheres from the front
-    // only, so the sphere passes, and the overlap is told apart as such.
-    options.position = Vec3(-20, -4, 20);
-    options.velocity = Vec3(0, 2, 0);
-    const SimRun fromBehind = simulate(*floor, options);
-    EXPECT_NE(fromBehind.err.find("overlaps begun: 1 (0 from the start)\n"
-                                  "  on straight steps, first touching: 1 a face from behind, "
-                                  "0 an edge, 0 a corner, 0 a face from the front\n"),
-              std::string::npos)
-        << fromBehind.err;
+    const struct {
+        CollisionMesh* scene;
+        long steps;
+        Vec3 position, velocity;
+        std::vector<std::string> reported;
+    } cases[] = {
+        {roomScene(40).release(), 2000, {0, 12.5f, 0}, {1, -1, 1},
+         {"steps ending overlapping the mesh: 0 of 2000", "left the scene's bounds: never",
+          "contacts: 100.0% face, 0.0% edge, 0.0% corner"}},
+        {floor.get(), 3, {-20, 1, 20}, {1, 0, 0},
+         {"smallest clearance: -1.5 at step 1", "steps ending overlapping the mesh: 3 of 3",
+          "overlaps begun: 1 (1 from the start)"}},
+        {floor.get(), 3, {-20, -4, 20}, {0, 2, 0},
+         {"overlaps begun: 1 (0 from the start)\n  on straight steps, first touching: 1 a face "
+          "from behind, 0 an edge, 0 a corner, 0 a face from the front\n"}},
+    };
+    const std::unique_ptr<CollisionMesh> room(cases[0].scene);
+    for (const auto& c : cases) {
+        SimOptions options;
+        options.steps = c.steps;
+        options.position = c.position;
+        options.velocity = c.velocity;
+        options.check = options.stats = true;
+        const SimRun run = simulate(*c.scene, options);
+        for (const std::string& part : c.reported) {
+            EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
+        }
+    }
 }
 
 TEST(MeshDistance, ThroughTheTreeMatchesAWalkThatPrunesNothing) {
