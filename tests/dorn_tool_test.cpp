@@ -15,11 +15,11 @@ Vec3 normalOf(const MeshData& mesh, const MeshTriangle& t) {
     return shape.normal();
 }
 
-TEST(MeshImport, EveryFormatGivesTheSquareFacingUp) {
+TEST(MeshImport, IndexedAndUnindexedFormatsGiveTheSquareFacingUp) {
     // One unit square in the plane z = 0, two triangles facing +z, in each format.
     const std::pair<std::string, std::string> cases[] = {
         {".obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n"},
-        {".stl",
+        {".stl",  // a corner per triangle, joined by welding
          "solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 1 1 0\n"
          "endloop\nendfacet\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 1 0\n"
          "vertex 0 1 0\nendloop\nendfacet\nendsolid s\n"},

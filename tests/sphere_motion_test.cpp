@@ -38,13 +38,6 @@ protected:
     Vec3 velocity;
 };
 
-TEST_F(SphereMotionTest, WithoutContactTheSphereMovesByItsVelocity) {
-    EXPECT_EQ(step({0, 12.5f, 0}, {1, -1, 1}).contacts, 0);
-    EXPECT_EQ(position, Vec3(1, 11.5f, 1));
-    EXPECT_EQ(velocity, Vec3(1, -1, 1));
-    EXPECT_TRUE(state.hitTriangles.empty());  // emptied at the start of every step
-}
-
 TEST_F(SphereMotionTest, AContactStopsTheSphereAndReflectsItWithTheOldSpeed) {
     EXPECT_EQ(step({0, 3.5f, 0}, {1, -2, 0}).contacts, 1);
     EXPECT_EQ(position, Vec3(0, 3.5f, 0) + Vec3(1, -2, 0) * ((1.0f - 0.001f) / 2.0f));

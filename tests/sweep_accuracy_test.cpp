@@ -114,7 +114,9 @@ void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], 
             f.agree += hit == std::isfinite(truth.time);
             if (hit && std::isfinite(truth.time)) {
                 ++f.common[truth.face];
-                f.close[truth.face] += std::fabs(state.nearestTime - truth.time) <= truth.stopShort + 1e-4;
+                // Stopped short, never late: within [-stop-short, 0], plus 1e-4.
+                const double early = truth.time - state.nearestTime;
+                f.close[truth.face] += early >= -1e-4 && early <= truth.stopShort + 1e-4;
             }
         }
     }

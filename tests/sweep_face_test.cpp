@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <random>
 
 #include "collision/sweep_face.h"
 #include "support/test_scenes.h"
@@ -65,26 +63,6 @@ TEST(SweepHitsFace, InsideAndOnTheEdgesFromV0ButNotOnV1V2) {
     Triangle flat;  // no area
     flat.init(Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(8, 0, 0));
     EXPECT_EQ(sweepHitsFace(flat, Segment(Vec3(2, 0, 3), Vec3(2, 0, -7)), t), 0);
-}
-
-// The reported time leaves the leading point epsilon in front of the plane.
-TEST(SegmentCrossesPlane, TimeMatchesTheAnalyticCrossingMinusTheStopDistance) {
-    useViewerEpsilon();
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    auto point = [&] { return Vec3(unit(random), unit(random), unit(random)); };
-    for (int i = 0; i < 2000; ++i) {
-        Triangle tri;
-        tri.init(point() * 10.0f, point() * 10.0f, point() * 10.0f);
-        const Vec3 n = tri.normal();
-        const Vec3 start = tri.corners[0] + n * (1.0f + 5.0f * std::fabs(unit(random)));
-        const Vec3 d = n * -20.0f + point();
-        float t = -1;
-        ASSERT_EQ(
-            segmentCrossesPlane(Plane(n, dot(n, tri.corners[0])), Segment(start, start + d), t), 1);
-        const double distance = dot(start - tri.corners[0], n);
-        EXPECT_NEAR(t, (distance - 0.001) / -dot(n, d), 2e-6) << i;
-    }
 }
 
 }  // namespace

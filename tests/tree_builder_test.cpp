@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 
@@ -88,26 +87,6 @@ TEST(TreeBuilder, EnclosingBoxHoldsItsBoundsAfterFloatRounding) {
     }
     enclosingBox(Vec3(-3.4e38f, 0, 0), Vec3(3.4e38f, 0, 0), centre, half);  // no overflow
     EXPECT_LE(centre.x - half.x, -3.4e38f);
-}
-
-TEST(PreorderTree, LinksFlattensAndRefusesIncompleteArrays) {
-    Mesh mesh;
-    mesh.addRandom(6, 50, 10.0f, 1.0f);
-    const auto tree = buildVolumeTree(mesh.vertices, mesh.triangles);
-    CollisionMesh pooled;  // the reader's layout: one allocation, pre-order
-    pooled.root = linkTreeInPool(tree, pooled.nodePool);
-    ASSERT_EQ(pooled.root, &pooled.nodePool[0]);
-    const auto again = flattenTree(*pooled.root);
-    ASSERT_EQ(again.size(), tree.size());
-    EXPECT_EQ(std::memcmp(again.data(), tree.data(), tree.size() * sizeof(PreorderNode)), 0);
-    const PreorderNode inner;
-    const PreorderNode leaf{{}, {}, 0};
-    for (const auto& incomplete : {std::vector<PreorderNode>{}, {inner, leaf}, {leaf, leaf}}) {
-        EXPECT_EQ(linkTreeInPool(incomplete, pooled.nodePool), nullptr);
-        EXPECT_TRUE(pooled.nodePool.empty());
-    }
-    pooled.root = nullptr;
-    EXPECT_TRUE(isCompletePreorder({inner, inner, leaf, leaf, leaf}));
 }
 
 // An engine's scene from memory: the builder's tree, ready for threads, and

@@ -72,13 +72,12 @@ void fail(const char* what, const SweptSphere& sphere, const std::vector<Vec3>& 
 }
 
 bool sameState(const ContactState& a, const ContactState& b) {
-    const auto bits = [](const ContactState& s) {
-        return std::vector<std::uint32_t>{
-            std::bit_cast<std::uint32_t>(s.nearestTime), std::bit_cast<std::uint32_t>(s.contactNormal.x),
-            std::bit_cast<std::uint32_t>(s.contactNormal.y), std::bit_cast<std::uint32_t>(s.contactNormal.z)};
-    };
-    return a.found == b.found && bits(a)[0] == bits(b)[0] &&
-           (a.found == 0 || (bits(a) == bits(b) && a.hitTriangles == b.hitTriangles));
+    const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+    return a.found == b.found && bits(a.nearestTime) == bits(b.nearestTime) &&
+           (a.found == 0 || (bits(a.contactNormal.x) == bits(b.contactNormal.x) &&
+                             bits(a.contactNormal.y) == bits(b.contactNormal.y) &&
+                             bits(a.contactNormal.z) == bits(b.contactNormal.z) &&
+                             a.hitTriangles == b.hitTriangles));
 }
 
 }  // namespace
@@ -130,10 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // grown by 12 radii and a share of the scene's scale, by a different amount
     // per axis so that grid-aligned paths do not meet their edges, keep clear of
     // both, so that pruning by box may not change any result.
-    float scale = std::fmax(1.0f, std::fmax(largest(position), largest(displacement)));
+    float scale = 1.0f;
     for (const Vec3& v : vertices) {
         scale = std::fmax(scale, largest(v));
     }
+    scale = std::fmax(scale, std::fmax(largest(position), largest(displacement)));
     const float margin = 12.0f * std::fabs(radius) + scale * 0.001f;
     auto scene = buildScene(vertices, triangles);
     growBoxes(*scene, Vec3(margin, margin * 1.2345f, margin * 1.4321f));
