@@ -38,17 +38,6 @@ protected:
     using List = std::vector<std::int32_t>;
 };
 
-TEST_F(SweepQueryTest, MissingEveryBoxChangesOnlyTimeAndFound) {
-    fall({0}, {0});
-    state.contactNormal = Vec3(1, 2, 3);
-    state.hitTriangles = {7};
-    EXPECT_EQ(sweepQuery(*scene, SweptSphere(Vec3(50, 50, 50), Vec3(1, 0, 0), 1.0f), state), 0);
-    EXPECT_EQ(state.nearestTime, std::numeric_limits<float>::infinity());
-    EXPECT_EQ(state.found, 0);
-    EXPECT_EQ(state.contactNormal, Vec3(1, 2, 3));
-    EXPECT_EQ(state.hitTriangles, List{7});
-}
-
 // Each case: heights, leaf order, the list before, then the list, time and
 // normal's z after. The first contact appends to the list (not emptied);
 // contacts within the band are summed at the time of the one found first; the
@@ -79,13 +68,27 @@ TEST_F(SweepQueryTest, RecordingRules) {
     }
 }
 
-TEST_F(SweepQueryTest, ScenesBreakingTheInvariantsAreReadSafely) {
+TEST_F(SweepQueryTest, MissesAndScenesBreakingTheInvariants) {
+    fall({0}, {0});
+    state.contactNormal = Vec3(1, 2, 3);
+    state.hitTriangles = {7};  // a miss changes only the time and found
+    EXPECT_EQ(sweepQuery(*scene, SweptSphere(Vec3(50, 50, 50), Vec3(1, 0, 0), 1.0f), state), 0);
+    EXPECT_EQ(state.nearestTime, std::numeric_limits<float>::infinity());
+    EXPECT_EQ(state.found, 0);
+    EXPECT_EQ(state.contactNormal, Vec3(1, 2, 3));
+    EXPECT_EQ(state.hitTriangles, List{7});
     CollisionMesh empty;
     EXPECT_EQ(sweepQuery(empty, SweptSphere(Vec3(), Vec3(1, 0, 0), 1.0f), state), 0);
     EXPECT_EQ(fall({0}, {5}), 0);  // a leaf naming no triangle
     scene->triangles[0].vertex2 = 99;
     scene->root->triangle = 0;
-    EXPECT_EQ(sweepQuery(*scene, SweptSphere(Vec3(-5, -5, 6), Vec3(0, 0, -10), 1.0f), state), 0);
+    const SweptSphere down(Vec3(-5, -5, 6), Vec3(0, 0, -10), 1.0f);
+    EXPECT_EQ(sweepQuery(*scene, down, state), 0);
+    compileScene(*scene);  // and in the compiled form
+    EXPECT_EQ(sweepQuery(*scene, down, state), 0);
+    scene->triangles[0].vertex2 = 2;
+    compileScene(*scene);
+    EXPECT_EQ(sweepQuery(*scene, down, state), 1);
 }
 
 void expectSameState(const ContactState& a, const ContactState& b) {
