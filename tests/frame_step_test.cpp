@@ -4,28 +4,16 @@
 
 #include "app/frame_step.h"
 #include "app/viewer_state.h"
-#include "render/scene_drawing.h"
-#include "support/gl_recorder.h"
 #include "support/test_scenes.h"
 
 namespace {
 
-class FrameStepTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        useViewerEpsilon();
-        resetViewerState();
-        contactState = ContactState{};
-        currentScene = scene.get();
-        glCalls.clear();
-        sceneListReady = true;
-    }
-    void TearDown() override { currentScene = nullptr; }
-    std::unique_ptr<CollisionMesh> scene = roomScene(40);
+TEST(FrameStep, RunControlAndHighlightsThatLastUntilTheNextStep) {
+    useViewerEpsilon();
+    resetViewerState();
+    const auto scene = roomScene(40);
+    currentScene = scene.get();
     std::ostringstream out;
-};
-
-TEST_F(FrameStepTest, RunControlAndHighlightsThatLastUntilTheNextStep) {
     EXPECT_FALSE(stepIfDue(out));  // paused at start
     stepRequested = true;          // one step, then paused
     EXPECT_TRUE(stepIfDue(out));
@@ -49,6 +37,7 @@ TEST_F(FrameStepTest, RunControlAndHighlightsThatLastUntilTheNextStep) {
     stepRequested = true;
     stepIfDue(out);
     EXPECT_TRUE(contactState.hitTriangles.empty());
+    currentScene = nullptr;
 }
 
 }  // namespace

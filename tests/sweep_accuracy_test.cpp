@@ -14,8 +14,8 @@
 
 #include "collision/sweep_query.h"
 #include "scene/dorn_reader.h"
-#include "scene/scene_builder.h"
 #include "support/test_scenes.h"
+#include "tools/dorn/audit.h"
 #include "tools/dorn/mesh_distance.h"
 
 namespace {
@@ -87,12 +87,9 @@ struct Figures {
 // in its bounds clear of the mesh by more than the tolerance.
 void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], int count = 2000) {
     useViewerEpsilon();
-    fillBoundsCaches(scene);
-    Vec3 lo = scene.vertices[0], hi = lo;
-    for (const Vec3& p : scene.vertices) {
-        lo = Vec3(std::fmin(lo.x, p.x), std::fmin(lo.y, p.y), std::fmin(lo.z, p.z));
-        hi = Vec3(std::fmax(hi.x, p.x), std::fmax(hi.y, p.y), std::fmax(hi.z, p.z));
-    }
+    Vec3 lo;
+    Vec3 hi;
+    sceneBounds(scene, lo, hi);
     const float diagonal = length(hi - lo);
     std::mt19937 random(17);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);

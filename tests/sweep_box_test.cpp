@@ -45,13 +45,4 @@ TEST(SweepHitsBox, DesignedCases) {
     }
 }
 
-TEST(SweepHitsBox, FillsTheBoundsCacheOnceAndTrustsIt) {
-    NodeBox box(Vec3(0, 0, 0), Vec3(1, 1, 1));
-    EXPECT_EQ(sweepHitsBox(SweptSphere(Vec3(50, 50, 50), Vec3(1, 0, 0), 1.0f), box), 0);
-    EXPECT_EQ(box.boundsValid, 1);
-    EXPECT_EQ(box.boundsMin, Vec3(-1, -1, -1));
-    box.centre = Vec3(100, 0, 0);  // not seen: boxes never change after loading
-    EXPECT_EQ(sweepHitsBox(SweptSphere(Vec3(), Vec3(), 1.0f), box), 1);
-}
-
 }  // namespace

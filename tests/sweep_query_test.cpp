@@ -91,12 +91,6 @@ TEST_F(SweepQueryTest, MissesAndScenesBreakingTheInvariants) {
     EXPECT_EQ(sweepQuery(*scene, down, state), 1);
 }
 
-void expectSameState(const ContactState& a, const ContactState& b) {
-    EXPECT_EQ(std::memcmp(&a.nearestTime, &b.nearestTime, sizeof(float)), 0);
-    EXPECT_EQ(std::memcmp(&a.contactNormal, &b.contactNormal, sizeof(Vec3)), 0);
-    EXPECT_EQ(a.hitTriangles, b.hitTriangles);
-}
-
 // The query against two oracles on many random sweeps:
 // - the walk over every leaf without box tests, with boxes grown by 12 radii,
 //   enough to hold every contact the slanted edge rule can report (at most
@@ -137,7 +131,9 @@ TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
             query.hitTriangles = oracle.hitTriangles = {i};  // kept, not emptied
             ASSERT_EQ(sweepQuery(*c.scene, sphere, query),
                       sweepAllLeaves(*c.scene, sphere, oracle, !c.grown));
-            expectSameState(query, oracle);
+            ASSERT_EQ(std::memcmp(&query.nearestTime, &oracle.nearestTime, sizeof(float)), 0) << i;
+            ASSERT_EQ(std::memcmp(&query.contactNormal, &oracle.contactNormal, sizeof(Vec3)), 0) << i;
+            ASSERT_EQ(query.hitTriangles, oracle.hitTriangles) << i;
             contacts += query.found;
         }
     }

@@ -74,31 +74,30 @@ TEST(SweepHitsTriangle, EndingExactlyAtTheReachToleranceGoesOnToTheEdges) {
 }
 
 // A triangle without area has a non-number normal: no face and no plane
-// rejection, but its edges and corners still stop the sphere.
+// rejection, but its edges and corners still stop the sphere; a corner that
+// is not a number stops nothing.
 TEST(SweepHitsTriangle, DegenerateTrianglesAreTestedOnEdgesAndCorners) {
     useViewerEpsilon();
-    Triangle line;
-    line.init(Vec3(0, 0, 0), Vec3(5, 0, 0), Vec3(10, 0, 0));
-    Vec3 normal;
-    float time = -1;
-    ASSERT_EQ(
-        sweepHitsTriangle(SweptSphere(Vec3(2.5f, -5, 0), Vec3(0, 10, 0), 1.0f), line, normal, time),
-        1);
-    EXPECT_EQ(time, (4.0f - 0.001f) / 10.0f);
-    EXPECT_EQ(normal, Vec3(0, -1, 0));
-    Triangle point;
-    point.init(Vec3(3, 3, 3), Vec3(3, 3, 3), Vec3(3, 3, 3));
-    ASSERT_EQ(
-        sweepHitsTriangle(SweptSphere(Vec3(-7, 3, 3), Vec3(20, 0, 0), 1.0f), point, normal, time),
-        1);
-    EXPECT_EQ(time, (9.0f - 0.001f) / 20.0f);
-    EXPECT_EQ(normal, Vec3(-1, 0, 0));
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    Triangle broken;
-    broken.init(Vec3(nan, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0));
-    EXPECT_EQ(
-        sweepHitsTriangle(SweptSphere(Vec3(2, 2, 5), Vec3(0, 0, -10), 1.0f), broken, normal, time),
-        0);
+    const struct {
+        Vec3 a, b, c, from, motion;
+        std::int32_t hits;
+        float time;
+        Vec3 normal;
+    } cases[] = {
+        {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {2.5f, -5, 0}, {0, 10, 0}, 1, (4.0f - 0.001f) / 10.0f, {0, -1, 0}},
+        {{3, 3, 3}, {3, 3, 3}, {3, 3, 3}, {-7, 3, 3}, {20, 0, 0}, 1, (9.0f - 0.001f) / 20.0f, {-1, 0, 0}},
+        {{nan, 0, 0}, {10, 0, 0}, {0, 10, 0}, {2, 2, 5}, {0, 0, -10}, 0, -1, {}},
+    };
+    for (const auto& c : cases) {
+        Triangle triangle;
+        triangle.init(c.a, c.b, c.c);
+        Vec3 normal;
+        float time = -1;
+        ASSERT_EQ(sweepHitsTriangle(SweptSphere(c.from, c.motion, 1.0f), triangle, normal, time), c.hits);
+        EXPECT_EQ(time, c.time);
+        EXPECT_EQ(normal, c.normal);
+    }
 }
 
 }  // namespace

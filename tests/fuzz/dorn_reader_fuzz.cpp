@@ -20,11 +20,7 @@ namespace {
 
 // One file per process, rewritten for every input: the reader takes a name.
 const std::string& inputPath() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr ? dir : "/tmp") + "/dorn_reader_fuzz." +
-               std::to_string(::getpid()) + ".dorn";
-    }();
+    static const std::string path = "/tmp/dorn_reader_fuzz." + std::to_string(::getpid()) + ".dorn";
     return path;
 }
 
