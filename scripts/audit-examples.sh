@@ -58,7 +58,7 @@ done
 build/bin/dorn audit "$out/holed-room.dorn" --starts 5000 --steps 500 --ply "$out/holed-many.ply" "$@" |
     grep -E '^\| (boundary|escape) '
 if command -v gnuplot >/dev/null; then
-    awk '/^end_header/ { body = 1; next }
+    awk 'BEGIN { n = 0; f = 0 } /^end_header/ { body = 1; next }
          /^element vertex/ { nv = $3 } /^element face/ { nf = $3 }
          body && n < nv { x[n] = $1; y[n] = $2; z[n] = $3; r[n] = $4; g[n] = $5; b[n] = $6; ++n; next }
          body && f < nf { if (y[$2] < -49 && y[$3] < -49 && y[$4] < -49)
