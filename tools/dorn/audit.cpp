@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <thread>
 
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr double OVERLAP_TOLERANCE = 0.001;
-const double COS_ONE_DEGREE = std::cos(M_PI / 180.0);
+const double COS_ONE_DEGREE = std::cos(std::numbers::pi / 180.0);
 
 std::uint64_t splitmix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
