@@ -1,7 +1,6 @@
 #include "tools/dorn/audit.h"
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -198,8 +197,10 @@ FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
     std::atomic<long> next{0};
     std::atomic<long> done{0};
     const auto work = [&] {
-        for (long i; (i = next++) < options.starts; ++done) {
+        for (long i; (i = next++) < options.starts;) {
             starts[static_cast<std::size_t>(i)] = flyOne(scene, checks, options, i, min, max);
+            ++done;
+            done.notify_one();
         }
     };
     const int threads = options.threads > 0 ? options.threads
@@ -209,9 +210,12 @@ FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
         for (int t = 0; t < threads; ++t) {
             pool.emplace_back(work);
         }
-        while (progress && done < options.starts) {
-            progress(static_cast<double>(done) / static_cast<double>(options.starts));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Woken by each finished start, so the wait ends with the last one.
+        for (long seen = 0; seen < options.starts; seen = done) {
+            if (progress) {
+                progress(static_cast<double>(seen) / static_cast<double>(options.starts));
+            }
+            done.wait(seen);
         }
     }
     FlightResults results;
