@@ -9,6 +9,35 @@ bool validIndex(std::int32_t index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) < size;
 }
 
+CompiledNode compileNode(const VolumeNode& node, const std::vector<bool>& valid) {
+    NodeBox box = node.box;
+    box.updateBounds();
+    std::int32_t triangle = COMPILED_INNER;
+    if (node.left == nullptr) {
+        triangle = validIndex(node.triangle, valid.size()) && valid[static_cast<std::size_t>(node.triangle)]
+                       ? node.triangle
+                       : COMPILED_SKIPPED;
+    }
+    return {box.boundsMin, 0, box.boundsMax, triangle};
+}
+
+// Whether the pool holds the tree in walk order: each inner node's first child
+// right after it (the reader's and the builder's layout).
+bool poolInWalkOrder(const CollisionMesh& scene) {
+    const NodePool& pool = scene.nodePool;
+    if (pool.empty() || scene.root != &pool[0]) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pool.size(); ++i) {
+        const VolumeNode& node = pool[i];
+        if (node.left != nullptr && (node.left != &pool[i + 1] || node.right == nullptr ||
+                                     node.right < &pool[0] || node.right >= &pool[0] + pool.size())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
@@ -29,6 +58,17 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
             triangle.normal();  // cached: the query's tests only read it
         }
     }
+    if (poolInWalkOrder(scene)) {
+        const NodePool& pool = scene.nodePool;
+        tree->nodes.reserve(pool.size());
+        for (const VolumeNode& node : pool) {
+            tree->nodes.push_back(compileNode(node, valid));
+            if (node.left != nullptr) {
+                tree->nodes.back().secondChild = static_cast<std::uint32_t>(node.right - &pool[0]);
+            }
+        }
+        return tree;
+    }
     // Pre-order, first child before second, as the query walks: each node
     // waits on the stack with the index of its parent, whose second child
     // it is (or the root's marker).
@@ -45,15 +85,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
             if (node == next.node && next.parent != NONE) {
                 tree->nodes[next.parent].secondChild = static_cast<std::uint32_t>(tree->nodes.size());
             }
-            NodeBox box = node->box;
-            box.updateBounds();
-            std::int32_t triangle = COMPILED_INNER;
-            if (node->left == nullptr) {
-                triangle = validIndex(node->triangle, valid.size()) && valid[node->triangle]
-                               ? node->triangle
-                               : COMPILED_SKIPPED;
-            }
-            tree->nodes.push_back({box.boundsMin, 0, box.boundsMax, triangle});
+            tree->nodes.push_back(compileNode(*node, valid));
             if (node->left != nullptr && node->right != nullptr) {
                 pending.push_back({node->right, tree->nodes.size() - 1});
             }

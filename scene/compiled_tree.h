@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/triangle.h"
+#include "scene/huge_pages.h"
 
 class CollisionMesh;
 
@@ -27,13 +28,15 @@ inline constexpr std::int32_t COMPILED_SKIPPED = -2;
 // corners and Newell normal as the query would build them per leaf. Made from
 // the scene and never changed; queries on it only read it.
 struct CompiledTree {
-    std::vector<CompiledNode> nodes;
-    std::vector<Triangle> triangles;  // by the scene's triangle index; normals cached
+    std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
+    // By the scene's triangle index; normals cached.
+    std::vector<Triangle, HugePageAllocator<Triangle>> triangles;
 };
 
 // Compiles scene's tree (null for a scene without a root). Nodes with only a
 // first child keep it; a node without a first child is a leaf, as the walk
-// tells them. Works without recursion.
+// tells them. Works without recursion; a tree in a node pool (the reader's
+// and the builder's layout, already in walk order) is compiled in one pass.
 std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
 
 // Sets scene.compiled to its compiled tree. Call it again after changing the

@@ -1,14 +1,28 @@
 // A scene built in memory, a floor and a wall, and one sphere swept into it:
-// what an engine does with its own level, without any file.
+// what an engine does with its own level, without any file. Given a dorn
+// file, it also loads that and sweeps the viewer's first step through it.
 #include <sweepview/collision/sphere_motion.h>
 #include <sweepview/collision/sweep_query.h>
 #include <sweepview/geometry/collision_epsilon.h>
+#include <sweepview/scene/dorn_reader.h>
 #include <sweepview/scene/scene_builder.h>
 
 #include <cstdio>
 
-int main() {
+int main(int argc, char** argv) {
     setCollisionEpsilon(0.001f);
+    if (argc > 1) {
+        std::string why;
+        const auto loaded = loadDornFile(argv[1], &why);
+        if (loaded == nullptr) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            return 1;
+        }
+        ContactState state;
+        const int hit = sweepQuery(*loaded, SweptSphere(Vec3(0, 12.5f, 0), Vec3(1, -1, 1), 2.5f), state);
+        std::printf("%s: %zu triangles, first step %s\n", argv[1], loaded->triangles.size(),
+                    hit ? "meets the mesh" : "is free");
+    }
     // The floor y = 0 facing up, the wall x = 10 facing the origin.
     std::vector<Vec3> vertices{{-20, 0, -20}, {-20, 0, 20}, {20, 0, 20},  {20, 0, -20},
                                {10, 0, -20},  {10, 20, -20}, {10, 20, 20}, {10, 0, 20}};

@@ -8,7 +8,7 @@
     if (part[1] == "Sweep") {
         radius = part[3] == "r=2.5" ? "2.5" : "1% of diagonal"
         len = part[4] == "len=sqrt3" ? "1.73" : "diagonal/10"
-        edges = part[5] == "exact" ? "exact" : "viewer's"
+        edges = name ~ /\/exact/ ? "exact" : "viewer's"
         sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f | %.0f | %.1f |", part[2],
                               $col["triangles"], radius, len, edges, $col["ours_per_s"], $col["bullet_per_s"],
                               $col["ratio"], $col["embree_per_s"], $col["embree_ratio"])

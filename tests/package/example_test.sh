@@ -48,9 +48,13 @@ if [[ $mode != subdirectory ]]; then
           -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
     cmake --build "$example" >"$work/build.log" || { cat "$work/build.log"; fail "build"; }
 fi
-output=$("$example/sweep_in_memory")
+scene=$build/scenes/default.dorn
+[[ -e $scene ]] || scene=""
+output=$("$example/sweep_in_memory" $scene)
 expected="time of impact 0.449950, normal (-1, 0, 0), triangles 1
 after one step: position (8.999, 5, 0), velocity (-20, 0, 0)"
+[[ -z $scene ]] || expected="$scene: 750 triangles, first step is free
+$expected"
 [[ $output == "$expected" ]] || fail "printed:
 $output"
 echo "$output"
