@@ -20,3 +20,11 @@
 // corner tests cover the ends. setup must be prepareSweep(sphere).
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Segment& edge, float& time, float& edgeFraction);
+
+// The same test on the edge from start to end, for callers that hold the
+// corners without a Segment. When lineMissed is not null it receives whether
+// the sphere, outside the cylinder at the start, cannot come within the
+// radius of the edge's line during the step (so neither end can be met).
+std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
+                                const Vec3& start, const Vec3& end, float& time,
+                                float& edgeFraction, bool* lineMissed = nullptr);

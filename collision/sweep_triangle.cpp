@@ -17,9 +17,10 @@ void count(std::uint64_t QueryCounters::*counter) {
 
 // The exact rule's edges and corners: the earliest contact wins (the first
 // in the design's order on a tie), since with exact edges an edge found first
-// can be later than another edge or a corner. A corner is tried only when both
-// its edges missed: an edge that reaches the sphere does so no later than
-// either of its ends.
+// can be later than another edge or a corner. A corner is tried only when
+// both its edges missed and neither kept its line out of reach (an edge that
+// reaches the sphere does so no later than its ends, and a corner lies within
+// both lines' cylinders), and not when the sphere moves away from it.
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
                                   const Triangle& triangle, Vec3& normalOut, float& timeOut) {
     const Vec3& o = sphere.position;
@@ -28,12 +29,15 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     float best = 0.0f;
     int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
     float bestFraction = 0.0f;
+    constexpr int NEXT[3] = {1, 2, 0};
+    constexpr int BEFORE[3] = {2, 0, 1};
     bool edgeHit[3];
+    bool lineMissed[3];
     for (int i = 0; i < 3; ++i) {
         float time = 0.0f;
         float fraction = 0.0f;
-        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, Segment(corners[i], corners[(i + 1) % 3]),
-                                        time, fraction) != 0;
+        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, corners[i], corners[NEXT[i]], time,
+                                        fraction, &lineMissed[i]) != 0;
         if (edgeHit[i] && (bestFeature < 0 || time < best)) {
             best = time;
             bestFeature = i;
@@ -44,7 +48,8 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
         // Moving away from a corner it does not touch, the sphere cannot meet it.
         const Vec3 m = o - corners[i];
         float time = 0.0f;
-        if (edgeHit[i] || edgeHit[(i + 2) % 3] ||
+        const int before = BEFORE[i];
+        if (edgeHit[i] || edgeHit[before] || lineMissed[i] || lineMissed[before] ||
             (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared) ||
             sweepHitsVertex(sphere, setup, corners[i], time) == 0) {
             continue;
