@@ -20,6 +20,11 @@ inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
 // more than PLANE_REACH_TOLERANCE in front of the plane gets 0 without edge or
 // corner tests. A triangle without area (non-number normal) is tested on its
 // edges and corners only. Fills the triangle's normal cache.
+//
+// With setup.edgeRule Exact (the overload with a setup), the edges are met by
+// sweepHitsEdgeExact and the earliest edge or corner contact decides; the
+// edges and corners are skipped only for a sphere clear of the plane on one
+// side for the whole step, so a sphere crossing it from behind meets them.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut);
 
