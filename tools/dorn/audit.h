@@ -9,6 +9,7 @@
 #include "collision/sweep_setup.h"
 #include "scene/collision_mesh.h"
 #include "tools/dorn/mesh_checks.h"
+#include "tools/dorn/mesh_distance.h"
 
 struct AuditOptions {
     std::string scene;
@@ -62,6 +63,3 @@ struct FlightResults {
 // share of starts done.
 FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
                        const AuditOptions& options, const std::function<void(double)>& progress);
-
-// The scene's bounds: the box of its vertices.
-void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max);

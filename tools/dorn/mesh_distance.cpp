@@ -129,3 +129,11 @@ MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point) 
 double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {
     return nearestOnMesh(scene, point).distance;
 }
+
+void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max) {
+    min = max = scene.vertices.empty() ? Vec3() : scene.vertices[0];
+    for (const Vec3& v : scene.vertices) {
+        min = Vec3(std::fmin(min.x, v.x), std::fmin(min.y, v.y), std::fmin(min.z, v.z));
+        max = Vec3(std::fmax(max.x, v.x), std::fmax(max.y, v.y), std::fmax(max.z, v.z));
+    }
+}

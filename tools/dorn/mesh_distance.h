@@ -29,6 +29,10 @@ inline DoublePoint crossP(const DoublePoint& a, const DoublePoint& b) {
     return DoublePoint{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// The box of the scene's vertices (all zero without vertices); what the
+// simulator and the audit call leaving the scene.
+void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max);
+
 // The distance, in double precision, from point to the nearest point of any
 // triangle of scene, found through the volume tree (a box further away than
 // the nearest triangle so far is skipped; the boxes must enclose their

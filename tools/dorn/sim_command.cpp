@@ -54,16 +54,6 @@ bool outside(const Vec3& p, const Clearance& c) {
              p.x <= c.boundsMax.x && p.y <= c.boundsMax.y && p.z <= c.boundsMax.z);
 }
 
-void sceneBounds(const CollisionMesh& scene, Clearance& c) {
-    c.boundsMin = c.boundsMax = scene.vertices.empty() ? Vec3() : scene.vertices[0];
-    for (const Vec3& v : scene.vertices) {
-        c.boundsMin = Vec3(std::fmin(c.boundsMin.x, v.x), std::fmin(c.boundsMin.y, v.y),
-                           std::fmin(c.boundsMin.z, v.z));
-        c.boundsMax = Vec3(std::fmax(c.boundsMax.x, v.x), std::fmax(c.boundsMax.y, v.y),
-                           std::fmax(c.boundsMax.z, v.z));
-    }
-}
-
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // The process's resident memory in kB, from the kernel; 0 where it cannot tell.
@@ -109,7 +99,7 @@ int runSim(const SimOptions& options) {
     QueryCounters counters;
     queryCounters = options.stats ? &counters : nullptr;
     Clearance clearance;
-    sceneBounds(*scene, clearance);
+    sceneBounds(*scene, clearance.boundsMin, clearance.boundsMax);
 
     ContactState state;
     const long memoryAtStart = residentKilobytes();
