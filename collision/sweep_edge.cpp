@@ -25,18 +25,24 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float
 
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Segment& edge,
                            float& time, float& edgeFraction) {
+    return sweepHitsEdge(sphere, setup, edge.start, edgeFrame(edge.start, edge.end), time,
+                         edgeFraction);
+}
+
+std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& start,
+                           const EdgeFrame& frame, float& time, float& edgeFraction) {
     const Vec3& o = sphere.position;
-    const Vec3 edgeVector = edge.end - edge.start;
     const float stepLength = setup.stepLength;
-    const float edgeLength = std::sqrt(dot(edgeVector, edgeVector));
+    const float edgeLength = frame.length;
     const Vec3& motionDir = setup.motionDir;
-    const Vec3 edgeDir = edgeVector * (1.0f / edgeLength);
+    const Vec3& edgeDir = frame.direction;
 
     const Vec3 n = cross(motionDir, edgeDir);
-    if (!(dot(n, n) >= PARALLEL_LIMIT)) {
+    const float normalSquared = dot(n, n);
+    if (!(normalSquared >= PARALLEL_LIMIT)) {
         return 0;  // parallel, or no direction at all: left to the corner tests
     }
-    const float h = dot(n, o - edge.start);
+    const float h = dot(n, o - start);
     const float clearance = setup.radiusSquared - h * h;
     if (!(clearance >= 0.0f)) {
         return 0;  // the path passes the edge's line further off than the radius
@@ -44,14 +50,12 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, c
     const float k = std::sqrt(clearance);
 
     // Shift the centre's path onto the plane through the edge along the motion,
-    // and forward by k, then meet it with the edge's line.
-    Line motion;
-    motion.init((o - n * h) + motionDir * k, motionDir);
-    Line edgeLine;
-    edgeLine.init(edge.start, edgeDir);
-    float tau = 0.0f;
-    float sigma = 0.0f;
-    closestLineParams(motion, edgeLine, tau, sigma);
+    // and forward by k, then meet it with the edge's line: closestLineParams
+    // for these two lines, whose cross product is n, already known not parallel.
+    const Vec3 motionPoint = (o - n * h) + motionDir * k;
+    const Vec3 delta = start - motionPoint;
+    float tau = dot(cross(delta, edgeDir), n) / normalSquared;
+    const float sigma = dot(cross(delta, motionDir), n) / normalSquared;
     if (!(tau >= 0.0f && tau <= stepLength && sigma >= 0.0f && sigma <= edgeLength)) {
         return 0;
     }

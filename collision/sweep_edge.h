@@ -4,6 +4,7 @@
 
 #include "collision/sweep_setup.h"
 #include "geometry/line.h"
+#include "geometry/prepared_triangle.h"
 #include "geometry/segment.h"
 #include "geometry/swept_sphere.h"
 
@@ -33,3 +34,9 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float
 // be prepareSweep(sphere).
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Segment& edge,
                            float& time, float& edgeFraction);
+
+// The same test on an edge given by its start and its frame (edgeFrame of its
+// start and end, as a prepared triangle keeps it): the same operations, so the
+// same result.
+std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& start,
+                           const EdgeFrame& frame, float& time, float& edgeFraction);

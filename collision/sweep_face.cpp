@@ -29,9 +29,13 @@ std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, flo
 }
 
 std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time) {
-    const Vec3 n = triangle.normal();
+    return sweepHitsFace(triangle.corners, triangle.normal(), path, time);
+}
+
+std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& n, const Segment& path,
+                           float& time) {
     const Vec3 d = path.end - path.start;
-    const Vec3& v0 = triangle.corners[0];
+    const Vec3& v0 = corners[0];
     const Plane plane(n, dot(n, v0));
     if (segmentCrossesPlane(plane, path, time) == 0) {
         return 0;
@@ -53,8 +57,8 @@ std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time)
         b = 2;
     }
 
-    const Vec3 e1 = triangle.corners[1] - v0;
-    const Vec3 e2 = triangle.corners[2] - v0;
+    const Vec3 e1 = corners[1] - v0;
+    const Vec3 e2 = corners[2] - v0;
     const Vec3 w = x - v0;
     const float det = component(e1, a) * component(e2, b) - component(e1, b) * component(e2, a);
     const float inv = 1.0f / det;

@@ -21,3 +21,8 @@ std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, flo
 // segmentCrossesPlane. time is also written when the plane is crossed outside
 // the triangle (result 0). A triangle without area gives 0.
 std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time);
+
+// The same test on a triangle's corners and its normal as Triangle::normal
+// gives it (a prepared triangle's): the same operations, so the same result.
+std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& normal, const Segment& path,
+                           float& time);

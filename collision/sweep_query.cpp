@@ -4,6 +4,7 @@
 
 #include "collision/query_counters.h"
 #include "collision/sweep_box.h"
+#include "collision/sweep_box_lanes.h"
 #include "collision/sweep_triangle.h"
 #include "scene/node_stack.h"
 
@@ -121,6 +122,9 @@ namespace {
 std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
                            ContactState& state, EdgeRule edgeRule) {
     const SweepSetup setup = prepareSweep(sphere, edgeRule);
+#if SWEEP_BOX_LANES
+    const SweepLanes lanes = sweepLanes(sphere, setup.end);
+#endif
     const CompiledNode* nodes = tree.nodes.data();
     std::int32_t result = 0;
     NodeStack<const CompiledNode> pending;
@@ -129,7 +133,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
         if (queryCounters != nullptr) {
             ++queryCounters->boxTests;
         }
-        if (sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax) == 0) {
+#if SWEEP_BOX_LANES
+        const std::int32_t reached = sweepHitsBoundsLanes(lanes, current->boundsMin, current->boundsMax);
+#else
+        const std::int32_t reached = sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);
+#endif
+        if (reached == 0) {
             current = pending.empty() ? nullptr : pending.pop();
             continue;
         }
@@ -146,7 +155,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
             queryCounters->triangleTests += current->triangle >= 0 ? 1 : 0;
         }
         if (current->triangle >= 0) {
-            Triangle triangle = tree.triangles[static_cast<std::size_t>(current->triangle)];
+            const PreparedTriangle& triangle = tree.triangles[static_cast<std::size_t>(current->triangle)];
             Vec3 normal = zeroVector;
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, triangle, normal, time) != 0) {

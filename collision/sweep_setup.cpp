@@ -10,6 +10,7 @@ SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     setup.stepLength = std::sqrt(setup.stepSquared);
     setup.motionDir = d * (1.0f / setup.stepLength);
     setup.radiusSquared = sphere.radius * sphere.radius;
+    setup.vertexRootScale = 1.0f / (2.0f * setup.stepSquared);
     setup.edgeRule = edgeRule;
     return setup;
 }

@@ -19,6 +19,7 @@ struct SweepSetup {
     float stepLength = 0;     // sqrt(stepSquared)
     Vec3 motionDir;           // displacement * (1 / stepLength); non-numbers for no motion
     float radiusSquared = 0;  // radius * radius
+    float vertexRootScale = 0;  // 1 / (2 * stepSquared), the corner test's root factor
     EdgeRule edgeRule = EdgeRule::Design;
 };
 

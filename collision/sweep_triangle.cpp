@@ -22,7 +22,8 @@ void count(std::uint64_t QueryCounters::*counter) {
 // reaches the sphere does so no later than its ends, and a corner lies within
 // both lines' cylinders), and not when the sphere moves away from it.
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
-                                  const Triangle& triangle, Vec3& normalOut, float& timeOut) {
+                                  const PreparedTriangle& triangle, Vec3& normalOut,
+                                  float& timeOut) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const Vec3* corners = triangle.corners;
@@ -79,12 +80,18 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                Triangle& triangle, Vec3& normalOut, float& timeOut) {
+    return sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normalOut, timeOut);
+}
+
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
+                               const PreparedTriangle& triangle, Vec3& normalOut,
+                               float& timeOut) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const Vec3 n = triangle.normal();
+    const Vec3& n = triangle.normal;
     const Vec3 leadingPoint = o - n * sphere.radius;
     const Segment path(leadingPoint, leadingPoint + d);
-    if (sweepHitsFace(triangle, path, timeOut) != 0) {
+    if (sweepHitsFace(triangle.corners, n, path, timeOut) != 0) {
         normalOut = n;
         count(&QueryCounters::faceContacts);
         return 1;
@@ -114,11 +121,8 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     for (int i = 0; i < 3; ++i) {
         const Vec3& a = triangle.corners[i];
         const Vec3& b = triangle.corners[(i + 1) % 3];
-        Segment edge;
-        edge.start = a;
-        edge.end = b;
         float s = 0.0f;
-        if (sweepHitsEdge(sphere, setup, edge, timeOut, s) != 0) {
+        if (sweepHitsEdge(sphere, setup, a, triangle.edges[i], timeOut, s) != 0) {
             const Vec3 centre = o + d * timeOut;
             const Vec3 contact = a + (b - a) * s;
             normalOut = normalized(centre - contact);

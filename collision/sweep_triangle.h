@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "collision/sweep_setup.h"
+#include "geometry/prepared_triangle.h"
 #include "geometry/swept_sphere.h"
 #include "geometry/triangle.h"
 
@@ -32,3 +33,9 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
 // be prepareSweep(sphere).
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                Triangle& triangle, Vec3& normalOut, float& timeOut);
+
+// The same test on a prepared triangle (prepareTriangle, or a compiled
+// scene's copy): the same operations, so the same result. Reads only.
+std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
+                               const PreparedTriangle& triangle, Vec3& normalOut,
+                               float& timeOut);

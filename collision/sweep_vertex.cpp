@@ -21,7 +21,7 @@ std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup,
     if (!(disc >= 0.0f)) {
         return 0;
     }
-    const float f = 1.0f / (2.0f * a);
+    const float f = setup.vertexRootScale;  // 1 / (2 * a)
     const float root = std::sqrt(disc);
     const float t1 = (-b - root) * f;
     const float t2 = (root - b) * f;

@@ -53,9 +53,9 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
         valid[i] = validIndex(t.vertex0, vertexCount) && validIndex(t.vertex1, vertexCount) &&
                    validIndex(t.vertex2, vertexCount);
         if (valid[i]) {
-            Triangle& triangle = tree->triangles[i];
+            Triangle triangle;
             triangle.init(scene.vertices[t.vertex0], scene.vertices[t.vertex1], scene.vertices[t.vertex2]);
-            triangle.normal();  // cached: the query's tests only read it
+            tree->triangles[i] = prepareTriangle(triangle);
         }
     }
     if (poolInWalkOrder(scene)) {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/triangle.h"
+#include "geometry/prepared_triangle.h"
 #include "scene/huge_pages.h"
 
 class CollisionMesh;
@@ -29,8 +29,8 @@ inline constexpr std::int32_t COMPILED_SKIPPED = -2;
 // the scene and never changed; queries on it only read it.
 struct CompiledTree {
     std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
-    // By the scene's triangle index; normals cached.
-    std::vector<Triangle, HugePageAllocator<Triangle>> triangles;
+    // By the scene's triangle index, prepared (normal and edge frames).
+    std::vector<PreparedTriangle, HugePageAllocator<PreparedTriangle>> triangles;
 };
 
 // Compiles scene's tree (null for a scene without a root). Nodes with only a
