@@ -12,6 +12,14 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Vec3& start, const Vec3& end, float& time,
                                 float& edgeFraction, bool* lineMissed) {
+    const Vec3 edgeVector = end - start;
+    return sweepHitsEdgeExact(sphere, setup, start, end, 1.0f / dot(edgeVector, edgeVector), time,
+                              edgeFraction, lineMissed);
+}
+
+std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
+                                const Vec3& start, const Vec3& end, float inverseSquared,
+                                float& time, float& edgeFraction, bool* lineMissed) {
     bool missed = false;
     if (lineMissed == nullptr) {
         lineMissed = &missed;
@@ -19,7 +27,6 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
     *lineMissed = false;
     // Positions along the edge as fractions of it: no square root needed.
     const Vec3 edgeVector = end - start;
-    const float inverseSquared = 1.0f / dot(edgeVector, edgeVector);
     const Vec3 w = sphere.position - start;
     const Vec3& d = sphere.displacement;
     // The start offset and the motion at right angles to the line.

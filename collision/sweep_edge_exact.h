@@ -28,3 +28,9 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Vec3& start, const Vec3& end, float& time,
                                 float& edgeFraction, bool* lineMissed = nullptr);
+
+// The same test with the edge's 1 / |end - start|^2 given (a prepared
+// triangle's EdgeFrame::inverseSquaredLength): the same result.
+std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
+                                const Vec3& start, const Vec3& end, float inverseSquared,
+                                float& time, float& edgeFraction, bool* lineMissed);

@@ -37,8 +37,9 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     for (int i = 0; i < 3; ++i) {
         float time = 0.0f;
         float fraction = 0.0f;
-        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, corners[i], corners[NEXT[i]], time,
-                                        fraction, &lineMissed[i]) != 0;
+        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, corners[i], corners[NEXT[i]],
+                                        triangle.edges[i].inverseSquaredLength, time, fraction,
+                                        &lineMissed[i]) != 0;
         if (edgeHit[i] && (bestFeature < 0 || time < best)) {
             best = time;
             bestFeature = i;

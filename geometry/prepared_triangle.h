@@ -5,19 +5,22 @@
 #include "geometry/triangle.h"
 #include "geometry/vec3.h"
 
-// An edge's unit direction and length, computed as the edge test computes
-// them (the length as sqrt of the squared length, the direction as the edge
-// times the length's reciprocal), so a stored copy gives the same bits. A
-// zero-length edge gives a zero length and a direction of non-numbers.
+// What the edge tests derive from an edge alone, computed as they compute it
+// (the length as sqrt of the squared length, the direction as the edge times
+// the length's reciprocal; the exact rule's reciprocal of the squared length),
+// so a stored copy gives the same bits. A zero-length edge gives a zero length
+// and non-numbers or infinities for the rest.
 struct EdgeFrame {
     Vec3 direction;
     float length = 0.0f;
+    float inverseSquaredLength = 0.0f;
 };
 
 inline EdgeFrame edgeFrame(const Vec3& start, const Vec3& end) {
     const Vec3 edge = end - start;
-    const float length = std::sqrt(dot(edge, edge));
-    return {edge * (1.0f / length), length};
+    const float squared = dot(edge, edge);
+    const float length = std::sqrt(squared);
+    return {edge * (1.0f / length), length, 1.0f / squared};
 }
 
 // A triangle with everything the sweep tests derive from its corners alone:
