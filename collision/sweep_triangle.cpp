@@ -2,7 +2,7 @@
 
 #include "collision/query_counters.h"
 #include "collision/sweep_edge.h"
-#include "collision/sweep_edge_exact.h"
+#include "collision/sweep_edges_exact.h"
 #include "collision/sweep_face.h"
 #include "collision/sweep_vertex.h"
 #include "geometry/segment.h"
@@ -30,20 +30,16 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     float best = 0.0f;
     int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
     float bestFraction = 0.0f;
-    constexpr int NEXT[3] = {1, 2, 0};
     constexpr int BEFORE[3] = {2, 0, 1};
-    bool edgeHit[3];
-    bool lineMissed[3];
+    TriangleEdgeHits edges;
+    sweepHitsEdgesExact(sphere, setup, triangle, edges);
+    const bool* edgeHit = edges.hit;
+    const bool* lineMissed = edges.lineMissed;
     for (int i = 0; i < 3; ++i) {
-        float time = 0.0f;
-        float fraction = 0.0f;
-        edgeHit[i] = sweepHitsEdgeExact(sphere, setup, corners[i], corners[NEXT[i]],
-                                        triangle.edges[i].inverseSquaredLength, time, fraction,
-                                        &lineMissed[i]) != 0;
-        if (edgeHit[i] && (bestFeature < 0 || time < best)) {
-            best = time;
+        if (edgeHit[i] && (bestFeature < 0 || edges.time[i] < best)) {
+            best = edges.time[i];
             bestFeature = i;
-            bestFraction = fraction;
+            bestFraction = edges.fraction[i];
         }
     }
     for (int i = 0; i < 3; ++i) {
