@@ -1,11 +1,14 @@
 #include "collision/sweep_query.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "collision/query_counters.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_box_lanes.h"
 #include "collision/sweep_triangle.h"
+#include "geometry/collision_epsilon.h"
 #include "scene/node_stack.h"
 
 ContactState contactState;
@@ -116,12 +119,56 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
 
 namespace {
 
+// Whether every contact the exact rule's triangle test could report for
+// triangle comes at least SIMULTANEOUS_HIT_TOLERANCE after state's nearest
+// time, so that recordContact would ignore it and the triangle can go
+// untested with the result unchanged. Any contact the test reports has the
+// centre, at the contact's time before it is stopped short, within the radius
+// of a point of the triangle (faces, corners and exact edges alike), hence
+// within the radius of its plane. Stopping short takes at most
+// collisionEpsilon off along the path, and the path closes on the plane no
+// faster than its length, so no contact is earlier than
+// (distance - radius - collisionEpsilon) / closing speed. Worked in double
+// with a margin of 1e-4 of the sizes involved, far above the float tests'
+// own rounding; a non-number never prunes. (The design's edge rule can put
+// the centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound
+// that loose spares too few tests to pay for itself, so it is not pruned.)
+bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
+                    const ContactState& state) {
+    const double reach = sphere.radius;
+    const Vec3& n = triangle.normal;
+    const Vec3& v = triangle.corners[0];
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const double startX = double(o.x) - v.x;
+    const double startY = double(o.y) - v.y;
+    const double startZ = double(o.z) - v.z;
+    const double s0 = n.x * startX + n.y * startY + n.z * startZ;
+    const double s1 = n.x * (startX + d.x) + n.y * (startY + d.y) + n.z * (startZ + d.z);
+    const double scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(v.x),
+                                   std::fabs(v.y), std::fabs(v.z), std::fabs(d.x), std::fabs(d.y),
+                                   std::fabs(d.z)});
+    const double margin = 1e-4 * (reach + scale + collisionEpsilon);
+    const bool inFront = s0 > 0.0;
+    const double gap = (inFront ? s0 : -s0) - reach - collisionEpsilon - margin;
+    const double closing = (inFront ? s0 - s1 : s1 - s0) + margin;
+    if (!(gap > 0.0)) {
+        return false;
+    }
+    if (closing <= 0.0) {
+        return true;  // stays further than the radius from the plane
+    }
+    return gap / closing - 1e-6 >= double(state.nearestTime) + SIMULTANEOUS_HIT_TOLERANCE;
+}
+
 // The walk of sweepNode over the compiled tree: the same nodes in the same
 // order, each box by the same test on the same bounds, each triangle as the
 // leaf would build it, so the same results bit for bit; reads only.
 std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
                            ContactState& state, EdgeRule edgeRule) {
     const SweepSetup setup = prepareSweep(sphere, edgeRule);
+    // Counting keeps every triangle test the plain walk makes.
+    const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -154,11 +201,15 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
             ++queryCounters->leavesReached;
             queryCounters->triangleTests += current->triangle >= 0 ? 1 : 0;
         }
-        if (current->triangle >= 0) {
-            const PreparedTriangle& triangle = tree.triangles[static_cast<std::size_t>(current->triangle)];
+        const PreparedTriangle* triangle =
+            current->triangle >= 0 ? &tree.triangles[static_cast<std::size_t>(current->triangle)] : nullptr;
+        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, state)) {
+            triangle = nullptr;
+        }
+        if (triangle != nullptr) {
             Vec3 normal = zeroVector;
             float time = 0.0f;
-            if (sweepHitsTriangle(sphere, setup, triangle, normal, time) != 0) {
+            if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
                 result = 1;
             }

@@ -99,7 +99,8 @@ TEST_F(SweepQueryTest, MissesAndScenesBreakingTheInvariants) {
 //   computing all it needs itself) with tight boxes, so that every pruning
 //   decision counts: the compiled tree and the tuned walk of linked nodes
 //   (setup once per query, first child taken without the stack) change no
-//   result either, also on a scene read back from a file (its boxes' caches
+//   result either, nor does the exact rule's pruning by the nearest time
+//   (every fourth sweep), also on a scene read back from a file (its boxes' caches
 //   left to the plain walk to fill).
 TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
     useViewerEpsilon();
@@ -126,11 +127,12 @@ TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
             const Vec3 direction = normalized(Vec3(unit(random), unit(random), unit(random)));
             const float length = i % 7 == 0 ? 0.0f : (i % 2 ? 12.0f : 1.7f);
             const SweptSphere sphere(position, direction * length, i % 3 ? 0.3f : 2.5f);
+            const EdgeRule rule = i % 4 == 1 ? EdgeRule::Exact : EdgeRule::Design;
             ContactState query;
             ContactState oracle;
             query.hitTriangles = oracle.hitTriangles = {i};  // kept, not emptied
-            ASSERT_EQ(sweepQuery(*c.scene, sphere, query),
-                      sweepAllLeaves(*c.scene, sphere, oracle, !c.grown));
+            ASSERT_EQ(sweepQuery(*c.scene, sphere, query, rule),
+                      sweepAllLeaves(*c.scene, sphere, oracle, !c.grown, rule));
             ASSERT_EQ(std::memcmp(&query.nearestTime, &oracle.nearestTime, sizeof(float)), 0) << i;
             ASSERT_EQ(std::memcmp(&query.contactNormal, &oracle.contactNormal, sizeof(Vec3)), 0) << i;
             ASSERT_EQ(query.hitTriangles, oracle.hitTriangles) << i;

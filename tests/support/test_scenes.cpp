@@ -127,7 +127,7 @@ std::unique_ptr<CollisionMesh> chainScene(int depth) {
 }
 
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                            bool testBoxes) {
+                            bool testBoxes, EdgeRule rule) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     std::int32_t result = 0;
@@ -149,7 +149,7 @@ std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, Con
                       scene.vertices[t.vertex2]);
         Vec3 normal;
         float time = 0.0f;
-        if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {
+        if (sweepHitsTriangle(sphere, prepareSweep(sphere, rule), triangle, normal, time) == 0) {
             continue;
         }
         result = 1;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "collision/contact_state.h"
+#include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 #include "scene/collision_mesh.h"
 
@@ -68,7 +69,7 @@ std::unique_ptr<CollisionMesh> chainScene(int depth);
 // instead: every node's box tested by the stand-alone box test, every test
 // computing all it needs for itself, as the query did before it was tuned.
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                            bool testBoxes = false);
+                            bool testBoxes = false, EdgeRule rule = EdgeRule::Design);
 
 // Sets the viewer's tolerance 0.001, which the tests' numbers assume.
 void useViewerEpsilon();
