@@ -1,10 +1,8 @@
 #include "collision/sweep_triangle.h"
 
 #include "collision/query_counters.h"
-#include "collision/sweep_edge.h"
-#include "collision/sweep_edges_exact.h"
+#include "collision/sweep_triangle_lanes.h"
 #include "collision/sweep_face.h"
-#include "collision/sweep_vertex.h"
 #include "geometry/segment.h"
 
 namespace {
@@ -42,19 +40,24 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
             bestFraction = edges.fraction[i];
         }
     }
+    bool candidate[3];
+    bool anyCandidate = false;
     for (int i = 0; i < 3; ++i) {
         // Moving away from a corner it does not touch, the sphere cannot meet it.
         const Vec3 m = o - corners[i];
-        float time = 0.0f;
         const int before = BEFORE[i];
-        if (edgeHit[i] || edgeHit[before] || lineMissed[i] || lineMissed[before] ||
-            (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared) ||
-            sweepHitsVertex(sphere, setup, corners[i], time) == 0) {
-            continue;
-        }
-        if (bestFeature < 0 || time < best) {
-            best = time;
-            bestFeature = 3 + i;
+        candidate[i] = !(edgeHit[i] || edgeHit[before] || lineMissed[i] || lineMissed[before] ||
+                         (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared));
+        anyCandidate = anyCandidate || candidate[i];
+    }
+    if (anyCandidate) {
+        TriangleCornerHits cornerHits;
+        sweepHitsCorners(sphere, setup, triangle, cornerHits);
+        for (int i = 0; i < 3; ++i) {
+            if (candidate[i] && cornerHits.hit[i] && (bestFeature < 0 || cornerHits.time[i] < best)) {
+                best = cornerHits.time[i];
+                bestFeature = 3 + i;
+            }
         }
     }
     if (bestFeature < 0) {
@@ -115,21 +118,27 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
         return 0;
     }
 
+    // The first edge, then the first corner, that reports contact decides.
+    TriangleEdgeHits edges;
+    sweepHitsEdges(sphere, setup, triangle, edges);
     for (int i = 0; i < 3; ++i) {
-        const Vec3& a = triangle.corners[i];
-        const Vec3& b = triangle.corners[(i + 1) % 3];
-        float s = 0.0f;
-        if (sweepHitsEdge(sphere, setup, a, triangle.edges[i], timeOut, s) != 0) {
+        if (edges.hit[i]) {
+            const Vec3& a = triangle.corners[i];
+            const Vec3& b = triangle.corners[(i + 1) % 3];
+            timeOut = edges.time[i];
             const Vec3 centre = o + d * timeOut;
-            const Vec3 contact = a + (b - a) * s;
+            const Vec3 contact = a + (b - a) * edges.fraction[i];
             normalOut = normalized(centre - contact);
             count(&QueryCounters::edgeContacts);
             return 1;
         }
     }
-    for (const Vec3& corner : triangle.corners) {
-        if (sweepHitsVertex(sphere, setup, corner, timeOut) != 0) {
-            normalOut = normalized(o + d * timeOut - corner);
+    TriangleCornerHits corners;
+    sweepHitsCorners(sphere, setup, triangle, corners);
+    for (int i = 0; i < 3; ++i) {
+        if (corners.hit[i]) {
+            timeOut = corners.time[i];
+            normalOut = normalized(o + d * timeOut - triangle.corners[i]);
             count(&QueryCounters::cornerContacts);
             return 1;
         }

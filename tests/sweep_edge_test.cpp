@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <cstdint>
-#include <random>
 #include <limits>
 
 #include "collision/sweep_edge.h"
-#include "collision/sweep_edge_exact.h"
-#include "collision/sweep_edges_exact.h"
 #include "support/test_scenes.h"
 
 namespace {
@@ -97,44 +92,5 @@ TEST(SweepHitsEdge, UnitDirectionsUseTheRoundedReciprocal) {
     EXPECT_EQ(fraction, 0x1.ce7cap-2f);
 }
 
-
-// The three-lane form of the exact edge test against three scalar calls, bit
-// for bit, on random sweeps that hit, miss and overlap at the start, and on
-// triangles with a repeated corner (a zero-length edge).
-TEST(SweepHitsEdgesExact, LanesGiveTheScalarTestsBits) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> coordinate(-2.0f, 2.0f);
-    const auto point = [&] { return Vec3(coordinate(random), coordinate(random), coordinate(random)); };
-    int hits = 0;
-    int missedLines = 0;
-    for (int i = 0; i < 20000; ++i) {
-        Triangle triangle;
-        const Vec3 a = point();
-        triangle.init(a, i % 50 == 0 ? a : point(), point());
-        const PreparedTriangle prepared = prepareTriangle(triangle);
-        const SweptSphere sphere(point(), point() * 0.5f, 0.05f + 0.5f * std::fabs(coordinate(random)));
-        const SweepSetup setup = prepareSweep(sphere, EdgeRule::Exact);
-        TriangleEdgeHits lanes;
-        sweepHitsEdgesExact(sphere, setup, prepared, lanes);
-        for (int e = 0; e < 3; ++e) {
-            float time = -1.0f;
-            float fraction = -1.0f;
-            bool lineMissed = true;
-            const bool hit = sweepHitsEdgeExact(sphere, setup, prepared.corners[e],
-                                                prepared.corners[(e + 1) % 3], time, fraction,
-                                                &lineMissed) != 0;
-            ASSERT_EQ(lanes.hit[e], hit) << i << " edge " << e;
-            ASSERT_EQ(lanes.lineMissed[e], lineMissed) << i << " edge " << e;
-            if (hit) {
-                ASSERT_EQ(std::bit_cast<std::uint32_t>(lanes.time[e]), std::bit_cast<std::uint32_t>(time));
-                ASSERT_EQ(std::bit_cast<std::uint32_t>(lanes.fraction[e]), std::bit_cast<std::uint32_t>(fraction));
-            }
-            hits += hit ? 1 : 0;
-            missedLines += lineMissed ? 1 : 0;
-        }
-    }
-    EXPECT_GT(hits, 1000);
-    EXPECT_GT(missedLines, 2000);
-}
 
 }  // namespace
