@@ -202,7 +202,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
             queryCounters->triangleTests += current->triangle >= 0 ? 1 : 0;
         }
         const PreparedTriangle* triangle =
-            current->triangle >= 0 ? &tree.triangles[static_cast<std::size_t>(current->triangle)] : nullptr;
+            current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
         if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, state)) {
             triangle = nullptr;
         }

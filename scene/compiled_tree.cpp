@@ -38,6 +38,29 @@ bool poolInWalkOrder(const CollisionMesh& scene) {
     return true;
 }
 
+// Each leaf's prepared triangle, stored in walk order (the leaf keeps its
+// index where an inner node keeps its second child), so the leaves a sweep
+// reaches together find their triangles together in memory.
+void prepareLeafTriangles(const CollisionMesh& scene, CompiledTree& tree) {
+    std::size_t leaves = 0;
+    for (const CompiledNode& node : tree.nodes) {
+        leaves += node.triangle >= 0 ? 1 : 0;
+    }
+    tree.triangles.reserve(leaves);
+    for (CompiledNode& node : tree.nodes) {
+        if (node.triangle < 0) {
+            continue;
+        }
+        const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(node.triangle)];
+        Triangle triangle;
+        triangle.init(scene.vertices[static_cast<std::size_t>(t.vertex0)],
+                      scene.vertices[static_cast<std::size_t>(t.vertex1)],
+                      scene.vertices[static_cast<std::size_t>(t.vertex2)]);
+        node.secondChild = static_cast<std::uint32_t>(tree.triangles.size());
+        tree.triangles.push_back(prepareTriangle(triangle));
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
@@ -46,17 +69,11 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
     }
     auto tree = std::make_unique<CompiledTree>();
     const std::size_t vertexCount = scene.vertices.size();
-    tree->triangles.resize(scene.triangles.size());
     std::vector<bool> valid(scene.triangles.size());
     for (std::size_t i = 0; i < scene.triangles.size(); ++i) {
         const MeshTriangle& t = scene.triangles[i];
         valid[i] = validIndex(t.vertex0, vertexCount) && validIndex(t.vertex1, vertexCount) &&
                    validIndex(t.vertex2, vertexCount);
-        if (valid[i]) {
-            Triangle triangle;
-            triangle.init(scene.vertices[t.vertex0], scene.vertices[t.vertex1], scene.vertices[t.vertex2]);
-            tree->triangles[i] = prepareTriangle(triangle);
-        }
     }
     if (poolInWalkOrder(scene)) {
         const NodePool& pool = scene.nodePool;
@@ -67,6 +84,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
                 tree->nodes.back().secondChild = static_cast<std::uint32_t>(node.right - &pool[0]);
             }
         }
+        prepareLeafTriangles(scene, *tree);
         return tree;
     }
     // Pre-order, first child before second, as the query walks: each node
@@ -91,6 +109,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
             }
         }
     }
+    prepareLeafTriangles(scene, *tree);
     return tree;
 }
 

@@ -13,9 +13,10 @@ class CollisionMesh;
 // first child is the next node.
 struct CompiledNode {
     Vec3 boundsMin;               // as NodeBox::updateBounds computes them
-    std::uint32_t secondChild;    // an inner node's second child; 0 when it has none
+    std::uint32_t secondChild;    // an inner node's second child (0 when it has none);
+                                  // a leaf's prepared triangle in CompiledTree::triangles
     Vec3 boundsMax;
-    std::int32_t triangle;        // a leaf's triangle, or COMPILED_INNER or COMPILED_SKIPPED
+    std::int32_t triangle;        // a leaf's triangle in the scene, or COMPILED_INNER or COMPILED_SKIPPED
 };
 
 inline constexpr std::int32_t COMPILED_INNER = -1;
@@ -24,12 +25,12 @@ inline constexpr std::int32_t COMPILED_INNER = -1;
 inline constexpr std::int32_t COMPILED_SKIPPED = -2;
 
 // The form of a scene's tree the query walks: the linked tree's nodes in its
-// walk order, with their bounds computed once, and every triangle with its
-// corners and Newell normal as the query would build them per leaf. Made from
+// walk order, with their bounds computed once, and every leaf's triangle
+// prepared as the query would build it for the leaf, in the same order. Made from
 // the scene and never changed; queries on it only read it.
 struct CompiledTree {
     std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
-    // By the scene's triangle index, prepared (normal and edge frames).
+    // The leaves' triangles, prepared (normal and edge frames), in walk order.
     std::vector<PreparedTriangle, HugePageAllocator<PreparedTriangle>> triangles;
 };
 
