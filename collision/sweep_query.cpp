@@ -128,37 +128,32 @@ namespace {
 // within the radius of its plane. Stopping short takes at most
 // collisionEpsilon off along the path, and the path closes on the plane no
 // faster than its length, so no contact is earlier than
-// (distance - radius - collisionEpsilon) / closing speed. Worked in double
-// with a margin of 1e-4 of the sizes involved, far above the float tests'
-// own rounding; a non-number never prunes. (The design's edge rule can put
-// the centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound
-// that loose spares too few tests to pay for itself, so it is not pruned.)
+// (distance - radius - collisionEpsilon) / closing speed. The distances get a
+// margin of 1e-4 of the sizes involved (sweepScale: the largest coordinate of
+// the start and the displacement), a thousand times the rounding of this
+// test's and the triangle test's few float operations, and the time a
+// millionth; a non-number never prunes. (The design's edge rule can put the
+// centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that
+// loose spares too few tests to pay for itself, so it is not pruned.)
 bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
-                    const ContactState& state) {
-    const double reach = sphere.radius;
+                    const SweepSetup& setup, float sweepScale, const ContactState& state) {
     const Vec3& n = triangle.normal;
     const Vec3& v = triangle.corners[0];
-    const Vec3& o = sphere.position;
-    const Vec3& d = sphere.displacement;
-    const double startX = double(o.x) - v.x;
-    const double startY = double(o.y) - v.y;
-    const double startZ = double(o.z) - v.z;
-    const double s0 = n.x * startX + n.y * startY + n.z * startZ;
-    const double s1 = n.x * (startX + d.x) + n.y * (startY + d.y) + n.z * (startZ + d.z);
-    const double scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(v.x),
-                                   std::fabs(v.y), std::fabs(v.z), std::fabs(d.x), std::fabs(d.y),
-                                   std::fabs(d.z)});
-    const double margin = 1e-4 * (reach + scale + collisionEpsilon);
-    const bool inFront = s0 > 0.0;
-    const double gap = (inFront ? s0 : -s0) - reach - collisionEpsilon - margin;
-    const double closing = (inFront ? s0 - s1 : s1 - s0) + margin;
-    if (!(gap > 0.0)) {
+    const float s0 = dot(n, sphere.position - v);
+    const float s1 = dot(n, setup.end - v);
+    const float scale =
+        std::max({sweepScale, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon);
+    const bool inFront = s0 > 0.0f;
+    const float gap = (inFront ? s0 : -s0) - sphere.radius - collisionEpsilon - margin;
+    const float closing = (inFront ? s0 - s1 : s1 - s0) + margin;
+    if (!(gap > 0.0f)) {
         return false;
     }
-    if (closing <= 0.0) {
+    if (closing <= 0.0f) {
         return true;  // stays further than the radius from the plane
     }
-    return gap / closing - 1e-6 >= double(state.nearestTime) + SIMULTANEOUS_HIT_TOLERANCE;
+    return gap / closing - 1e-6f >= state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE;
 }
 
 // The walk of sweepNode over the compiled tree: the same nodes in the same
@@ -169,6 +164,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
     const SweepSetup setup = prepareSweep(sphere, edgeRule);
     // Counting keeps every triangle test the plain walk makes.
     const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float sweepScale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                       std::fabs(d.y), std::fabs(d.z)});
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -203,7 +202,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
         }
         const PreparedTriangle* triangle =
             current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
-        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, state)) {
+        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, setup, sweepScale, state)) {
             triangle = nullptr;
         }
         if (triangle != nullptr) {

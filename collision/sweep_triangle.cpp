@@ -40,24 +40,20 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
             bestFraction = edges.fraction[i];
         }
     }
-    bool candidate[3];
-    bool anyCandidate = false;
+    // All three corners in lanes, then those that can count: cheaper than a
+    // branch on whether any can.
+    TriangleCornerHits cornerHits;
+    sweepHitsCorners(sphere, setup, triangle, cornerHits);
     for (int i = 0; i < 3; ++i) {
         // Moving away from a corner it does not touch, the sphere cannot meet it.
         const Vec3 m = o - corners[i];
         const int before = BEFORE[i];
-        candidate[i] = !(edgeHit[i] || edgeHit[before] || lineMissed[i] || lineMissed[before] ||
-                         (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared));
-        anyCandidate = anyCandidate || candidate[i];
-    }
-    if (anyCandidate) {
-        TriangleCornerHits cornerHits;
-        sweepHitsCorners(sphere, setup, triangle, cornerHits);
-        for (int i = 0; i < 3; ++i) {
-            if (candidate[i] && cornerHits.hit[i] && (bestFeature < 0 || cornerHits.time[i] < best)) {
-                best = cornerHits.time[i];
-                bestFeature = 3 + i;
-            }
+        const bool candidate = !(edgeHit[i] || edgeHit[before] || lineMissed[i] ||
+                                 lineMissed[before] ||
+                                 (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared));
+        if (candidate && cornerHits.hit[i] && (bestFeature < 0 || cornerHits.time[i] < best)) {
+            best = cornerHits.time[i];
+            bestFeature = 3 + i;
         }
     }
     if (bestFeature < 0) {

@@ -12,7 +12,11 @@
 #include <vector>
 
 #include "collision/sweep_query.h"
+#include "collision/sweep_edge.h"
+#include "collision/sweep_edge_exact.h"
 #include "collision/sweep_triangle.h"
+#include "collision/sweep_triangle_lanes.h"
+#include "collision/sweep_vertex.h"
 #include "geometry/collision_epsilon.h"
 #include "support/test_scenes.h"
 
@@ -80,6 +84,41 @@ bool sameState(const ContactState& a, const ContactState& b) {
                              a.hitTriangles == b.hitTriangles));
 }
 
+// The three-lane forms of a triangle's edge and corner tests against the
+// scalar tests, bit for bit, for any input: non-numbers, infinities and
+// denormals go through the same IEEE operations in a lane as in a scalar.
+void checkLanes(const SweptSphere& sphere, Triangle& triangle, const std::vector<Vec3>& vertices) {
+    const auto same = [](float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); };
+    const PreparedTriangle prepared = prepareTriangle(triangle);
+    const SweepSetup setup = prepareSweep(sphere);
+    TriangleEdgeHits design;
+    TriangleEdgeHits exact;
+    TriangleCornerHits corners;
+    sweepHitsEdges(sphere, setup, prepared, design);
+    sweepHitsEdgesExact(sphere, setup, prepared, exact);
+    sweepHitsCorners(sphere, setup, prepared, corners);
+    for (int e = 0; e < 3; ++e) {
+        const Vec3& start = prepared.corners[e];
+        const Vec3& end = prepared.corners[(e + 1) % 3];
+        float time = 0.0f;
+        float fraction = 0.0f;
+        bool missed = false;
+        const bool designHit = sweepHitsEdge(sphere, setup, Segment(start, end), time, fraction) != 0;
+        if (designHit != design.hit[e] || (designHit && !(same(time, design.time[e]) && same(fraction, design.fraction[e])))) {
+            fail("the design's edge test differs in lanes", sphere, vertices);
+        }
+        const bool exactHit = sweepHitsEdgeExact(sphere, setup, start, end, time, fraction, &missed) != 0;
+        if (exactHit != exact.hit[e] || missed != exact.lineMissed[e] ||
+            (exactHit && !(same(time, exact.time[e]) && same(fraction, exact.fraction[e])))) {
+            fail("the exact edge test differs in lanes", sphere, vertices);
+        }
+        const bool cornerHit = sweepHitsVertex(sphere, setup, start, time) != 0;
+        if (cornerHit != corners.hit[e] || (cornerHit && !same(time, corners.time[e]))) {
+            fail("the corner test differs in lanes", sphere, vertices);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -109,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool triangleWellPosed = wellPosed(vertices[base]) && wellPosed(vertices[base + 1]) &&
                                        wellPosed(vertices[base + 2]);
         allWellPosed = allWellPosed && triangleWellPosed;
+        checkLanes(sphere, triangle, vertices);
         Vec3 normal(7.0f, 7.0f, 7.0f);
         float time = -1.0f;
         if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {
@@ -137,15 +177,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const float margin = 12.0f * std::fabs(radius) + scale * 0.001f;
     auto scene = buildScene(vertices, triangles);
     growBoxes(*scene, Vec3(margin, margin * 1.2345f, margin * 1.4321f));
-    ContactState viaTree;
-    ContactState viaLeaves;
-    const std::int32_t treeResult = sweepQuery(*scene, sphere, viaTree);
-    const std::int32_t leavesResult = sweepAllLeaves(*scene, sphere, viaLeaves);
-    // Beyond the well-posed range the triangle test's products overflow or lose
-    // the tolerance, and it can report contacts (with zero or non-number
-    // normals) that no box, rightly, lets through: there only no crash counts.
-    if (allWellPosed && (treeResult != leavesResult || !sameState(viaTree, viaLeaves))) {
-        fail("the query differs from the walk over all leaves", sphere, vertices);
+    // Both edge rules: the exact one also prunes triangles by the nearest time.
+    for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+        ContactState viaTree;
+        ContactState viaLeaves;
+        const std::int32_t treeResult = sweepQuery(*scene, sphere, viaTree, rule);
+        const std::int32_t leavesResult = sweepAllLeaves(*scene, sphere, viaLeaves, false, rule);
+        // Beyond the well-posed range the triangle test's products overflow or
+        // lose the tolerance, and it can report contacts (with zero or
+        // non-number normals) that no box, rightly, lets through: there only no
+        // crash counts.
+        if (allWellPosed && (treeResult != leavesResult || !sameState(viaTree, viaLeaves))) {
+            fail("the query differs from the walk over all leaves", sphere, vertices);
+        }
     }
     return 0;
 }
