@@ -22,47 +22,38 @@ void count(std::uint64_t QueryCounters::*counter) {
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
                                   const PreparedTriangle& triangle, Vec3& normalOut,
                                   float& timeOut) {
-    const Vec3& o = sphere.position;
-    const Vec3& d = sphere.displacement;
-    const Vec3* corners = triangle.corners;
-    float best = 0.0f;
-    int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
-    float bestFraction = 0.0f;
-    constexpr int BEFORE[3] = {2, 0, 1};
     TriangleEdgeHits edges;
     sweepHitsEdgesExact(sphere, setup, triangle, edges);
-    const bool* edgeHit = edges.hit;
-    const bool* lineMissed = edges.lineMissed;
+    TriangleCornerHits corners;
+    sweepHitsCorners(sphere, setup, triangle, corners);
+    // Corner i lies on edges i and i - 1: the masks rotated by one give each
+    // corner its edge before it.
+    const auto withBefore = [](int mask) { return mask | ((mask << 1) & 7) | (mask >> 2); };
+    const int cornerCandidates =
+        corners.hit & ~withBefore(edges.hit | edges.lineMissed) & ~corners.awayUntouched;
+    if ((edges.hit | cornerCandidates) == 0) {
+        return 0;
+    }
+    float best = 0.0f;
+    int bestFeature = -1;  // 0..2 the edge from that corner, 3..5 the corner
     for (int i = 0; i < 3; ++i) {
-        if (edgeHit[i] && (bestFeature < 0 || edges.time[i] < best)) {
+        if ((edges.hit >> i & 1) != 0 && (bestFeature < 0 || edges.time[i] < best)) {
             best = edges.time[i];
             bestFeature = i;
-            bestFraction = edges.fraction[i];
         }
     }
-    // All three corners in lanes, then those that can count: cheaper than a
-    // branch on whether any can.
-    TriangleCornerHits cornerHits;
-    sweepHitsCorners(sphere, setup, triangle, cornerHits);
     for (int i = 0; i < 3; ++i) {
-        // Moving away from a corner it does not touch, the sphere cannot meet it.
-        const Vec3 m = o - corners[i];
-        const int before = BEFORE[i];
-        const bool candidate = !(edgeHit[i] || edgeHit[before] || lineMissed[i] ||
-                                 lineMissed[before] ||
-                                 (dot(d, m) >= 0.0f && dot(m, m) > setup.radiusSquared));
-        if (candidate && cornerHits.hit[i] && (bestFeature < 0 || cornerHits.time[i] < best)) {
-            best = cornerHits.time[i];
+        if ((cornerCandidates >> i & 1) != 0 && (bestFeature < 0 || corners.time[i] < best)) {
+            best = corners.time[i];
             bestFeature = 3 + i;
         }
     }
-    if (bestFeature < 0) {
-        return 0;
-    }
     timeOut = best;
-    const Vec3& a = corners[bestFeature % 3];
-    const Vec3 contact = bestFeature < 3 ? a + (corners[(bestFeature + 1) % 3] - a) * bestFraction : a;
-    normalOut = normalized(o + d * best - contact);
+    const Vec3* c = triangle.corners;
+    const Vec3& a = c[bestFeature % 3];
+    const Vec3 contact =
+        bestFeature < 3 ? a + (c[(bestFeature + 1) % 3] - a) * edges.fraction[bestFeature] : a;
+    normalOut = normalized(sphere.position + sphere.displacement * best - contact);
     count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
     return 1;
 }
@@ -117,8 +108,8 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     // The first edge, then the first corner, that reports contact decides.
     TriangleEdgeHits edges;
     sweepHitsEdges(sphere, setup, triangle, edges);
-    for (int i = 0; i < 3; ++i) {
-        if (edges.hit[i]) {
+    for (int i = 0; edges.hit != 0 && i < 3; ++i) {
+        if ((edges.hit >> i & 1) != 0) {
             const Vec3& a = triangle.corners[i];
             const Vec3& b = triangle.corners[(i + 1) % 3];
             timeOut = edges.time[i];
@@ -131,8 +122,8 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     }
     TriangleCornerHits corners;
     sweepHitsCorners(sphere, setup, triangle, corners);
-    for (int i = 0; i < 3; ++i) {
-        if (corners.hit[i]) {
+    for (int i = 0; corners.hit != 0 && i < 3; ++i) {
+        if ((corners.hit >> i & 1) != 0) {
             timeOut = corners.time[i];
             normalOut = normalized(o + d * timeOut - triangle.corners[i]);
             count(&QueryCounters::cornerContacts);

@@ -54,20 +54,6 @@ __m128 select(__m128 mask, __m128 value, __m128 other) {
     return _mm_or_ps(_mm_and_ps(mask, value), _mm_andnot_ps(mask, other));
 }
 
-void storeLanes(__m128 v, float (&out)[3]) {
-    alignas(16) float all[4];
-    _mm_store_ps(all, v);
-    out[0] = all[0];
-    out[1] = all[1];
-    out[2] = all[2];
-}
-
-void storeMask(int mask, bool (&out)[3]) {
-    for (int i = 0; i < 3; ++i) {
-        out[i] = ((mask >> i) & 1) != 0;
-    }
-}
-
 Lanes3 cornerLanes(const PreparedTriangle& t) { return gather(t.corners[0], t.corners[1], t.corners[2]); }
 
 // The stopped-short time of the edge and corner tests' form,
@@ -106,10 +92,10 @@ void sweepHitsEdges(const SweptSphere& sphere, const SweepSetup& setup,
                     lanes(_mm_cmple_ps(sigma, edgeLength));
     const __m128 stoppedShort = _mm_sub_ps(tau, _mm_set1_ps(collisionEpsilon));
     tau = select(_mm_cmpgt_ps(stoppedShort, zero), stoppedShort, tau);
-    storeMask(hit, hits.hit);
-    storeMask(0, hits.lineMissed);
-    storeLanes(_mm_div_ps(tau, stepLength), hits.time);
-    storeLanes(_mm_div_ps(sigma, edgeLength), hits.fraction);
+    hits.hit = hit;
+    hits.lineMissed = 0;
+    _mm_storeu_ps(hits.time, _mm_div_ps(tau, stepLength));
+    _mm_storeu_ps(hits.fraction, _mm_div_ps(sigma, edgeLength));
 }
 
 void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
@@ -141,13 +127,12 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
     const int discOk = lanes(_mm_cmpge_ps(disc, zero));
     const int inStep = lanes(_mm_cmple_ps(t, one));
     const int onSegment = lanes(_mm_cmpge_ps(fraction, zero)) & lanes(_mm_cmple_ps(fraction, one));
-    const int missed = (~first & cClear & lanes(_mm_cmpge_ps(b, zero))) |
-                       (first & ~discOk & lanes(_mm_cmplt_ps(disc, zero))) |
-                       (first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one)));
-    storeMask(first & discOk & inStep & onSegment, hits.hit);
-    storeMask(missed, hits.lineMissed);
-    storeLanes(stoppedShortTime(t, _mm_set1_ps(setup.stepLength)), hits.time);
-    storeLanes(fraction, hits.fraction);
+    hits.lineMissed = (~first & cClear & lanes(_mm_cmpge_ps(b, zero))) |
+                      (first & ~discOk & lanes(_mm_cmplt_ps(disc, zero))) |
+                      (first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one)));
+    hits.hit = first & discOk & inStep & onSegment;
+    _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
+    _mm_storeu_ps(hits.fraction, fraction);
 }
 
 void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
@@ -156,7 +141,8 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     const Lanes3 o = broadcast(sphere.position);
     const Lanes3 d = broadcast(sphere.displacement);
     const Lanes3 m = o - point;
-    const __m128 b = _mm_mul_ps(_mm_set1_ps(2.0f), dot(d, m));
+    const __m128 dm = dot(d, m);
+    const __m128 b = _mm_mul_ps(_mm_set1_ps(2.0f), dm);
     const __m128 c = _mm_sub_ps(_mm_add_ps(dot(point, point), dot(o, o - point * _mm_set1_ps(2.0f))),
                                 _mm_set1_ps(setup.radiusSquared));
     const __m128 a = _mm_set1_ps(setup.stepSquared);
@@ -168,37 +154,51 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     const __m128 t2 = _mm_mul_ps(_mm_sub_ps(root, b), f);
     const __m128 t = select(_mm_cmpge_ps(t1, t2), t2, t1);
     const __m128 zero = _mm_setzero_ps();
-    storeMask(lanes(_mm_cmpge_ps(disc, zero)) & lanes(_mm_cmpge_ps(t, zero)) &
-                  lanes(_mm_cmple_ps(t, _mm_set1_ps(1.0f))),
-              hits.hit);
-    storeLanes(stoppedShortTime(t, _mm_set1_ps(setup.stepLength)), hits.time);
+    hits.hit = lanes(_mm_cmpge_ps(disc, zero)) & lanes(_mm_cmpge_ps(t, zero)) &
+               lanes(_mm_cmple_ps(t, _mm_set1_ps(1.0f)));
+    hits.awayUntouched = lanes(_mm_cmpge_ps(dm, zero)) &
+                         lanes(_mm_cmpgt_ps(dot(m, m), _mm_set1_ps(setup.radiusSquared)));
+    _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
 }
 
 #else
 
 void sweepHitsEdges(const SweptSphere& sphere, const SweepSetup& setup,
                     const PreparedTriangle& triangle, TriangleEdgeHits& hits) {
+    hits.hit = 0;
+    hits.lineMissed = 0;
     for (int i = 0; i < 3; ++i) {
-        hits.hit[i] = sweepHitsEdge(sphere, setup, triangle.corners[i], triangle.edges[i],
-                                    hits.time[i], hits.fraction[i]) != 0;
-        hits.lineMissed[i] = false;
+        if (sweepHitsEdge(sphere, setup, triangle.corners[i], triangle.edges[i], hits.time[i],
+                          hits.fraction[i]) != 0) {
+            hits.hit |= 1 << i;
+        }
     }
 }
 
 void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
                          const PreparedTriangle& triangle, TriangleEdgeHits& hits) {
+    hits.hit = 0;
+    hits.lineMissed = 0;
     for (int i = 0; i < 3; ++i) {
-        hits.hit[i] = sweepHitsEdgeExact(sphere, setup, triangle.corners[i],
-                                         triangle.corners[(i + 1) % 3],
-                                         triangle.edges[i].inverseSquaredLength, hits.time[i],
-                                         hits.fraction[i], &hits.lineMissed[i]) != 0;
+        bool missed = false;
+        if (sweepHitsEdgeExact(sphere, setup, triangle.corners[i], triangle.corners[(i + 1) % 3],
+                               triangle.edges[i].inverseSquaredLength, hits.time[i],
+                               hits.fraction[i], &missed) != 0) {
+            hits.hit |= 1 << i;
+        }
+        hits.lineMissed |= missed ? 1 << i : 0;
     }
 }
 
 void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
                       const PreparedTriangle& triangle, TriangleCornerHits& hits) {
+    hits.hit = 0;
+    hits.awayUntouched = 0;
     for (int i = 0; i < 3; ++i) {
-        hits.hit[i] = sweepHitsVertex(sphere, setup, triangle.corners[i], hits.time[i]) != 0;
+        hits.hit |= sweepHitsVertex(sphere, setup, triangle.corners[i], hits.time[i]) != 0 ? 1 << i : 0;
+        const Vec3 m = sphere.position - triangle.corners[i];
+        hits.awayUntouched |=
+            dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared ? 1 << i : 0;
     }
 }
 

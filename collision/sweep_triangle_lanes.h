@@ -9,20 +9,24 @@
 // register, each lane doing the scalar test's very operations in the same
 // order (its branches become masks), so every field is the same bit for bit
 // as three calls of the scalar test give; elsewhere they are those calls.
-// time and fraction are meaningful only where hit is true.
+// Masks have bit i for edge or corner i; time and fraction [i] are
+// meaningful only where hit has bit i.
 
 // Per edge, what sweepHitsEdge or sweepHitsEdgeExact returns and writes.
 struct TriangleEdgeHits {
-    bool hit[3];
-    bool lineMissed[3];  // exact rule only
-    float time[3];
-    float fraction[3];
+    int hit;
+    int lineMissed;  // exact rule only; 0 for the design's
+    float time[4];
+    float fraction[4];
 };
 
-// Per corner, what sweepHitsVertex returns and writes.
+// Per corner, what sweepHitsVertex returns and writes, and whether the sphere
+// moves away from a corner it does not touch at the start
+// (dot(d, o - corner) >= 0 and |o - corner|^2 > radius^2).
 struct TriangleCornerHits {
-    bool hit[3];
-    float time[3];
+    int hit;
+    int awayUntouched;
+    float time[4];
 };
 
 // sweepHitsEdge (the design's rule) on each edge, with the edge frames.

@@ -104,16 +104,16 @@ void checkLanes(const SweptSphere& sphere, Triangle& triangle, const std::vector
         float fraction = 0.0f;
         bool missed = false;
         const bool designHit = sweepHitsEdge(sphere, setup, Segment(start, end), time, fraction) != 0;
-        if (designHit != design.hit[e] || (designHit && !(same(time, design.time[e]) && same(fraction, design.fraction[e])))) {
+        if (designHit != ((design.hit >> e & 1) != 0) || (designHit && !(same(time, design.time[e]) && same(fraction, design.fraction[e])))) {
             fail("the design's edge test differs in lanes", sphere, vertices);
         }
         const bool exactHit = sweepHitsEdgeExact(sphere, setup, start, end, time, fraction, &missed) != 0;
-        if (exactHit != exact.hit[e] || missed != exact.lineMissed[e] ||
+        if (exactHit != ((exact.hit >> e & 1) != 0) || missed != ((exact.lineMissed >> e & 1) != 0) ||
             (exactHit && !(same(time, exact.time[e]) && same(fraction, exact.fraction[e])))) {
             fail("the exact edge test differs in lanes", sphere, vertices);
         }
         const bool cornerHit = sweepHitsVertex(sphere, setup, start, time) != 0;
-        if (cornerHit != corners.hit[e] || (cornerHit && !same(time, corners.time[e]))) {
+        if (cornerHit != ((corners.hit >> e & 1) != 0) || (cornerHit && !same(time, corners.time[e]))) {
             fail("the corner test differs in lanes", sphere, vertices);
         }
     }
