@@ -129,21 +129,18 @@ namespace {
 // collisionEpsilon off along the path, and the path closes on the plane no
 // faster than its length, so no contact is earlier than
 // (distance - radius - collisionEpsilon) / closing speed. The distances get a
-// margin of 1e-4 of the sizes involved (sweepScale: the largest coordinate of
-// the start and the displacement), a thousand times the rounding of this
+// margin of 1e-4 of the sizes involved (the radius, the tolerance and the
+// largest coordinate of the sweep and the scene), a thousand times the rounding of this
 // test's and the triangle test's few float operations, and the time a
 // millionth; a non-number never prunes. (The design's edge rule can put the
 // centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that
 // loose spares too few tests to pay for itself, so it is not pruned.)
 bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
-                    const SweepSetup& setup, float sweepScale, const ContactState& state) {
+                    const SweepSetup& setup, float margin, const ContactState& state) {
     const Vec3& n = triangle.normal;
     const Vec3& v = triangle.corners[0];
     const float s0 = dot(n, sphere.position - v);
     const float s1 = dot(n, setup.end - v);
-    const float scale =
-        std::max({sweepScale, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
-    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon);
     const bool inFront = s0 > 0.0f;
     const float gap = (inFront ? s0 : -s0) - sphere.radius - collisionEpsilon - margin;
     const float closing = (inFront ? s0 - s1 : s1 - s0) + margin;
@@ -166,8 +163,11 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
     const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const float sweepScale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                       std::fabs(d.y), std::fabs(d.z)});
+    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
+    // A non-number anywhere makes it one, and then nothing is pruned.
+    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon) +
+                         (tree.largestCoordinate - tree.largestCoordinate);
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -202,7 +202,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
         }
         const PreparedTriangle* triangle =
             current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
-        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, setup, sweepScale, state)) {
+        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, setup, margin, state)) {
             triangle = nullptr;
         }
         if (triangle != nullptr) {

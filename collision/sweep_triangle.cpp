@@ -24,13 +24,15 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
                                   float& timeOut) {
     TriangleEdgeHits edges;
     sweepHitsEdgesExact(sphere, setup, triangle, edges);
-    TriangleCornerHits corners;
-    sweepHitsCorners(sphere, setup, triangle, corners);
     // Corner i lies on edges i and i - 1: the masks rotated by one give each
     // corner its edge before it.
     const auto withBefore = [](int mask) { return mask | ((mask << 1) & 7) | (mask >> 2); };
-    const int cornerCandidates =
-        corners.hit & ~withBefore(edges.hit | edges.lineMissed) & ~corners.awayUntouched;
+    const int cornersLeft = 7 & ~withBefore(edges.hit | edges.lineMissed);
+    TriangleCornerHits corners{};
+    if (cornersLeft != 0) {
+        sweepHitsCorners(sphere, setup, triangle, corners);
+    }
+    const int cornerCandidates = corners.hit & cornersLeft & ~corners.awayUntouched;
     if ((edges.hit | cornerCandidates) == 0) {
         return 0;
     }

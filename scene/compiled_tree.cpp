@@ -1,5 +1,7 @@
 #include "scene/compiled_tree.h"
 
+#include <cmath>
+
 #include "scene/collision_mesh.h"
 #include "scene/node_stack.h"
 
@@ -58,6 +60,14 @@ void prepareLeafTriangles(const CollisionMesh& scene, CompiledTree& tree) {
                       scene.vertices[static_cast<std::size_t>(t.vertex2)]);
         node.secondChild = static_cast<std::uint32_t>(tree.triangles.size());
         tree.triangles.push_back(prepareTriangle(triangle));
+        for (const Vec3& corner : triangle.corners) {
+            // Written so that a non-number is kept (std::max would drop it).
+            for (const float value : {std::fabs(corner.x), std::fabs(corner.y), std::fabs(corner.z)}) {
+                tree.largestCoordinate = value > tree.largestCoordinate || value != value
+                                             ? value
+                                             : tree.largestCoordinate;
+            }
+        }
     }
 }
 

@@ -32,6 +32,10 @@ struct CompiledTree {
     std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
     // The leaves' triangles, prepared (normal and edge frames), in walk order.
     std::vector<PreparedTriangle, HugePageAllocator<PreparedTriangle>> triangles;
+    // The largest magnitude of the triangles' coordinates (0 without
+    // triangles; a non-number or infinity where one is): the scale of their
+    // rounding errors.
+    float largestCoordinate = 0.0f;
 };
 
 // Compiles scene's tree (null for a scene without a root). Nodes with only a
