@@ -36,7 +36,10 @@ struct Contact {
     double time = INFINITY;
     double stopShort = 0;
     bool face = false;  // the earliest contact is a face's
+    D normal{};         // from the contact point to the centre, unit
 };
+
+D unitOf(const D& v) { return v * (1 / std::sqrt(dotP(v, v))); }
 
 Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon) {
     const D o = toDouble(sphere.position), d = toDouble(sphere.displacement);
@@ -62,15 +65,17 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
             const D e = edge * (1 / length), w = o - v[i];
             const double edgeTime = entry(w - e * dotP(w, e), d - e * dotP(d, e), r);
             const double along = dotP(w + d * edgeTime, e);
-            found.push_back({along >= 0 && along <= length ? edgeTime : INFINITY, alongPath, false});
-            found.push_back({entry(o - v[i], d, r), alongPath, false});
+            found.push_back({along >= 0 && along <= length ? edgeTime : INFINITY, alongPath, false,
+                             unitOf(w + d * edgeTime - e * along)});
+            const double cornerTime = entry(o - v[i], d, r);
+            found.push_back({cornerTime, alongPath, false, unitOf(o + d * cornerTime - v[i])});
         }
-        found.push_back({inside ? time : INFINITY, epsilon / approach, true});
+        found.push_back({inside ? time : INFINITY, epsilon / approach, true, n});
     }
     Contact best;
     for (const Contact& c : found) {
         if (c.time <= 1 && c.time < best.time) {
-            best = {c.time, 0, c.face};
+            best = {c.time, 0, c.face, c.normal};
         }
     }
     for (const Contact& c : found) {
@@ -81,6 +86,7 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
 
 struct Figures {
     int sweeps = 0, agree = 0, common[2] = {0, 0}, close[2] = {0, 0};  // [1]: faces
+    int aligned = 0;  // close contacts whose normal is within 8 degrees of the reference's
 };
 
 // Sweeps of 1% and 5% of the scene's diagonal, radius 1% of it, from starts
@@ -113,7 +119,10 @@ void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], 
                 ++f.common[truth.face];
                 // Stopped short, never late: within [-stop-short, 0], plus 1e-4.
                 const double early = truth.time - state.nearestTime;
-                f.close[truth.face] += early >= -1e-4 && early <= truth.stopShort + 1e-4;
+                const bool close = early >= -1e-4 && early <= truth.stopShort + 1e-4;
+                f.close[truth.face] += close;
+                const D normal = toDouble(state.contactNormal);  // a sum for simultaneous contacts
+                f.aligned += close && dotP(unitOf(normal), truth.normal) >= 0.99;
             }
         }
     }
@@ -143,6 +152,7 @@ TEST(SweepAccuracy, ExactEdgesAgreeWithTheDoublePrecisionReference) {
         const int common = exact.common[0] + exact.common[1];
         EXPECT_GE(exact.agree, 0.999 * exact.sweeps) << name;
         EXPECT_GE(exact.close[0] + exact.close[1], 0.999 * common) << name;
+        EXPECT_GE(exact.aligned, 0.999 * (exact.close[0] + exact.close[1])) << name;
         EXPECT_GT(common, exact.sweeps / 20) << name;  // the sweeps do meet the mesh
     }
 }
