@@ -7,7 +7,7 @@
 // gives the same answer bit for bit, non-numbers included; it only spares the
 // branches and the per-axis code. Used by the compiled walk; other builds keep
 // the scalar test.
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 #define SWEEP_BOX_LANES 1
 
 #include <immintrin.h>

@@ -5,7 +5,7 @@
 #include "collision/sweep_vertex.h"
 #include "geometry/collision_epsilon.h"
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 #include <immintrin.h>
 
 namespace {

@@ -2,7 +2,8 @@
 # Builds the project and runs every test, twice: an optimised build, then a
 # build under AddressSanitizer, UndefinedBehaviorSanitizer and the standard
 # library's assertions. The viewer's end-to-end tests run in a private Xvfb
-# server. Then the tests of concurrent use run under ThreadSanitizer, and each
+# server. Then the tests of concurrent use run under ThreadSanitizer, the
+# query's tests on the scalar path (as without SSE), and each
 # fuzz target runs for a minute (FUZZ_SECONDS). Installs the Debian packages it
 # needs first.
 set -euo pipefail
@@ -22,6 +23,11 @@ echo "== tsan build: concurrent queries and the audit"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target concurrent_query_test dorn_audit_test
 ctest --preset tsan -R 'ConcurrentQueries|DornAudit'
+
+echo "== scalar build: the query's tests without the SSE lanes"
+cmake --preset scalar >/dev/null
+cmake --build --preset scalar --target sweep_triangle_lanes_test sweep_query_test sweep_triangle_test
+ctest --preset scalar -R 'SweepTriangleLanes|SweepQuery|SweepHitsTriangle'
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
