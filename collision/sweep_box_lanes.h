@@ -72,8 +72,8 @@ inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Vec3& bo
             }
             const __m128 t = _mm_set1_ps(side == 0 ? timesBelow[axis] : timesAbove[axis]);
             const __m128 crossing = _mm_add_ps(sweep.start, _mm_mul_ps(sweep.displacement, t));
-            const int inside = _mm_movemask_ps(
-                _mm_and_ps(_mm_cmplt_ps(lo, crossing), _mm_cmplt_ps(crossing, hi)));
+            const int inside =
+                _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(lo, crossing), _mm_cmplt_ps(crossing, hi)));
             if (((inside | bit) & AXES) == AXES) {
                 return 1;
             }

@@ -128,11 +128,10 @@ namespace {
 // within the radius of its plane. Stopping short takes at most
 // collisionEpsilon off along the path, and the path closes on the plane no
 // faster than its length, so no contact is earlier than
-// (distance - radius - collisionEpsilon) / closing speed. The distances get a
-// margin of 1e-4 of the sizes involved (the radius, the tolerance and the
-// largest coordinate of the sweep and the scene), a thousand times the rounding of this
-// test's and the triangle test's few float operations, and the time a
-// millionth; a non-number never prunes. (The design's edge rule can put the
+// (distance - radius - collisionEpsilon) / closing speed. The distances get
+// pruningMargin, a thousand times the rounding of this test's and the
+// triangle test's few float operations, and the time a millionth; a
+// non-number never prunes. (The design's edge rule can put the
 // centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that
 // loose spares too few tests to pay for itself, so it is not pruned.)
 bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
@@ -153,21 +152,28 @@ bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
     return gap / closing - 1e-6f >= state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE;
 }
 
-// The walk of sweepNode over the compiled tree: the same nodes in the same
-// order, each box by the same test on the same bounds, each triangle as the
-// leaf would build it, so the same results bit for bit; reads only.
-std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
-                           ContactState& state, EdgeRule edgeRule) {
-    const SweepSetup setup = prepareSweep(sphere, edgeRule);
-    // Counting keeps every triangle test the plain walk makes.
-    const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
+// The distance margin of contactTooLate for one sweep: 1e-4 of the radius, the
+// tolerance and the largest coordinate of the sweep and the scene. A
+// non-number or infinity among the scene's coordinates makes it a non-number,
+// and then nothing is pruned.
+float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                   std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    // A non-number anywhere makes it one, and then nothing is pruned.
-    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon) +
-                         (tree.largestCoordinate - tree.largestCoordinate);
+    return 1e-4f * (sphere.radius + scale + collisionEpsilon) +
+           (tree.largestCoordinate - tree.largestCoordinate);
+}
+
+// The walk of sweepNode over the compiled tree: the same nodes in the same
+// order, each box by the same test on the same bounds, each triangle as the
+// leaf would build it, so the same results bit for bit; reads only.
+std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, ContactState& state,
+                           EdgeRule edgeRule) {
+    const SweepSetup setup = prepareSweep(sphere, edgeRule);
+    // Counting keeps every triangle test the plain walk makes.
+    const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
+    const float margin = prune ? pruningMargin(tree, sphere) : 0.0f;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -180,9 +186,11 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
             ++queryCounters->boxTests;
         }
 #if SWEEP_BOX_LANES
-        const std::int32_t reached = sweepHitsBoundsLanes(lanes, current->boundsMin, current->boundsMax);
+        const std::int32_t reached =
+            sweepHitsBoundsLanes(lanes, current->boundsMin, current->boundsMax);
 #else
-        const std::int32_t reached = sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);
+        const std::int32_t reached =
+            sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);
 #endif
         if (reached == 0) {
             current = pending.empty() ? nullptr : pending.pop();
@@ -202,7 +210,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere,
         }
         const PreparedTriangle* triangle =
             current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
-        if (triangle != nullptr && prune && state.found != 0 && contactTooLate(*triangle, sphere, setup, margin, state)) {
+        if (triangle != nullptr && prune && state.found != 0 &&
+            contactTooLate(*triangle, sphere, setup, margin, state)) {
             triangle = nullptr;
         }
         if (triangle != nullptr) {

@@ -1,8 +1,8 @@
 #include "collision/sweep_triangle.h"
 
 #include "collision/query_counters.h"
-#include "collision/sweep_triangle_lanes.h"
 #include "collision/sweep_face.h"
+#include "collision/sweep_triangle_lanes.h"
 #include "geometry/segment.h"
 
 namespace {
@@ -73,8 +73,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 }
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
-                               const PreparedTriangle& triangle, Vec3& normalOut,
-                               float& timeOut) {
+                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const Vec3& n = triangle.normal;

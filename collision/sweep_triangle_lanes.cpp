@@ -54,13 +54,15 @@ __m128 select(__m128 mask, __m128 value, __m128 other) {
     return _mm_or_ps(_mm_and_ps(mask, value), _mm_andnot_ps(mask, other));
 }
 
-Lanes3 cornerLanes(const PreparedTriangle& t) { return gather(t.corners[0], t.corners[1], t.corners[2]); }
+Lanes3 cornerLanes(const PreparedTriangle& t) {
+    return gather(t.corners[0], t.corners[1], t.corners[2]);
+}
 
 // The stopped-short time of the edge and corner tests' form,
 // (t * stepLength - collisionEpsilon) / stepLength, or t where that is not above 0.
 __m128 stoppedShortTime(__m128 t, __m128 stepLength) {
-    const __m128 stopped =
-        _mm_div_ps(_mm_sub_ps(_mm_mul_ps(t, stepLength), _mm_set1_ps(collisionEpsilon)), stepLength);
+    const __m128 stopped = _mm_div_ps(
+        _mm_sub_ps(_mm_mul_ps(t, stepLength), _mm_set1_ps(collisionEpsilon)), stepLength);
     return select(_mm_cmpgt_ps(stopped, _mm_setzero_ps()), stopped, t);
 }
 
@@ -116,7 +118,8 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
     const __m128 b = _mm_mul_ps(two, dot(wAcross, dAcross));
     const __m128 cc = _mm_sub_ps(dot(wAcross, wAcross), _mm_set1_ps(setup.radiusSquared));
     const __m128 a = dot(dAcross, dAcross);
-    const __m128 disc = _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), cc));
+    const __m128 disc =
+        _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), cc));
     const __m128 t = _mm_div_ps(_mm_mul_ps(two, cc), _mm_sub_ps(_mm_sqrt_ps(disc), b));
     const __m128 fraction = _mm_mul_ps(dot(w + d * t, edge), inverseSquared);
 
@@ -143,10 +146,12 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     const Lanes3 m = o - point;
     const __m128 dm = dot(d, m);
     const __m128 b = _mm_mul_ps(_mm_set1_ps(2.0f), dm);
-    const __m128 c = _mm_sub_ps(_mm_add_ps(dot(point, point), dot(o, o - point * _mm_set1_ps(2.0f))),
-                                _mm_set1_ps(setup.radiusSquared));
+    const __m128 c =
+        _mm_sub_ps(_mm_add_ps(dot(point, point), dot(o, o - point * _mm_set1_ps(2.0f))),
+                   _mm_set1_ps(setup.radiusSquared));
     const __m128 a = _mm_set1_ps(setup.stepSquared);
-    const __m128 disc = _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), c));
+    const __m128 disc =
+        _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), c));
     const __m128 f = _mm_set1_ps(setup.vertexRootScale);
     const __m128 root = _mm_sqrt_ps(disc);
     const __m128 minusB = _mm_xor_ps(b, _mm_set1_ps(-0.0f));
@@ -195,7 +200,8 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     hits.hit = 0;
     hits.awayUntouched = 0;
     for (int i = 0; i < 3; ++i) {
-        hits.hit |= sweepHitsVertex(sphere, setup, triangle.corners[i], hits.time[i]) != 0 ? 1 << i : 0;
+        hits.hit |=
+            sweepHitsVertex(sphere, setup, triangle.corners[i], hits.time[i]) != 0 ? 1 << i : 0;
         const Vec3 m = sphere.position - triangle.corners[i];
         hits.awayUntouched |=
             dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared ? 1 << i : 0;

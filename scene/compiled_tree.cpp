@@ -16,7 +16,8 @@ CompiledNode compileNode(const VolumeNode& node, const std::vector<bool>& valid)
     box.updateBounds();
     std::int32_t triangle = COMPILED_INNER;
     if (node.left == nullptr) {
-        triangle = validIndex(node.triangle, valid.size()) && valid[static_cast<std::size_t>(node.triangle)]
+        triangle = validIndex(node.triangle, valid.size()) &&
+                           valid[static_cast<std::size_t>(node.triangle)]
                        ? node.triangle
                        : COMPILED_SKIPPED;
     }
@@ -32,8 +33,9 @@ bool poolInWalkOrder(const CollisionMesh& scene) {
     }
     for (std::size_t i = 0; i < pool.size(); ++i) {
         const VolumeNode& node = pool[i];
-        if (node.left != nullptr && (node.left != &pool[i + 1] || node.right == nullptr ||
-                                     node.right < &pool[0] || node.right >= &pool[0] + pool.size())) {
+        if (node.left != nullptr &&
+            (node.left != &pool[i + 1] || node.right == nullptr || node.right < &pool[0] ||
+             node.right >= &pool[0] + pool.size())) {
             return false;
         }
     }
@@ -62,7 +64,8 @@ void prepareLeafTriangles(const CollisionMesh& scene, CompiledTree& tree) {
         tree.triangles.push_back(prepareTriangle(triangle));
         for (const Vec3& corner : triangle.corners) {
             // Written so that a non-number is kept (std::max would drop it).
-            for (const float value : {std::fabs(corner.x), std::fabs(corner.y), std::fabs(corner.z)}) {
+            for (const float value :
+                 {std::fabs(corner.x), std::fabs(corner.y), std::fabs(corner.z)}) {
                 tree.largestCoordinate = value > tree.largestCoordinate || value != value
                                              ? value
                                              : tree.largestCoordinate;
@@ -111,7 +114,8 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
         pending.pop_back();
         for (const VolumeNode* node = next.node; node != nullptr; node = node->left) {
             if (node == next.node && next.parent != NONE) {
-                tree->nodes[next.parent].secondChild = static_cast<std::uint32_t>(tree->nodes.size());
+                tree->nodes[next.parent].secondChild =
+                    static_cast<std::uint32_t>(tree->nodes.size());
             }
             tree->nodes.push_back(compileNode(*node, valid));
             if (node->left != nullptr && node->right != nullptr) {

@@ -12,11 +12,7 @@
 #include <vector>
 
 #include "collision/sweep_query.h"
-#include "collision/sweep_edge.h"
-#include "collision/sweep_edge_exact.h"
 #include "collision/sweep_triangle.h"
-#include "collision/sweep_triangle_lanes.h"
-#include "collision/sweep_vertex.h"
 #include "geometry/collision_epsilon.h"
 #include "support/test_scenes.h"
 
@@ -31,11 +27,18 @@ struct ByteReader {
     int choice(int count) { return byte() % count; }
     float number() {
         constexpr float inf = std::numeric_limits<float>::infinity();
-        constexpr float special[] = {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN(),
+        constexpr float special[] = {0.0f,
+                                     -0.0f,
+                                     inf,
+                                     -inf,
+                                     std::numeric_limits<float>::quiet_NaN(),
                                      std::numeric_limits<float>::max(),
                                      std::numeric_limits<float>::min(),
-                                     std::numeric_limits<float>::denorm_min(), 1e-30f, 1e30f,
-                                     0.001f, 2.5f};
+                                     std::numeric_limits<float>::denorm_min(),
+                                     1e-30f,
+                                     1e30f,
+                                     0.001f,
+                                     2.5f};
         switch (choice(4)) {
             case 0: {
                 std::uint32_t bits = 0;
@@ -63,7 +66,9 @@ bool wellPosed(const Vec3& v) {
     return std::fabs(v.x) <= 1e4f && std::fabs(v.y) <= 1e4f && std::fabs(v.z) <= 1e4f;
 }
 
-float largest(const Vec3& v) { return std::fmax(std::fabs(v.x), std::fmax(std::fabs(v.y), std::fabs(v.z))); }
+float largest(const Vec3& v) {
+    return std::fmax(std::fabs(v.x), std::fmax(std::fabs(v.y), std::fabs(v.z)));
+}
 
 void fail(const char* what, const SweptSphere& sphere, const std::vector<Vec3>& vertices) {
     std::fprintf(stderr, "sweep_fuzz: %s\n  radius %.9g\n", what, sphere.radius);
@@ -84,41 +89,6 @@ bool sameState(const ContactState& a, const ContactState& b) {
                              a.hitTriangles == b.hitTriangles));
 }
 
-// The three-lane forms of a triangle's edge and corner tests against the
-// scalar tests, bit for bit, for any input: non-numbers, infinities and
-// denormals go through the same IEEE operations in a lane as in a scalar.
-void checkLanes(const SweptSphere& sphere, Triangle& triangle, const std::vector<Vec3>& vertices) {
-    const auto same = [](float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); };
-    const PreparedTriangle prepared = prepareTriangle(triangle);
-    const SweepSetup setup = prepareSweep(sphere);
-    TriangleEdgeHits design;
-    TriangleEdgeHits exact;
-    TriangleCornerHits corners;
-    sweepHitsEdges(sphere, setup, prepared, design);
-    sweepHitsEdgesExact(sphere, setup, prepared, exact);
-    sweepHitsCorners(sphere, setup, prepared, corners);
-    for (int e = 0; e < 3; ++e) {
-        const Vec3& start = prepared.corners[e];
-        const Vec3& end = prepared.corners[(e + 1) % 3];
-        float time = 0.0f;
-        float fraction = 0.0f;
-        bool missed = false;
-        const bool designHit = sweepHitsEdge(sphere, setup, Segment(start, end), time, fraction) != 0;
-        if (designHit != ((design.hit >> e & 1) != 0) || (designHit && !(same(time, design.time[e]) && same(fraction, design.fraction[e])))) {
-            fail("the design's edge test differs in lanes", sphere, vertices);
-        }
-        const bool exactHit = sweepHitsEdgeExact(sphere, setup, start, end, time, fraction, &missed) != 0;
-        if (exactHit != ((exact.hit >> e & 1) != 0) || missed != ((exact.lineMissed >> e & 1) != 0) ||
-            (exactHit && !(same(time, exact.time[e]) && same(fraction, exact.fraction[e])))) {
-            fail("the exact edge test differs in lanes", sphere, vertices);
-        }
-        const bool cornerHit = sweepHitsVertex(sphere, setup, start, time) != 0;
-        if (cornerHit != ((corners.hit >> e & 1) != 0) || (cornerHit && !same(time, corners.time[e]))) {
-            fail("the corner test differs in lanes", sphere, vertices);
-        }
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -128,8 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Vec3 displacement = input.vec3();
     const float radius = input.number();
     const SweptSphere sphere(position, displacement, radius);
-    const bool sphereWellPosed = wellPosed(position) && wellPosed(displacement) &&
-                                 radius >= 0.01f && radius <= 1e4f;
+    const bool sphereWellPosed =
+        wellPosed(position) && wellPosed(displacement) && radius >= 0.01f && radius <= 1e4f;
 
     std::vector<Vec3> vertices;
     std::vector<MeshTriangle> triangles;
@@ -148,7 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool triangleWellPosed = wellPosed(vertices[base]) && wellPosed(vertices[base + 1]) &&
                                        wellPosed(vertices[base + 2]);
         allWellPosed = allWellPosed && triangleWellPosed;
-        checkLanes(sphere, triangle, vertices);
+        // The lanes give the scalar tests' bits for any input: non-numbers,
+        // infinities and denormals go through the same IEEE operations.
+        const LaneComparison lanes = compareLanesWithScalar(sphere, prepareTriangle(triangle));
+        if (!lanes.difference.empty()) {
+            fail(("lanes differ from the scalar test: " + lanes.difference).c_str(), sphere,
+                 vertices);
+        }
         Vec3 normal(7.0f, 7.0f, 7.0f);
         float time = -1.0f;
         if (sweepHitsTriangle(sphere, triangle, normal, time) == 0) {

@@ -10,7 +10,11 @@
 #include <stdexcept>
 
 #include "collision/sweep_box.h"
+#include "collision/sweep_edge.h"
+#include "collision/sweep_edge_exact.h"
 #include "collision/sweep_triangle.h"
+#include "collision/sweep_triangle_lanes.h"
+#include "collision/sweep_vertex.h"
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
 #include "scene/scene_builder.h"
@@ -22,9 +26,7 @@ DornBytes& DornBytes::int32(std::int32_t value) {
     return *this;
 }
 
-DornBytes& DornBytes::float32(float value) {
-    return int32(std::bit_cast<std::int32_t>(value));
-}
+DornBytes& DornBytes::float32(float value) { return int32(std::bit_cast<std::int32_t>(value)); }
 
 std::string singleLeafFile() {
     DornBytes b;
@@ -100,7 +102,8 @@ std::unique_ptr<CollisionMesh> roomScene(float half) {
 
 std::unique_ptr<CollisionMesh> chainScene(std::vector<Vec3> vertices,
                                           std::vector<MeshTriangle> triangles,
-                                          const std::vector<std::int32_t>& leaves, const NodeBox& box) {
+                                          const std::vector<std::int32_t>& leaves,
+                                          const NodeBox& box) {
     auto scene = std::make_unique<CollisionMesh>();
     scene->vertices = std::move(vertices);
     scene->triangles = std::move(triangles);
@@ -123,7 +126,8 @@ std::unique_ptr<CollisionMesh> chainScene(std::vector<Vec3> vertices,
 
 std::unique_ptr<CollisionMesh> chainScene(int depth) {
     return chainScene({Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0)}, {meshTriangle(0, 1, 2)},
-                      std::vector<std::int32_t>(depth + 1, 0), NodeBox(Vec3(5, 5, 0), Vec3(5, 5, 0)));
+                      std::vector<std::int32_t>(depth + 1, 0),
+                      NodeBox(Vec3(5, 5, 0), Vec3(5, 5, 0)));
 }
 
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
@@ -169,3 +173,49 @@ std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, Con
 }
 
 void useViewerEpsilon() { setCollisionEpsilon(0.001f); }
+
+LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedTriangle& prepared) {
+    const auto same = [](float a, float b) {
+        return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+    };
+    const SweepSetup setup = prepareSweep(sphere);
+    TriangleEdgeHits design;
+    TriangleEdgeHits exact;
+    TriangleCornerHits corners;
+    sweepHitsEdges(sphere, setup, prepared, design);
+    sweepHitsEdgesExact(sphere, setup, prepared, exact);
+    sweepHitsCorners(sphere, setup, prepared, corners);
+    LaneComparison result;
+    for (int e = 0; e < 3 && result.difference.empty(); ++e) {
+        const auto bit = [e](int mask) { return (mask >> e & 1) != 0; };
+        const Vec3& start = prepared.corners[e];
+        const Vec3& end = prepared.corners[(e + 1) % 3];
+        float time = 0.0f;
+        float fraction = 0.0f;
+        bool missed = false;
+        const bool designHit =
+            sweepHitsEdge(sphere, setup, Segment(start, end), time, fraction) != 0;
+        if (designHit != bit(design.hit) ||
+            (designHit && !(same(time, design.time[e]) && same(fraction, design.fraction[e])))) {
+            result.difference = "the design's edge test, edge " + std::to_string(e);
+        }
+        const bool exactHit =
+            sweepHitsEdgeExact(sphere, setup, start, end, time, fraction, &missed) != 0;
+        if (exactHit != bit(exact.hit) || missed != bit(exact.lineMissed) ||
+            (exactHit && !(same(time, exact.time[e]) && same(fraction, exact.fraction[e])))) {
+            result.difference = "the exact edge test, edge " + std::to_string(e);
+        }
+        const bool cornerHit = sweepHitsVertex(sphere, setup, start, time) != 0;
+        const Vec3 m = sphere.position - start;
+        const bool away = dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared;
+        if (cornerHit != bit(corners.hit) || away != bit(corners.awayUntouched) ||
+            (cornerHit && !same(time, corners.time[e]))) {
+            result.difference = "the corner test, corner " + std::to_string(e);
+        }
+        result.designHits += designHit;
+        result.exactHits += exactHit;
+        result.cornerHits += cornerHit;
+        result.missedLines += missed;
+    }
+    return result;
+}

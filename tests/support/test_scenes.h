@@ -7,6 +7,7 @@
 
 #include "collision/contact_state.h"
 #include "collision/sweep_setup.h"
+#include "geometry/prepared_triangle.h"
 #include "geometry/swept_sphere.h"
 #include "scene/collision_mesh.h"
 
@@ -73,3 +74,15 @@ std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, Con
 
 // Sets the viewer's tolerance 0.001, which the tests' numbers assume.
 void useViewerEpsilon();
+
+// The three-lane edge and corner tests of prepared against the scalar tests,
+// bit for bit: what differs first ("" when nothing does), and how many edges
+// of each rule and corners the scalar tests found met, and lines out of reach.
+struct LaneComparison {
+    std::string difference;
+    int designHits = 0;
+    int exactHits = 0;
+    int cornerHits = 0;
+    int missedLines = 0;
+};
+LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedTriangle& prepared);
