@@ -125,29 +125,53 @@ namespace {
 // untested with the result unchanged. Any contact the test reports has the
 // centre, at the contact's time before it is stopped short, within the radius
 // of a point of the triangle (faces, corners and exact edges alike), hence
-// within the radius of its plane. Stopping short takes at most
-// collisionEpsilon off along the path, and the path closes on the plane no
-// faster than its length, so no contact is earlier than
-// (distance - radius - collisionEpsilon) / closing speed. The distances get
-// pruningMargin, a thousand times the rounding of this test's and the
+// within the radius of the slab between the planes through its corners
+// normal to its normal. Stopping short takes at most collisionEpsilon off
+// along the path, and the path closes on the slab no faster than its length,
+// so no contact is earlier than (distance - radius - collisionEpsilon) /
+// closing speed. The slab, not the plane through one corner, because a
+// nearly degenerate triangle's normal comes from rounding noise and its
+// corners can lie far off that plane; and only for a normal of unit length
+// within 1e-5, because one from squares that underflow is not. The distances
+// get pruningMargin, a thousand times the rounding of this test's and the
 // triangle test's few float operations, and the time a millionth; a
-// non-number never prunes. (The design's edge rule can put the
-// centre up to radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that
-// loose spares too few tests to pay for itself, so it is not pruned.)
+// non-number never prunes. (The design's edge rule can put the centre up to
+// radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that loose spares
+// too few tests to pay for itself, so it is not pruned.)
 bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
                     const SweepSetup& setup, float margin, const ContactState& state) {
     const Vec3& n = triangle.normal;
-    const Vec3& v = triangle.corners[0];
-    const float s0 = dot(n, sphere.position - v);
-    const float s1 = dot(n, setup.end - v);
-    const bool inFront = s0 > 0.0f;
-    const float gap = (inFront ? s0 : -s0) - sphere.radius - collisionEpsilon - margin;
-    const float closing = (inFront ? s0 - s1 : s1 - s0) + margin;
+    if (!(std::fabs(dot(n, n) - 1.0f) <= 1e-5f)) {
+        return false;
+    }
+    const float k0 = dot(n, triangle.corners[0]);
+    const float k1 = dot(n, triangle.corners[1]);
+    const float k2 = dot(n, triangle.corners[2]);
+    if (std::isnan(k0 + k1 + k2)) {
+        return false;  // std::min and std::max would drop it
+    }
+    const float lowest = std::min({k0, k1, k2});
+    const float highest = std::max({k0, k1, k2});
+    const float s0 = dot(n, sphere.position);
+    const float s1 = dot(n, setup.end);
+    float distance = 0.0f;
+    float closing = 0.0f;
+    if (s0 > highest) {
+        distance = s0 - highest;
+        closing = s0 - s1;
+    } else if (s0 < lowest) {
+        distance = lowest - s0;
+        closing = s1 - s0;
+    } else {
+        return false;  // starts inside the slab
+    }
+    const float gap = distance - sphere.radius - collisionEpsilon - margin;
+    closing += margin;
     if (!(gap > 0.0f)) {
         return false;
     }
     if (closing <= 0.0f) {
-        return true;  // stays further than the radius from the plane
+        return true;  // stays further than the radius from the slab
     }
     return gap / closing - 1e-6f >= state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE;
 }
