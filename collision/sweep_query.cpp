@@ -176,6 +176,36 @@ bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
     return gap / closing - 1e-6f >= state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE;
 }
 
+// What a walk needs to skip boxes by time: the path's reciprocal per axis and
+// how far beyond a box a contact with a triangle in it can place the centre.
+struct BoxPruning {
+    Vec3 inverseDisplacement;
+    float reach = 0.0f;
+};
+
+// Whether the centre, on the path, stays outside bounds grown by reach until
+// after state's nearest time plus the tolerance, so that no triangle under a
+// node whose box holds its contacts (see COMPILED_INNER_LOOSE) can give a
+// contact recordContact would keep. Per axis: the times the centre crosses
+// the two grown face planes, both after that time; a sweep standing still
+// on the axis gives infinities outside the slab, and on its plane a
+// non-number, which never prunes.
+bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+                const ContactState& state) {
+    const float late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
+    const Vec3& s = sphere.position;
+    const Vec3& inverse = pruning.inverseDisplacement;
+    const float reach = pruning.reach;
+    const float xLow = (node.boundsMin.x - reach - s.x) * inverse.x;
+    const float xHigh = (node.boundsMax.x + reach - s.x) * inverse.x;
+    const float yLow = (node.boundsMin.y - reach - s.y) * inverse.y;
+    const float yHigh = (node.boundsMax.y + reach - s.y) * inverse.y;
+    const float zLow = (node.boundsMin.z - reach - s.z) * inverse.z;
+    const float zHigh = (node.boundsMax.z + reach - s.z) * inverse.z;
+    return (xLow >= late && xHigh >= late) || (yLow >= late && yHigh >= late) ||
+           (zLow >= late && zHigh >= late);
+}
+
 // The distance margin of contactTooLate for one sweep: 1e-4 of the radius, the
 // tolerance and the largest coordinate of the sweep and the scene. A
 // non-number or infinity among the scene's coordinates makes it a non-number,
@@ -198,6 +228,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     // Counting keeps every triangle test the plain walk makes.
     const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
     const float margin = prune ? pruningMargin(tree, sphere) : 0.0f;
+    // A stopped-short contact puts the centre within the radius and twice the
+    // tolerance (a face's is the tolerance off its plane, measured along an
+    // axis) of its triangle, and rounding within twice the margin.
+    const Vec3& d = sphere.displacement;
+    const BoxPruning boxPruning{Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
+                                sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -220,7 +256,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             current = pending.empty() ? nullptr : pending.pop();
             continue;
         }
-        if (current->triangle == COMPILED_INNER) {
+        if (isCompiledInner(*current)) {
+            if (prune && state.found != 0 && current->triangle == COMPILED_INNER &&
+                boxTooLate(*current, sphere, boxPruning, state)) {
+                current = pending.empty() ? nullptr : pending.pop();
+                continue;
+            }
             if (current->secondChild != 0) {
                 __builtin_prefetch(nodes + current->secondChild);
                 pending.push(nodes + current->secondChild);

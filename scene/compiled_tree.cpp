@@ -1,6 +1,8 @@
 #include "scene/compiled_tree.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "scene/collision_mesh.h"
 #include "scene/node_stack.h"
@@ -74,6 +76,83 @@ void prepareLeafTriangles(const CollisionMesh& scene, CompiledTree& tree) {
     }
 }
 
+// Whether every contact the sweep tests can report on t lies within rounding
+// of t, which the query's pruning margin (a ten-thousandth of the scene's
+// coordinates) covers: a unit normal; corners off the plane through the first
+// by no more than a hundred-thousandth of their coordinates (Newell's sums of
+// coordinates leave the normal of a small triangle far from the origin that
+// far off); and an area of at least 1/50 of the longest edge squared, so that
+// the face test's barycentric coordinates, divided by the area in its
+// projection (at least 1/sqrt(3) of it), keep their rounding as small. A
+// sliver or a degenerate triangle can pass the face test far from its corners.
+bool contactsStayNear(const PreparedTriangle& t) {
+    const Vec3& n = t.normal;
+    if (!(std::fabs(dot(n, n) - 1.0f) <= 1e-5f)) {
+        return false;
+    }
+    float extent = std::max({t.edges[0].length, t.edges[1].length, t.edges[2].length});
+    const float longest = extent;
+    for (const Vec3& c : t.corners) {
+        extent = std::max({extent, std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)});
+    }
+    const Vec3 e1 = t.corners[1] - t.corners[0];
+    const Vec3 e2 = t.corners[2] - t.corners[0];
+    const Vec3 area = cross(e1, e2);
+    const float flatness = 1e-5f * extent;
+    return dot(area, area) >= 4e-4f * longest * longest * longest * longest &&
+           std::fabs(dot(n, e1)) <= flatness && std::fabs(dot(n, e2)) <= flatness;
+}
+
+// Whether the node's box holds p, give or take slop.
+bool boundsHold(const CompiledNode& node, const Vec3& p, float slop) {
+    return node.boundsMin.x - slop <= p.x && p.x <= node.boundsMax.x + slop &&
+           node.boundsMin.y - slop <= p.y && p.y <= node.boundsMax.y + slop &&
+           node.boundsMin.z - slop <= p.z && p.z <= node.boundsMax.z + slop;
+}
+
+// Whether parent's box holds child's and every contact under it (for a
+// leaf: its corners, and its triangle is one whose contacts stay near it),
+// give or take slop.
+bool childHeld(const CompiledTree& tree, const CompiledNode& parent, const CompiledNode& child,
+               float slop) {
+    if (child.triangle == COMPILED_SKIPPED) {
+        return true;  // never tested
+    }
+    if (child.triangle >= 0) {
+        const PreparedTriangle& t = tree.triangles[child.secondChild];
+        return contactsStayNear(t) && boundsHold(parent, t.corners[0], slop) &&
+               boundsHold(parent, t.corners[1], slop) && boundsHold(parent, t.corners[2], slop);
+    }
+    return child.triangle == COMPILED_INNER && boundsHold(parent, child.boundsMin, slop) &&
+           boundsHold(parent, child.boundsMax, slop);
+}
+
+// Marks COMPILED_INNER_LOOSE the inner nodes whose box may miss a contact
+// under it. Boxes kept as a centre and half-extents (as files keep them) can
+// miss their corners by a rounding, so a box may miss by a hundred-thousandth
+// of the coordinates (a tenth of the margin the query grows them by). Children
+// come after their parent in walk order, so one pass from the end decides
+// each child before its parent; a second child before its parent (not a tree
+// in walk order) makes the parent loose.
+void markLooseNodes(CompiledTree& tree) {
+    const float slop = 1e-5f * tree.largestCoordinate;
+    const bool finite = slop <= std::numeric_limits<float>::max();
+    for (std::size_t i = tree.nodes.size(); i-- > 0;) {
+        CompiledNode& node = tree.nodes[i];
+        if (node.triangle != COMPILED_INNER) {
+            continue;
+        }
+        const std::size_t second = node.secondChild;
+        const bool held = finite && i + 1 < tree.nodes.size() &&
+                          childHeld(tree, node, tree.nodes[i + 1], slop) &&
+                          (second == 0 || (second > i && second < tree.nodes.size() &&
+                                           childHeld(tree, node, tree.nodes[second], slop)));
+        if (!held) {
+            node.triangle = COMPILED_INNER_LOOSE;
+        }
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
@@ -98,6 +177,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
             }
         }
         prepareLeafTriangles(scene, *tree);
+        markLooseNodes(*tree);
         return tree;
     }
     // Pre-order, first child before second, as the query walks: each node
@@ -124,6 +204,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
         }
     }
     prepareLeafTriangles(scene, *tree);
+    markLooseNodes(*tree);
     return tree;
 }
 

@@ -12,17 +12,26 @@ class CollisionMesh;
 // One node of a compiled tree: 32 bytes, in pre-order, so an inner node's
 // first child is the next node.
 struct CompiledNode {
-    Vec3 boundsMin;               // as NodeBox::updateBounds computes them
-    std::uint32_t secondChild;    // an inner node's second child (0 when it has none);
-                                  // a leaf's prepared triangle in CompiledTree::triangles
+    Vec3 boundsMin;             // as NodeBox::updateBounds computes them
+    std::uint32_t secondChild;  // an inner node's second child (0 when it has none);
+                                // a leaf's prepared triangle in CompiledTree::triangles
     Vec3 boundsMax;
-    std::int32_t triangle;        // a leaf's triangle in the scene, or COMPILED_INNER or COMPILED_SKIPPED
+    std::int32_t triangle;  // a leaf's triangle in the scene, or one of the marks below
 };
 
 inline constexpr std::int32_t COMPILED_INNER = -1;
+// An inner node whose box does not surely hold every contact a sweep can make
+// with the triangles under it (a box that leaves out a corner, from a file or
+// a hand-built tree, or a triangle too thin for its face test's rounding to
+// stay near it): the query may not skip it on the time the sweep enters it.
+inline constexpr std::int32_t COMPILED_INNER_LOOSE = -3;
 // A leaf whose triangle or vertex indices lie outside the scene's arrays: the
 // query skips it, as it does in the linked tree.
 inline constexpr std::int32_t COMPILED_SKIPPED = -2;
+
+inline bool isCompiledInner(const CompiledNode& node) {
+    return node.triangle == COMPILED_INNER || node.triangle == COMPILED_INNER_LOOSE;
+}
 
 // The form of a scene's tree the query walks: the linked tree's nodes in its
 // walk order, with their bounds computed once, and every leaf's triangle
