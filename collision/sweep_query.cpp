@@ -206,6 +206,15 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
            (zLow >= late && zHigh >= late);
 }
 
+// A stopped-short contact puts the centre within the radius and twice the
+// tolerance (a face's is the tolerance off its plane, measured along an axis)
+// of its triangle, and rounding within twice the margin.
+BoxPruning boxPruningFor(const SweptSphere& sphere, float margin) {
+    const Vec3& d = sphere.displacement;
+    return {Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
+            sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
+}
+
 // The distance margin of contactTooLate for one sweep: 1e-4 of the radius, the
 // tolerance and the largest coordinate of the sweep and the scene. A
 // non-number or infinity among the scene's coordinates makes it a non-number,
@@ -224,16 +233,17 @@ float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
 // leaf would build it, so the same results bit for bit; reads only.
 std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, ContactState& state,
                            EdgeRule edgeRule) {
-    const SweepSetup setup = prepareSweep(sphere, edgeRule);
-    // Counting keeps every triangle test the plain walk makes.
+    // The walk needs only the path's end; the rest of the setup (a square
+    // root and divisions, a tenth of a short sweep's time on a small mesh)
+    // waits for the first triangle, which most short sweeps never reach.
+    SweepSetup setup;
+    setup.end = sphere.position + sphere.displacement;
+    bool setupDone = false;
+    // Counting keeps every triangle test the plain walk makes. Pruning needs
+    // a contact first, so its values wait for one.
     const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
-    const float margin = prune ? pruningMargin(tree, sphere) : 0.0f;
-    // A stopped-short contact puts the centre within the radius and twice the
-    // tolerance (a face's is the tolerance off its plane, measured along an
-    // axis) of its triangle, and rounding within twice the margin.
-    const Vec3& d = sphere.displacement;
-    const BoxPruning boxPruning{Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
-                                sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
+    float margin = 0.0f;
+    BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
@@ -275,6 +285,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         }
         const PreparedTriangle* triangle =
             current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
+        if (triangle != nullptr && !setupDone) {
+            setup = prepareSweep(sphere, edgeRule);
+            setupDone = true;
+        }
         if (triangle != nullptr && prune && state.found != 0 &&
             contactTooLate(*triangle, sphere, setup, margin, state)) {
             triangle = nullptr;
@@ -284,6 +298,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
+                if (prune && result == 0) {
+                    margin = pruningMargin(tree, sphere);
+                    boxPruning = boxPruningFor(sphere, margin);
+                }
                 result = 1;
             }
         }
