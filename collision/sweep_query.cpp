@@ -119,63 +119,6 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
 
 namespace {
 
-// Whether every contact the exact rule's triangle test could report for
-// triangle comes at least SIMULTANEOUS_HIT_TOLERANCE after state's nearest
-// time, so that recordContact would ignore it and the triangle can go
-// untested with the result unchanged. Any contact the test reports has the
-// centre, at the contact's time before it is stopped short, within the radius
-// of a point of the triangle (faces, corners and exact edges alike), hence
-// within the radius of the slab between the planes through its corners
-// normal to its normal. Stopping short takes at most collisionEpsilon off
-// along the path, and the path closes on the slab no faster than its length,
-// so no contact is earlier than (distance - radius - collisionEpsilon) /
-// closing speed. The slab, not the plane through one corner, because a
-// nearly degenerate triangle's normal comes from rounding noise and its
-// corners can lie far off that plane; and only for a normal of unit length
-// within 1e-5, because one from squares that underflow is not. The distances
-// get pruningMargin, a thousand times the rounding of this test's and the
-// triangle test's few float operations, and the time a millionth; a
-// non-number never prunes. (The design's edge rule can put the centre up to
-// radius / sqrt(PARALLEL_LIMIT) from its contact: a bound that loose spares
-// too few tests to pay for itself, so it is not pruned.)
-bool contactTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
-                    const SweepSetup& setup, float margin, const ContactState& state) {
-    const Vec3& n = triangle.normal;
-    if (!(std::fabs(dot(n, n) - 1.0f) <= 1e-5f)) {
-        return false;
-    }
-    const float k0 = dot(n, triangle.corners[0]);
-    const float k1 = dot(n, triangle.corners[1]);
-    const float k2 = dot(n, triangle.corners[2]);
-    if (std::isnan(k0 + k1 + k2)) {
-        return false;  // std::min and std::max would drop it
-    }
-    const float lowest = std::min({k0, k1, k2});
-    const float highest = std::max({k0, k1, k2});
-    const float s0 = dot(n, sphere.position);
-    const float s1 = dot(n, setup.end);
-    float distance = 0.0f;
-    float closing = 0.0f;
-    if (s0 > highest) {
-        distance = s0 - highest;
-        closing = s0 - s1;
-    } else if (s0 < lowest) {
-        distance = lowest - s0;
-        closing = s1 - s0;
-    } else {
-        return false;  // starts inside the slab
-    }
-    const float gap = distance - sphere.radius - collisionEpsilon - margin;
-    closing += margin;
-    if (!(gap > 0.0f)) {
-        return false;
-    }
-    if (closing <= 0.0f) {
-        return true;  // stays further than the radius from the slab
-    }
-    return gap / closing - 1e-6f >= state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE;
-}
-
 // What a walk needs to skip boxes by time: the path's reciprocal per axis and
 // how far beyond a box a contact with a triangle in it can place the centre.
 struct BoxPruning {
@@ -206,26 +149,24 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
            (zLow >= late && zHigh >= late);
 }
 
-// A stopped-short contact puts the centre within the radius and twice the
-// tolerance (a face's is the tolerance off its plane, measured along an axis)
-// of its triangle, and rounding within twice the margin.
-BoxPruning boxPruningFor(const SweptSphere& sphere, float margin) {
-    const Vec3& d = sphere.displacement;
-    return {Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
-            sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
-}
-
-// The distance margin of contactTooLate for one sweep: 1e-4 of the radius, the
-// tolerance and the largest coordinate of the sweep and the scene. A
-// non-number or infinity among the scene's coordinates makes it a non-number,
-// and then nothing is pruned.
-float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
+// The pruning values of one sweep. A stopped-short contact of the exact rule
+// puts the centre within the radius and twice the tolerance (a face's is the
+// tolerance off its plane, measured along an axis) of a point of its
+// triangle. Rounding gets twice a margin of 1e-4 of the radius, the tolerance
+// and the largest coordinate of the sweep and the scene: a thousand times the
+// rounding of the few float operations of the triangle tests and of
+// boxTooLate, and ten times the slack the compile allows boxes and triangles.
+// A non-number or infinity among the scene's coordinates makes the reach a
+// non-number, and then nothing is skipped.
+BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                   std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    return 1e-4f * (sphere.radius + scale + collisionEpsilon) +
-           (tree.largestCoordinate - tree.largestCoordinate);
+    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon) +
+                         (tree.largestCoordinate - tree.largestCoordinate);
+    return {Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
+            sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
 }
 
 // The walk of sweepNode over the compiled tree: the same nodes in the same
@@ -239,10 +180,9 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     SweepSetup setup;
     setup.end = sphere.position + sphere.displacement;
     bool setupDone = false;
-    // Counting keeps every triangle test the plain walk makes. Pruning needs
-    // a contact first, so its values wait for one.
+    // Counting keeps every box and triangle test the plain walk makes.
+    // Pruning needs a contact first, so its values wait for one.
     const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
-    float margin = 0.0f;
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -289,18 +229,13 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             setup = prepareSweep(sphere, edgeRule);
             setupDone = true;
         }
-        if (triangle != nullptr && prune && state.found != 0 &&
-            contactTooLate(*triangle, sphere, setup, margin, state)) {
-            triangle = nullptr;
-        }
         if (triangle != nullptr) {
             Vec3 normal = zeroVector;
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
                 if (prune && result == 0) {
-                    margin = pruningMargin(tree, sphere);
-                    boxPruning = boxPruningFor(sphere, margin);
+                    boxPruning = boxPruningFor(tree, sphere);
                 }
                 result = 1;
             }

@@ -37,11 +37,11 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // They then only read the scene and give the same results as on one thread.
 //
 // edgeRule chooses the edge test (see EdgeRule); the default is the viewer's.
-// With the exact rule, the compiled walk leaves untested a triangle, or a
-// whole subtree whose box holds its triangles, when every possible contact in
-// it would come after the nearest one found by more than
-// SIMULTANEOUS_HIT_TOLERANCE (one recordContact would ignore), so the result
-// is the same; with queryCounters set it tests them all, as they count.
+// With the exact rule, the compiled walk leaves untested a subtree whose box
+// holds its triangles' contacts when the sweep enters that box only after the
+// nearest contact found plus SIMULTANEOUS_HIT_TOLERANCE (every contact in it
+// one recordContact would ignore), so the result is the same; with
+// queryCounters set it tests them all, as they count.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         EdgeRule edgeRule = EdgeRule::Design);
 
