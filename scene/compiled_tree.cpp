@@ -1,6 +1,7 @@
 #include "scene/compiled_tree.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -103,52 +104,81 @@ bool contactsStayNear(const PreparedTriangle& t) {
            std::fabs(dot(n, e1)) <= flatness && std::fabs(dot(n, e2)) <= flatness;
 }
 
-// Whether the node's box holds p, give or take slop.
-bool boundsHold(const CompiledNode& node, const Vec3& p, float slop) {
-    return node.boundsMin.x - slop <= p.x && p.x <= node.boundsMax.x + slop &&
-           node.boundsMin.y - slop <= p.y && p.y <= node.boundsMax.y + slop &&
-           node.boundsMin.z - slop <= p.z && p.z <= node.boundsMax.z + slop;
+// How far p lies outside the node's box along any axis: 0 inside, infinity
+// for a non-number.
+float outside(const CompiledNode& node, const Vec3& p) {
+    const float gaps[] = {node.boundsMin.x - p.x, p.x - node.boundsMax.x, node.boundsMin.y - p.y,
+                          p.y - node.boundsMax.y, node.boundsMin.z - p.z, p.z - node.boundsMax.z};
+    float largest = 0.0f;
+    for (const float gap : gaps) {
+        largest = gap > largest || gap != gap ? gap : largest;
+    }
+    return largest == largest ? largest : std::numeric_limits<float>::infinity();
 }
 
-// Whether parent's box holds child's and every contact under it (for a
-// leaf: its corners, and its triangle is one whose contacts stay near it),
-// give or take slop.
-bool childHeld(const CompiledTree& tree, const CompiledNode& parent, const CompiledNode& child,
-               float slop) {
+// While markLooseNodes runs, a decided inner node's triangle field holds its
+// overhang, encoded below the marks (a float of 0 to infinity has the bits of
+// a non-negative integer): kept in the node, it costs no memory of its own
+// and no extra cache miss when the parent reads it.
+constexpr std::int32_t OVERHANG_BASE = -16;
+
+std::int32_t encodeOverhang(float overhang) {
+    return OVERHANG_BASE - std::bit_cast<std::int32_t>(overhang);
+}
+
+float decodeOverhang(std::int32_t encoded) { return std::bit_cast<float>(OVERHANG_BASE - encoded); }
+
+// How far a contact with child's triangles can lie outside parent's box,
+// beyond the contact tests' own rounding: infinity for a triangle whose face
+// contacts can stray from it.
+float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
+                    const CompiledNode& child) {
     if (child.triangle == COMPILED_SKIPPED) {
-        return true;  // never tested
+        return 0.0f;  // never tested
     }
     if (child.triangle >= 0) {
         const PreparedTriangle& t = tree.triangles[child.secondChild];
-        return contactsStayNear(t) && boundsHold(parent, t.corners[0], slop) &&
-               boundsHold(parent, t.corners[1], slop) && boundsHold(parent, t.corners[2], slop);
+        if (!contactsStayNear(t)) {
+            return std::numeric_limits<float>::infinity();
+        }
+        return std::max({outside(parent, t.corners[0]), outside(parent, t.corners[1]),
+                         outside(parent, t.corners[2])});
     }
-    return child.triangle == COMPILED_INNER && boundsHold(parent, child.boundsMin, slop) &&
-           boundsHold(parent, child.boundsMax, slop);
+    return std::max(outside(parent, child.boundsMin), outside(parent, child.boundsMax)) +
+           decodeOverhang(child.triangle);
 }
 
 // Marks COMPILED_INNER_LOOSE the inner nodes whose box may miss a contact
-// under it. Boxes kept as a centre and half-extents (as files keep them) can
-// miss their corners by a rounding, so a box may miss by a hundred-thousandth
-// of the coordinates (a tenth of the margin the query grows them by). Children
-// come after their parent in walk order, so one pass from the end decides
-// each child before its parent; a second child before its parent (not a tree
-// in walk order) makes the parent loose.
+// under it by more than a hundred-thousandth of the coordinates (a tenth of
+// the margin the query grows boxes by): boxes kept as a centre and
+// half-extents (as files keep them) can miss their corners by a rounding.
+// What a child sticks out is added to what lies outside the child, so the
+// allowance does not grow with the depth. Children come after their parent in
+// walk order, so one pass from the end decides each child before its parent;
+// a second child before its parent (not a tree in walk order) makes the
+// parent loose.
 void markLooseNodes(CompiledTree& tree) {
-    const float slop = 1e-5f * tree.largestCoordinate;
-    const bool finite = slop <= std::numeric_limits<float>::max();
-    for (std::size_t i = tree.nodes.size(); i-- > 0;) {
+    constexpr float NEVER = std::numeric_limits<float>::infinity();
+    const std::size_t count = tree.nodes.size();
+    for (std::size_t i = count; i-- > 0;) {
         CompiledNode& node = tree.nodes[i];
         if (node.triangle != COMPILED_INNER) {
             continue;
         }
         const std::size_t second = node.secondChild;
-        const bool held = finite && i + 1 < tree.nodes.size() &&
-                          childHeld(tree, node, tree.nodes[i + 1], slop) &&
-                          (second == 0 || (second > i && second < tree.nodes.size() &&
-                                           childHeld(tree, node, tree.nodes[second], slop)));
-        if (!held) {
-            node.triangle = COMPILED_INNER_LOOSE;
+        float overhang = i + 1 < count ? childOverhang(tree, node, tree.nodes[i + 1]) : NEVER;
+        if (second != 0) {
+            const bool ordered = second > i && second < count;
+            overhang =
+                std::max(overhang, ordered ? childOverhang(tree, node, tree.nodes[second]) : NEVER);
+        }
+        node.triangle = encodeOverhang(overhang);
+    }
+    const float slop = 1e-5f * tree.largestCoordinate;
+    for (CompiledNode& node : tree.nodes) {
+        if (node.triangle <= OVERHANG_BASE) {
+            node.triangle =
+                decodeOverhang(node.triangle) <= slop ? COMPILED_INNER : COMPILED_INNER_LOOSE;
         }
     }
 }
