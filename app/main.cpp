@@ -1,3 +1,4 @@
+#include <cstring>
 #include <iostream>
 #include <memory>
 #if defined(__GLIBC__)
@@ -10,6 +11,10 @@
 #include "geometry/collision_epsilon.h"
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "sweepview " SWEEP_VERSION "\n";
+        return 0;
+    }
 #if defined(__GLIBC__)
     // Mesa's software renderer frees tens of megabytes at the end of every
     // frame and takes them again in the next; by default the C library hands

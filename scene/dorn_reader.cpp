@@ -13,6 +13,7 @@
 
 #include "scene/compiled_tree.h"
 #include "scene/huge_pages.h"
+#include "scene/mesh_format_hint.h"
 #include "scene/preorder_tree.h"
 
 namespace {
@@ -336,7 +337,7 @@ std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::st
         ByteSource source(file.fd(), static_cast<std::uint64_t>(info.st_size));
         auto scene = std::make_unique<CollisionMesh>();
         if (!readScene(source, *scene)) {
-            return refuse(source.error());
+            return refuse(source.error() + meshFormatHint(file.fd(), static_cast<std::uint64_t>(info.st_size)));
         }
         compileScene(*scene);
         return scene;

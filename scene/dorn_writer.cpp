@@ -1,26 +1,21 @@
 #include "scene/dorn_writer.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <vector>
 
 #include "scene/node_stack.h"
+#include "scene/output_file.h"
 
 namespace {
 
 // Little-endian encoder that fills a block of bytes before each write.
 class ByteSink {
 public:
-    explicit ByteSink(int fd) : fd_(fd), buffer_(CAPACITY) {}
+    explicit ByteSink(OutputFile& file) : file_(file), buffer_(CAPACITY) {}
 
     void writeByte(std::uint8_t value) {
         reserve(1);
@@ -52,19 +47,9 @@ public:
         writeFloat(v.z);
     }
 
-    // Returns the first write error (errno value), or 0.
-    int flush() {
-        std::size_t done = 0;
-        while (error_ == 0 && done < used_) {
-            const ssize_t written = ::write(fd_, buffer_.data() + done, used_ - done);
-            if (written > 0) {
-                done += static_cast<std::size_t>(written);
-            } else if (written < 0 && errno != EINTR) {
-                error_ = errno;
-            }
-        }
+    void flush() {
+        file_.write(buffer_.data(), used_);
         used_ = 0;
-        return error_;
     }
 
 private:
@@ -75,10 +60,9 @@ private:
     }
 
     static constexpr std::size_t CAPACITY = 1 << 18;
-    int fd_;
+    OutputFile& file_;
     std::vector<std::uint8_t> buffer_;
     std::size_t used_ = 0;
-    int error_ = 0;
 };
 
 bool fitsCount(std::size_t size) {
@@ -148,31 +132,14 @@ int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
     if (!isCompletePreorder(tree)) {
         return fail("the tree is not one complete tree in pre-order");
     }
-    std::string temporary = fileName + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return fail(std::string("cannot create a file beside it: ") + std::strerror(errno));
+    OutputFile file;
+    if (!file.open(fileName, whyFailed)) {
+        return 0;
     }
-    ByteSink sink(fd);
+    ByteSink sink(file);
     writeContent(sink, vertices, auxVectors, triangles, tree);
-    int error = sink.flush();
-    // mkstemp makes the file private; give it the permissions a new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (error == 0 && ::fchmod(fd, 0666 & ~mask) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && std::rename(temporary.c_str(), fileName.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        std::remove(temporary.c_str());
-        return fail(std::string("write failed: ") + std::strerror(error));
-    }
-    return 1;
+    sink.flush();
+    return file.commit(whyFailed) ? 1 : 0;
 }
 
 int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::string* whyFailed) {

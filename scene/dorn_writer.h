@@ -8,9 +8,9 @@
 
 // Writes a dorn file: the three counted sections, then the tree nodes in the
 // order given (flag 1 for an inner node, 0 for a leaf), little-endian on any
-// host. The file is written beside fileName under a temporary name and renamed
-// over it only when complete, so a failed write never leaves a partial file or
-// harms an existing one. Indices are written as they are; the reader checks them.
+// host, through OutputFile: a failed write never leaves a partial file or harms
+// an existing one, a link is followed, a device or FIFO written directly.
+// Indices are written as they are; the reader checks them.
 //
 // Returns 1 on success. Returns 0, with "<fileName>: <reason>" in *whyFailed
 // (when not null), when tree is not one complete tree in pre-order, an array

@@ -1,13 +1,14 @@
 #include "tools/dorn/audit_command.h"
 
 #include <chrono>
-#include <fstream>
+#include <functional>
 #include <iostream>
 #include <thread>
 
 #include "collision/query_counters.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
+#include "scene/output_file.h"
 #include "scene/scene_builder.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/progress_bar.h"
@@ -15,15 +16,10 @@
 namespace {
 
 // Writes a file by the writer; false, with the reason on standard error, when it fails.
-template <typename Writer>
-bool writeFile(const std::string& path, const char* what, Writer write) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) {
-        write(file);
-        file.close();
-    }
-    if (!file) {
-        std::cerr << "dorn audit: " << path << ": cannot write the " << what << '\n';
+bool writeFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+    std::string why;
+    if (!writeOutputFile(path, write, &why)) {
+        std::cerr << "dorn audit: " << why << '\n';
         return false;
     }
     return true;
@@ -58,10 +54,10 @@ int runAudit(AuditOptions options) {
     const AuditFindings findings{options, *scene, checks, flights};
     writeSummary(std::cout, findings, seconds, threads);
     if (!options.report.empty() &&
-        !writeFile(options.report, "report", [&](std::ostream& out) { writeJsonReport(out, findings); })) {
+        !writeFile(options.report, [&](std::ostream& out) { writeJsonReport(out, findings); })) {
         return 1;
     }
-    if (!options.ply.empty() && !writeFile(options.ply, "PLY mesh", [&](std::ostream& out) { writePly(out, findings); })) {
+    if (!options.ply.empty() && !writeFile(options.ply, [&](std::ostream& out) { writePly(out, findings); })) {
         return 1;
     }
     for (const std::string& name : options.failOn) {

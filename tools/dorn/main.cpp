@@ -1,9 +1,13 @@
 // dorn: builds, inspects, simulates and audits the viewer's scene files.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
+#include "scene/output_file.h"
 #include "tools/dorn/audit_command.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/build_command.h"
@@ -26,7 +30,8 @@ std::string shortNumber(double value) {
 }
 
 // A number from min to max: refuses non-numbers, infinities and anything
-// outside, naming the range, before CLI11 converts it.
+// outside, naming the range, before CLI11 converts it. A whole number in
+// exponent form (1e6) is handed on as digits, which integer options take.
 CLI::Validator numberIn(double min, double max) {
     const std::string range = shortNumber(min) + " to " + shortNumber(max);
     return CLI::Validator(
@@ -36,15 +41,52 @@ CLI::Validator numberIn(double min, double max) {
             if (end == text.c_str() || *end != '\0' || !(value >= min && value <= max)) {
                 return "takes a number from " + range + ", not '" + text + "'";
             }
+            if (text.find_first_of("eE") != std::string::npos && value == std::floor(value) &&
+                std::fabs(value) < 1.8e19) {
+                char digits[32];
+                std::snprintf(digits, sizeof digits, "%.0f", value);
+                text = digits;
+            }
             return {};
         },
         "in [" + range + "]");
 }
 
+// Output files: named, each a different file, and writable, all checked
+// before the long work starts. Returns 0, or the status to exit with.
+int checkOutputs(const char* command, const std::vector<std::pair<const char*, const std::string*>>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const auto& [option, path] = outputs[i];
+        if (path->empty()) {
+            std::cerr << "dorn " << command << ": " << option << ": no file name given\n";
+            return USAGE_ERROR;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (sameOutputFile(*outputs[j].second, *path)) {
+                std::cerr << "dorn " << command << ": " << outputs[j].first << " and " << option
+                          << " name the same file, " << *path << "\n";
+                return USAGE_ERROR;
+            }
+        }
+    }
+    for (const auto& [option, path] : outputs) {
+        std::string why;
+        if (!checkOutputPath(*path, &why)) {
+            std::cerr << "dorn " << command << ": " << option << ": " << why << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past the file size limit a write then fails and is reported, and no
+    // half-written temporary file is left behind by a killed process.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Builds and inspects dorn scene files for sweepview."};
+    app.set_version_flag("--version", "dorn " SWEEP_VERSION);
     app.require_subcommand(1);
 
     BuildOptions build;
@@ -55,21 +97,21 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     buildCommand->add_option("-o,--output", build.output, "The dorn file to write")->required();
     buildCommand->add_option("--scale", build.scale, "Multiply every coordinate by S")
-        ->check(numberIn(1e-18, FLOAT_SAFE));
+        ->transform(numberIn(1e-18, FLOAT_SAFE));
     buildCommand->add_flag("--center", build.center, "Move the mesh's box centre to the origin");
     buildCommand->add_option("--fit", build.fit, "Scale so that the largest extent is SIZE")
-        ->check(numberIn(1e-18, FLOAT_SAFE));
+        ->transform(numberIn(1e-18, FLOAT_SAFE));
     std::vector<float> move;
     buildCommand->add_option("--move", move, "Then move the mesh by X,Y,Z")
         ->delimiter(',')
         ->expected(3)
-        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+        ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
     buildCommand->add_flag("--flip", build.flip,
                            "Reverse every triangle's winding (for normals facing away)");
     buildCommand
         ->add_option("--room", build.room,
                      "Add a closed room from -SIZE to +SIZE, faces pointing inwards")
-        ->check(numberIn(1e-18, FLOAT_SAFE));
+        ->transform(numberIn(1e-18, FLOAT_SAFE));
     buildCommand->add_flag("--drop-degenerate", build.dropDegenerate,
                            "Leave out triangles without area");
     bool noNormals = false;
@@ -88,15 +130,19 @@ int main(int argc, char** argv) {
         app.add_subcommand("sim", "Run the viewer's sphere through a scene without a window");
     simCommand->add_option("SCENE", sim.scene, "The dorn file")->required();
     simCommand->add_option("--steps", sim.steps, "Steps to take (default 1000)")
-        ->check(numberIn(0, 1e12));
+        ->transform(numberIn(0, 1e12));
     simCommand->add_option("--position", position, "Start position X,Y,Z (default 0,12.5,0)")
         ->delimiter(',')
         ->expected(3)
-        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+        ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
     simCommand->add_option("--velocity", velocity, "Start velocity X,Y,Z (default 1,-1,1)")
         ->delimiter(',')
         ->expected(3)
-        ->check(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+        ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+    simCommand->add_option("--radius", sim.radius, "The sphere's radius (default 2.5)")
+        ->transform(numberIn(1e-6, FLOAT_SAFE));
+    simCommand->add_option("-o,--output", sim.output,
+                           "Write the steps' CSV to FILE instead of standard output");
     simCommand->add_flag("--check", sim.check,
                          "Measure the sphere's true clearance from the mesh after every step");
     simCommand->add_flag("--stats", sim.stats, "Report speed and the query's work at the end");
@@ -109,17 +155,17 @@ int main(int argc, char** argv) {
         "audit", "Find where a sphere gets through a collision mesh, ends up inside or wedges");
     auditCommand->add_option("SCENE", audit.scene, "The dorn file")->required();
     auditCommand->add_option("--starts", audit.starts, "Flights from random clear points (default 1000)")
-        ->check(numberIn(1, 1e9));
+        ->transform(numberIn(1, 1e9));
     auditCommand->add_option("--steps", audit.steps, "Steps per flight (default 2000)")
-        ->check(numberIn(1, 1e9));
+        ->transform(numberIn(1, 1e9));
     auditCommand->add_option("--radius", audit.radius, "The sphere's radius (default 2.5)")
-        ->check(numberIn(1e-6, FLOAT_SAFE));
+        ->transform(numberIn(1e-6, FLOAT_SAFE));
     auditCommand->add_option("--speed", audit.speed, "Distance per step (default half the radius)")
-        ->check(numberIn(1e-9, FLOAT_SAFE));
+        ->transform(numberIn(1e-9, FLOAT_SAFE));
     auditCommand->add_option("--seed", audit.seed, "Seed of the random starts (default 1)")
-        ->check(numberIn(0, 1.8e19));
+        ->transform(numberIn(0, 1.8e19));
     auditCommand->add_option("--threads", audit.threads, "Threads to fly on (default every core)")
-        ->check(numberIn(1, 4096));
+        ->transform(numberIn(1, 4096));
     auditCommand->add_option("--report", audit.report, "Write the findings as JSON to FILE");
     auditCommand->add_option("--ply", audit.ply, "Write the mesh coloured by its events as PLY to FILE");
     std::vector<std::string> findingNames(std::begin(AUDIT_EVENT_NAMES), std::end(AUDIT_EVENT_NAMES));
@@ -141,6 +187,9 @@ int main(int argc, char** argv) {
         if (move.size() == 3) {
             build.move = Vec3(move[0], move[1], move[2]);
         }
+        if (const int status = checkOutputs("build", {{"--output", &build.output}})) {
+            return status;
+        }
         return runBuild(build);
     }
     if (*simCommand) {
@@ -150,9 +199,24 @@ int main(int argc, char** argv) {
         if (velocity.size() == 3) {
             sim.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
         }
+        if (simCommand->count("--output") > 0) {
+            if (const int status = checkOutputs("sim", {{"--output", &sim.output}})) {
+                return status;
+            }
+        }
         return runSim(sim);
     }
     if (*auditCommand) {
+        std::vector<std::pair<const char*, const std::string*>> outputs;
+        if (auditCommand->count("--report") > 0) {
+            outputs.emplace_back("--report", &audit.report);
+        }
+        if (auditCommand->count("--ply") > 0) {
+            outputs.emplace_back("--ply", &audit.ply);
+        }
+        if (const int status = checkOutputs("audit", outputs)) {
+            return status;
+        }
         return runAudit(audit);
     }
     return runInfo(infoFile, strict);

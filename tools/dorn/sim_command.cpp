@@ -11,12 +11,11 @@
 #include "collision/query_counters.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
+#include "scene/output_file.h"
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
 
 namespace {
-
-constexpr float SPHERE_RADIUS = 2.5f;
 
 // Counts of overlaps by the mesh feature involved.
 struct OverlapCauses {
@@ -108,27 +107,47 @@ int runSim(const SimOptions& options) {
     long contactsTotal = 0;
     long contactsMax = 0;
     long boundReached = 0;
-    std::printf("step,px,py,pz,vx,vy,vz,contacts,hits\n");
+    // The CSV goes to standard output, or whole or not at all to the file.
+    OutputFile file;
+    if (!options.output.empty() && !file.open(options.output, &why)) {
+        std::cerr << "dorn sim: " << why << '\n';
+        return 1;
+    }
+    std::string csv = "step,px,py,pz,vx,vy,vz,contacts,hits\n";
+    const auto emit = [&](bool last) {
+        if (csv.size() >= (1 << 16) || last) {
+            if (options.output.empty()) {
+                std::fwrite(csv.data(), 1, csv.size(), stdout);
+            } else {
+                file.write(csv.data(), csv.size());
+            }
+            csv.clear();
+        }
+    };
     const auto start = std::chrono::steady_clock::now();
     bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
         const Vec3 before = position;
-        const StepOutcome outcome = advanceSphere(*scene, SPHERE_RADIUS, position, velocity, state,
+        const StepOutcome outcome = advanceSphere(*scene, options.radius, position, velocity, state,
                                                   options.exactEdges ? EdgeRule::Exact : EdgeRule::Design);
-        std::printf("%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x, position.y,
-                    position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
+        char line[160];
+        std::snprintf(line, sizeof line, "%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x,
+                      position.y, position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
+        csv += line;
         for (std::size_t i = 0; i < state.hitTriangles.size(); ++i) {
-            std::printf(i == 0 ? "%d" : " %d", state.hitTriangles[i]);
+            std::snprintf(line, sizeof line, i == 0 ? "%d" : " %d", state.hitTriangles[i]);
+            csv += line;
         }
-        std::putchar('\n');
+        csv += '\n';
+        emit(false);
         contactsTotal += outcome.contacts;
         contactsMax = std::max<long>(contactsMax, outcome.contacts);
         boundReached += outcome.reachedBound ? 1 : 0;
         if (options.check) {
-            const double gap = distanceToMesh(*scene, toDouble(position)) - SPHERE_RADIUS;
+            const double gap = distanceToMesh(*scene, toDouble(position)) - options.radius;
             if (gap < 0 && !overlapping) {
                 const OverlapStart began =
-                    overlapStart(*scene, before, position, outcome.contacts > 0, SPHERE_RADIUS);
+                    overlapStart(*scene, before, position, outcome.contacts > 0, options.radius);
                 if (began.fromStart) {
                     ++clearance.beganAtStart;
                 } else {
@@ -153,7 +172,12 @@ int runSim(const SimOptions& options) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     queryCounters = nullptr;
+    emit(true);
     std::fflush(stdout);
+    if (!options.output.empty() && !file.commit(&why)) {
+        std::cerr << "dorn sim: " << why << '\n';
+        return 1;
+    }
 
     if (options.check) {
         std::fprintf(stderr, "smallest clearance: %.9g at step %ld\n", clearance.smallest,
