@@ -10,25 +10,41 @@
 //     unless given), facing up, as binary PLY: a large mesh of realistic
 //     layout for measurements. With SIZE proportional to N the triangles keep
 //     their size as the terrain grows.
+#include <csignal>
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "scene/output_file.h"
+
 namespace {
+
+[[gnu::format(printf, 2, 3)]] void print(std::ostream& out, const char* format, ...) {
+    char text[256];
+    std::va_list arguments;
+    va_start(arguments, format);
+    const int size = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    out.write(text, size < 0 ? 0 : std::min<int>(size, sizeof text - 1));
+}
 
 struct Point {
     double x, y, z;
 };
 
 struct ObjWriter {
-    std::FILE* file;
+    std::ostream& file;
     int vertexCount = 0;
 
     int vertex(Point p) {
-        std::fprintf(file, "v %.6f %.6f %.6f\n", p.x, p.y, p.z);
+        print(file, "v %.6f %.6f %.6f\n", p.x, p.y, p.z);
         return ++vertexCount;
     }
     // Writes the triangle facing away from inside (counter-clockwise seen from outside).
@@ -42,9 +58,9 @@ struct ObjWriter {
         const double outwards =
             n.x * (p.x - inside.x) + n.y * (p.y - inside.y) + n.z * (p.z - inside.z);
         if (outwards < 0) {
-            std::fprintf(file, "f %d %d %d\n", a, c, b);
+            print(file, "f %d %d %d\n", a, c, b);
         } else {
-            std::fprintf(file, "f %d %d %d\n", a, b, c);
+            print(file, "f %d %d %d\n", a, b, c);
         }
     }
 };
@@ -110,14 +126,9 @@ void sphere(ObjWriter& obj, Point centre, double radius, int slices, int stacks)
     }
 }
 
-bool writeTerrain(const char* path, long n, float size) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        std::perror(path);
-        return false;
-    }
+void writeTerrain(std::ostream& file, long n, float size) {
     const long side = n + 1;
-    std::fprintf(file,
+    print(file,
                  "ply\nformat binary_little_endian 1.0\nelement vertex %ld\nproperty float x\n"
                  "property float y\nproperty float z\nelement face %ld\n"
                  "property list uchar int vertex_indices\nend_header\n",
@@ -128,7 +139,7 @@ bool writeTerrain(const char* path, long n, float size) {
             const float z = size * (static_cast<float>(j) / static_cast<float>(n) - 0.5f);
             const float y = 8.0f * std::sin(x * 0.05f) * std::cos(z * 0.07f) - 30.0f;
             const float xyz[3] = {x, y, z};
-            std::fwrite(xyz, sizeof xyz, 1, file);  // the format's byte order is this host's
+            file.write(reinterpret_cast<const char*>(xyz), sizeof xyz);  // the format's byte order is this host's
         }
     }
     for (long i = 0; i < n; ++i) {
@@ -141,18 +152,27 @@ bool writeTerrain(const char* path, long n, float size) {
             // Counter-clockwise seen from above (+y): facing up.
             const std::int32_t first[3] = {a, b, c};
             const std::int32_t second[3] = {b, d, c};
-            std::fwrite(&three, 1, 1, file);
-            std::fwrite(first, sizeof first, 1, file);
-            std::fwrite(&three, 1, 1, file);
-            std::fwrite(second, sizeof second, 1, file);
+            file.put(static_cast<char>(three));
+            file.write(reinterpret_cast<const char*>(first), sizeof first);
+            file.put(static_cast<char>(three));
+            file.write(reinterpret_cast<const char*>(second), sizeof second);
         }
     }
-    return std::fclose(file) == 0;
+}
+
+int writeOrSay(const char* path, const std::function<void(std::ostream&)>& fill) {
+    std::string why;
+    if (!writeOutputFile(path, fill, &why)) {
+        std::fprintf(stderr, "scenegen: %s\n", why.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit fails and is reported
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "terrain" && (argc == 4 || argc == 5)) {
         const float size = argc == 5 ? std::strtof(argv[4], nullptr) : 200.0f;
@@ -165,22 +185,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "scenegen: N must be 1 to 30000\n");
             return 2;
         }
-        return writeTerrain(argv[3], n, size) ? 0 : 1;
+        return writeOrSay(argv[3], [&](std::ostream& out) { writeTerrain(out, n, size); });
     }
     if (mode != "default" || argc != 3) {
         std::fprintf(stderr, "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply [SIZE]\n");
         return 2;
     }
-    std::FILE* file = std::fopen(argv[2], "w");
-    if (file == nullptr) {
-        std::perror(argv[2]);
-        return 1;
-    }
-    ObjWriter obj{file};
-    std::fprintf(file, "# Obstacles of sweepview's default scene, written by scenegen\n");
-    cube(obj, {-32, -38, 32}, 12);           // in a corner: concave edges with floor and wall
-    pyramid(obj, {28, -50, -20}, 14, 30);    // sharp apex and edges
-    sphere(obj, {12, -16, 14}, 10, 24, 16);  // curved, in the sphere's first path
-    const bool ok = std::fclose(file) == 0;
-    return ok ? 0 : 1;
+    return writeOrSay(argv[2], [](std::ostream& file) {
+        ObjWriter obj{file};
+        print(file, "# Obstacles of sweepview's default scene, written by scenegen\n");
+        cube(obj, {-32, -38, 32}, 12);           // in a corner: concave edges with floor and wall
+        pyramid(obj, {28, -50, -20}, 14, 30);    // sharp apex and edges
+        sphere(obj, {12, -16, 14}, 10, 24, 16);  // curved, in the sphere's first path
+    });
 }
