@@ -3,6 +3,7 @@
 #include "geometry/triangle.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
+#include "tools/dorn/build_command.h"
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/mesh_edit.h"
 #include "tools/dorn/mesh_import.h"
@@ -115,6 +116,43 @@ TEST(DornInfo, ReportsAndChecksTheTree) {
     EXPECT_EQ(runInfo(broken.path(), false), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("ends in the triangle section"),
               std::string::npos);
+}
+
+// dorn build sums up the static checks and warns when the viewer's start lies
+// in a closed box (y from 5 to 25), suggesting the shorter move along y that
+// clears it and keeps the box in the room; built so moved, it is quiet.
+TEST(DornBuild, WarnsWhenTheViewersStartIsNotClear) {
+    TempFile box("v -10 5 -10\nv 10 5 -10\nv 10 25 -10\nv -10 25 -10\nv -10 5 10\nv 10 5 10\nv 10 25 10\n"
+                 "v -10 25 10\nf 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n",
+                 ".obj");
+    TempFile out("");
+    BuildOptions options;
+    options.inputs = {box.path()};
+    options.output = out.path();
+    const std::string warning = "dorn build: warning: the viewer's start (0, 12.5, 0) with radius 2.5 ";
+    const std::pair<float, std::string> cases[] = {
+        {50, "lies in the mesh's solid; --move 0,11,0 clears it\n"},   // the box's bottom to 16
+        {30, "lies in the mesh's solid; --move 0,-16,0 clears it\n"},  // up leaves the room
+        {14, "lies in the mesh's solid; no --move 0,DY,0 clears it (see --fit, --room and --flip)\n"},
+    };
+    for (const auto& [room, expected] : cases) {
+        options.room = room;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(runBuild(options), 0);
+        EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                      "Checks: 0 boundary, 0 non-manifold, 0 winding conflicts, 0 degenerate, 0 duplicate"),
+                  std::string::npos);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(warning + expected), std::string::npos) << said;
+    }
+    options.room = 50;
+    options.move = Vec3(0, 11, 0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runBuild(options), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

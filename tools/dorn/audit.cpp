@@ -107,10 +107,15 @@ struct StartResult {
     std::uint64_t steps = 0;
     std::uint64_t contacts = 0;
     bool skipped = false;
+    bool flewOff = false;
 };
 
-StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOptions& options,
-                   long index, const Vec3& min, const Vec3& max) {
+bool within(const Vec3& p, const Vec3& min, const Vec3& max) {
+    return p.x >= min.x && p.y >= min.y && p.z >= min.z && p.x <= max.x && p.y <= max.y && p.z <= max.z;
+}
+
+StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const MeshParts& parts,
+                   const AuditOptions& options, long index, const StartRegion& region) {
     StartResult result;
     std::mt19937_64 random(splitmix(options.seed ^ splitmix(static_cast<std::uint64_t>(index))));
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -119,8 +124,10 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOp
     Vec3 position;
     bool clear = false;
     for (int attempt = 0; attempt < 1000 && !clear; ++attempt) {
-        position = min + componentProduct(max - min, Vec3(unit(random), unit(random), unit(random)));
-        clear = distanceToMesh(scene, toDouble(position)) >= radius;
+        const Vec3 share(unit(random), unit(random), unit(random));
+        position = region.min + componentProduct(region.max - region.min, share);
+        clear = distanceToMesh(scene, toDouble(position)) >= radius &&
+                !inSolid(scene, parts, toDouble(position));
     }
     if (!clear) {
         result.skipped = true;
@@ -131,6 +138,11 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOp
         direction = Vec3(normal(random), normal(random), normal(random));
     } while (!(length(direction) > 1e-3f));
     Vec3 velocity = normalized(direction) * options.speed;
+    // Leaving the scene's bounds is an escape only from where something held
+    // the sphere in; from elsewhere the flight just ends once it flies off.
+    const bool escapes = region.escapes && within(position, region.boundsMin, region.boundsMax);
+    const Vec3& leaveMin = escapes ? region.boundsMin : region.min;
+    const Vec3& leaveMax = escapes ? region.boundsMax : region.max;
     const EdgeRule rule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
     ContactState state;
     long step = 0;
@@ -160,9 +172,12 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOp
         if (outcome.reachedBound) {
             add(AuditEventKind::Wedged, position, state.hitTriangles.empty() ? -1 : state.hitTriangles.back(), "");
         }
-        if (!(position.x >= min.x && position.y >= min.y && position.z >= min.z && position.x <= max.x &&
-              position.y <= max.y && position.z <= max.z)) {
-            add(AuditEventKind::Escape, before, nearestOnMesh(scene, toDouble(before)).triangle, "");
+        if (!within(position, leaveMin, leaveMax)) {
+            if (escapes) {
+                add(AuditEventKind::Escape, before, nearestOnMesh(scene, toDouble(before)).triangle, "");
+            } else {
+                result.flewOff = true;
+            }
             break;
         }
         const bool overlaps = distanceToMesh(scene, toDouble(position)) < radius - OVERLAP_TOLERANCE;
@@ -180,17 +195,32 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const AuditOp
 
 }  // namespace
 
-FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
+StartRegion startRegion(const CollisionMesh& scene, const MeshParts& parts) {
+    StartRegion region;
+    sceneBounds(scene, region.boundsMin, region.boundsMax);
+    region.min = region.boundsMin;
+    region.max = region.boundsMax;
+    region.grown = parts.open == 0;
+    region.escapes = parts.open > 0 || parts.solidOutside > 0;
+    if (region.grown) {
+        const Vec3 size = region.boundsMax - region.boundsMin;
+        const float margin = 0.25f * std::fmax(std::fmax(size.x, size.y), size.z);
+        region.min = region.boundsMin - Vec3(margin, margin, margin);
+        region.max = region.boundsMax + Vec3(margin, margin, margin);
+    }
+    return region;
+}
+
+FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks, const MeshParts& parts,
                        const AuditOptions& options, const std::function<void(double)>& progress) {
-    Vec3 min;
-    Vec3 max;
-    sceneBounds(scene, min, max);
+    FlightResults results;
+    results.region = startRegion(scene, parts);
     std::vector<StartResult> starts(static_cast<std::size_t>(options.starts));
     std::atomic<long> next{0};
     std::atomic<long> done{0};
     const auto work = [&] {
         for (long i; (i = next++) < options.starts;) {
-            starts[static_cast<std::size_t>(i)] = flyOne(scene, checks, options, i, min, max);
+            starts[static_cast<std::size_t>(i)] = flyOne(scene, checks, parts, options, i, results.region);
             ++done;
             done.notify_one();
         }
@@ -210,12 +240,12 @@ FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
             done.wait(seen);
         }
     }
-    FlightResults results;
     results.eventsPerTriangle.assign(scene.triangles.size(), 0);
     for (const StartResult& start : starts) {
         results.stepsFlown += start.steps;
         results.contacts += start.contacts;
         results.startsSkipped += start.skipped ? 1 : 0;
+        results.flewOff += start.flewOff ? 1 : 0;
         for (const AuditEvent& event : start.events) {
             auto& kept = results.events[static_cast<std::size_t>(event.kind)];
             if (kept.size() < FlightResults::EVENTS_KEPT) {

@@ -10,6 +10,7 @@
 #include "scene/collision_mesh.h"
 #include "tools/dorn/mesh_checks.h"
 #include "tools/dorn/mesh_distance.h"
+#include "tools/dorn/mesh_parts.h"
 
 struct AuditOptions {
     std::string scene;
@@ -39,6 +40,23 @@ struct AuditEvent {
     std::string detail;          // the feature, or how an overlap began
 };
 
+// Where the audit's starts are drawn from. Without open parts every part's
+// solid is known, so starts may lie around the mesh too: the scene's bounds
+// grown on every side by a quarter of their largest extent. With an open part
+// its solid is undefined and the starts stay within the scene's bounds.
+struct StartRegion {
+    Vec3 min, max;              // where starts are drawn
+    Vec3 boundsMin, boundsMax;  // the scene's bounds
+    bool grown = false;         // min, max lie beyond the bounds
+    // Leaving the bounds from a start within them is an escape: the scene has
+    // a part that holds spheres in (a closed one whose outside is solid) or
+    // one whose solid is unknown. Otherwise a flight ends when it leaves min, max.
+    bool escapes = true;
+};
+
+// The start region of scene with the given parts.
+StartRegion startRegion(const CollisionMesh& scene, const MeshParts& parts);
+
 // Flights of the audit: events (at most EVENTS_KEPT of each kind, the earliest
 // by start then step), all counts, and events per triangle.
 struct FlightResults {
@@ -50,16 +68,19 @@ struct FlightResults {
     std::uint64_t stepsFlown = 0;
     std::uint64_t contacts = 0;
     long startsSkipped = 0;  // no start point clear of the mesh was found
+    long flewOff = 0;        // flights ended without an event on leaving the start region
+    StartRegion region;
 };
 
 // Flies options.starts spheres of options.radius for options.steps steps each
-// with the viewer's step: each from a random point of the scene's bounds clear
-// of the mesh by the radius, in a random direction at options.speed, drawn
+// with the viewer's step: each from a random point of the start region clear
+// of the mesh by the radius and outside every closed part's solid (up to 1000
+// tries, else the start is skipped), in a random direction at options.speed, drawn
 // from a random stream of its own (from the seed and the start's index), so
 // the results are the same for any number of threads. scene's box caches must
 // be filled and queryCounters null: the queries run on several threads and
 // only read it.
 // progress, when set, is called now and then on the calling thread with the
 // share of starts done.
-FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
+FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks, const MeshParts& parts,
                        const AuditOptions& options, const std::function<void(double)>& progress);

@@ -1,8 +1,10 @@
 #include "tools/dorn/audit_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "collision/query_counters.h"
@@ -44,14 +46,15 @@ int runAudit(AuditOptions options) {
                                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     options.threads = threads;
     const MeshChecks checks = checkMesh(*scene);
+    const MeshParts parts = findMeshParts(*scene, checks);
     const auto start = std::chrono::steady_clock::now();
     FlightResults flights;
     {
         ProgressBar bar("Flying", true);
-        flights = flyAudit(*scene, checks, options, [&](double share) { bar.update(share); });
+        flights = flyAudit(*scene, checks, parts, options, [&](double share) { bar.update(share); });
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const AuditFindings findings{options, *scene, checks, flights};
+    const AuditFindings findings{options, *scene, checks, flights, parts};
     writeSummary(std::cout, findings, seconds, threads);
     if (!options.report.empty() &&
         !writeFile(options.report, [&](std::ostream& out) { writeJsonReport(out, findings); })) {
@@ -60,11 +63,21 @@ int runAudit(AuditOptions options) {
     if (!options.ply.empty() && !writeFile(options.ply, [&](std::ostream& out) { writePly(out, findings); })) {
         return 1;
     }
-    for (const std::string& name : options.failOn) {
-        if (findingCount(findings, name) > 0) {
-            std::cerr << "dorn audit: found " << findingCount(findings, name) << " " << name << "\n";
-            return AUDIT_FINDINGS_FAILED;
+    if (flights.startsSkipped > 0) {
+        std::cerr << "dorn audit: " << flights.startsSkipped << " of " << options.starts
+                  << " starts skipped (no clear point found): " << flights.stepsFlown << " of "
+                  << static_cast<std::uint64_t>(options.starts) * static_cast<std::uint64_t>(options.steps)
+                  << " steps flown\n";
+    }
+    std::ostringstream found;
+    for (auto name = options.failOn.begin(); name != options.failOn.end(); ++name) {
+        if (findingCount(findings, *name) > 0 && std::find(options.failOn.begin(), name, *name) == name) {
+            found << (found.tellp() > 0 ? ", " : "") << findingCount(findings, *name) << " " << *name;
         }
     }
-    return 0;
+    if (found.tellp() > 0) {
+        std::cerr << "dorn audit: found " << found.str() << "\n";
+        return AUDIT_FINDINGS_FAILED;
+    }
+    return flights.startsSkipped > 0 ? AUDIT_TOO_FEW_STEPS : 0;
 }

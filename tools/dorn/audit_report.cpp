@@ -89,6 +89,18 @@ std::uint64_t findingCount(const AuditFindings& findings, const std::string& nam
     return 0;
 }
 
+std::string startsChosen(const AuditFindings& f) {
+    const StartRegion& region = f.flights.region;
+    const MeshParts& p = f.parts;
+    std::string text = std::to_string(p.solidInside + p.solidOutside) + " closed parts (" +
+                       std::to_string(p.solidInside) + " solid inside, " + std::to_string(p.solidOutside) +
+                       " solid outside), " + std::to_string(p.open) + " open; starts drawn from " +
+                       (region.grown ? "the scene's bounds grown by a quarter of their largest extent"
+                                     : "the scene's bounds") +
+                       ", " + point(region.min) + " to " + point(region.max);
+    return text + (p.open > 0 ? " (an open part's solid is undefined)" : "");
+}
+
 void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int threads) {
     const FlightResults& r = f.flights;
     char line[512];
@@ -97,7 +109,7 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
                   f.options.scene.c_str(), f.scene.triangles.size(), f.options.radius, f.options.speed,
                   f.options.starts, f.options.steps, static_cast<unsigned long long>(f.options.seed),
                   f.options.exactEdges ? "exact" : "viewer's");
-    out << line << "\n| mesh finding | count | first at |\n|---|---|---|\n";
+    out << line << startsChosen(f) << "\n\n| mesh finding | count | first at |\n|---|---|---|\n";
     for (int k = 0; k < 5; ++k) {
         const auto& list = meshFinding(f.checks, k);
         out << "| " << MESH_FINDING_NAMES[k] << " | " << list.size() << " | "
@@ -115,9 +127,9 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
             << (e.detail.empty() ? "" : ", " + e.detail) << " |\n";
     }
     std::snprintf(line, sizeof line,
-                  "\n%llu steps flown (%ld starts without a clear point skipped), %llu contacts; "
-                  "%.0f steps/s on %d threads\n",
-                  static_cast<unsigned long long>(r.stepsFlown), r.startsSkipped,
+                  "\n%llu steps flown (%ld starts without a clear point skipped, %ld flew off), "
+                  "%llu contacts; %.0f steps/s on %d threads\n",
+                  static_cast<unsigned long long>(r.stepsFlown), r.startsSkipped, r.flewOff,
                   static_cast<unsigned long long>(r.contacts),
                   seconds > 0 ? static_cast<double>(r.stepsFlown) / seconds : 0.0, threads);
     out << line;
@@ -138,7 +150,11 @@ void writeJsonReport(std::ostream& out, const AuditFindings& f) {
         << ",\n  \"configuration\": {\"starts\": " << o.starts << ", \"steps\": " << o.steps
         << ", \"radius\": " << number(o.radius) << ", \"speed\": " << number(o.speed)
         << ", \"seed\": " << o.seed << ", \"edge_rule\": \"" << (o.exactEdges ? "exact" : "viewer")
-        << "\"},\n  \"mesh\": {";
+        << "\"},\n  \"starts\": {\"closed_solid_inside\": " << f.parts.solidInside
+        << ", \"closed_solid_outside\": " << f.parts.solidOutside << ", \"open\": " << f.parts.open
+        << ", \"region\": \"" << (r.region.grown ? "bounds grown by a quarter" : "bounds")
+        << "\", \"min\": " << point(r.region.min) << ", \"max\": " << point(r.region.max)
+        << "},\n  \"mesh\": {";
     for (int k = 0; k < 5; ++k) {
         const auto& list = meshFinding(f.checks, k);
         out << (k ? "," : "") << "\n    " << quoted(MESH_FINDING_NAMES[k]) << ": {\"count\": " << list.size()
@@ -154,7 +170,7 @@ void writeJsonReport(std::ostream& out, const AuditFindings& f) {
         out << "]}";
     }
     out << "\n  },\n  \"flights\": {\"steps\": " << r.stepsFlown << ", \"contacts\": " << r.contacts
-        << ", \"starts_skipped\": " << r.startsSkipped << "},\n  \"events\": {";
+        << ", \"starts_skipped\": " << r.startsSkipped << ", \"flew_off\": " << r.flewOff << "},\n  \"events\": {";
     for (int k = 0; k < AUDIT_EVENT_KINDS; ++k) {
         out << (k ? "," : "") << "\n    " << quoted(AUDIT_EVENT_NAMES[k]) << ": {\"count\": " << r.counts[k]
             << ", \"starts\": " << r.startsWith[k] << ", \"first\": [";

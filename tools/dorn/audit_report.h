@@ -11,6 +11,7 @@ struct AuditFindings {
     const CollisionMesh& scene;
     const MeshChecks& checks;
     const FlightResults& flights;
+    const MeshParts& parts;
 };
 
 // The static findings' names, in the order reported and accepted by --fail-on.
@@ -19,6 +20,10 @@ inline constexpr const char* MESH_FINDING_NAMES[5] = {"boundary", "non-manifold"
 
 // How many of the named finding (an event kind or a mesh finding) there are.
 std::uint64_t findingCount(const AuditFindings& findings, const std::string& name);
+
+// How the starts were chosen: the closed parts by their solid side, the open
+// parts, and the region drawn from, in one line.
+std::string startsChosen(const AuditFindings& findings);
 
 // The summary table for a terminal; steps per second as measured.
 void writeSummary(std::ostream& out, const AuditFindings& findings, double seconds, int threads);

@@ -1,15 +1,20 @@
 #include "tools/dorn/build_command.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <thread>
+#include <utility>
 
 #include "scene/dorn_writer.h"
 #include "scene/tree_builder.h"
 #include "scene/tree_stats.h"
+#include "tools/dorn/mesh_checks.h"
 #include "tools/dorn/mesh_edit.h"
 #include "tools/dorn/mesh_import.h"
 #include "tools/dorn/progress_bar.h"
+#include "tools/dorn/start_clearance.h"
 
 namespace {
 
@@ -18,6 +23,50 @@ constexpr std::size_t LARGE_MESH = 1'000'000;
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Warns on standard error when the viewer's start is not clear in scene, and
+// suggests a --move along y that clears it: the model (the positions before
+// the room's, which come last) wholly below the start, or above it, whichever
+// is the shorter move and stays in the room; tried on the scene before it is
+// suggested.
+void warnAboutStart(CollisionMesh& scene, const MeshParts& parts, std::size_t modelVertices,
+                    const BuildOptions& options) {
+    const Clearance start = clearanceAt(scene, parts, toDouble(VIEWER_START));
+    if (start.clearFor(VIEWER_RADIUS)) {
+        return;
+    }
+    std::fprintf(stderr, "dorn build: warning: the viewer's start (0, 12.5, 0) with radius 2.5 %s",
+                 start.solid ? "lies in the mesh's solid" : "touches the mesh");
+    float bottom = INFINITY;
+    float top = -INFINITY;
+    for (std::size_t v = 0; v < modelVertices; ++v) {
+        bottom = std::fmin(bottom, scene.vertices[v].y);
+        top = std::fmax(top, scene.vertices[v].y);
+    }
+    constexpr float MARGIN = 0.5f;
+    float down = std::floor(VIEWER_START.y - VIEWER_RADIUS - MARGIN - top);
+    float up = std::ceil(VIEWER_START.y + VIEWER_RADIUS + MARGIN - bottom);
+    if (std::fabs(up) < std::fabs(down)) {
+        std::swap(up, down);
+    }
+    const std::vector<Vec3> placed = scene.vertices;
+    for (const float dy : {down, up}) {
+        if (!std::isfinite(dy) || (options.room > 0 && (bottom + dy < -options.room || top + dy > options.room))) {
+            continue;
+        }
+        for (std::size_t v = 0; v < modelVertices; ++v) {
+            scene.vertices[v].y = placed[v].y + dy;
+        }
+        if (clearanceAt(scene, parts, toDouble(VIEWER_START)).clearFor(VIEWER_RADIUS)) {
+            scene.vertices = placed;
+            std::fprintf(stderr, "; --move %g,%g,%g clears it\n", options.move.x, options.move.y + dy,
+                         options.move.z);
+            return;
+        }
+    }
+    scene.vertices = placed;
+    std::fprintf(stderr, "; no --move 0,DY,0 clears it (see --fit, --room and --flip)\n");
 }
 
 }  // namespace
@@ -74,6 +123,20 @@ int runBuild(const BuildOptions& options) {
         }
     }
 
+    // What the audit finds without flying, and whether the viewer's sphere
+    // starts clear, on the final mesh: on a thread of its own while the tree
+    // is built and written, so a big mesh takes no longer; one point needs no tree.
+    const std::size_t modelVertices = mesh.positions.size() - (options.room > 0.0f ? 8 : 0);
+    CollisionMesh scene;
+    scene.vertices = mesh.positions;
+    scene.triangles = mesh.triangles;
+    MeshChecks checks;
+    MeshParts parts;
+    std::jthread checking([&] {
+        checks = checkMesh(scene);
+        parts = findMeshParts(scene, checks);
+    });
+
     const auto buildStart = std::chrono::steady_clock::now();
     std::vector<PreorderNode> tree;
     {
@@ -95,6 +158,13 @@ int runBuild(const BuildOptions& options) {
         "Tree: %zu leaves, depth %zu, SAH cost %.2f, built in %.3f s (%.2f million triangles/s)\n",
         stats.leaves, stats.depth, stats.sahCost, buildSeconds,
         static_cast<double>(mesh.triangles.size()) / buildSeconds / 1e6);
+    checking.join();
+    std::printf("Checks: %zu boundary, %zu non-manifold, %zu winding conflicts, %zu degenerate, %zu duplicate "
+                "(dorn audit shows where)\n",
+                checks.boundaryEdges.size(), checks.nonManifoldEdges.size(), checks.windingConflicts.size(),
+                checks.degenerateTriangles.size(), checks.duplicateTriangles.size());
+    std::fflush(stdout);  // before a warning on standard error
+    warnAboutStart(scene, parts, modelVertices, options);
     std::printf("Done in %.3f s\n", secondsSince(start));
     return 0;
 }
