@@ -97,6 +97,6 @@ std::string meshFormatHint(int fd, std::uint64_t fileSize) {
     if (format == nullptr) {
         return {};
     }
-    return std::string("; it looks like ") + (format[0] == 'O' ? "an " : "a ") + format +
+    return std::string("; it looks like ") + (format[0] == 'O' || format[0] == 'S' ? "an " : "a ") + format +
            " mesh: convert it with dorn build";
 }
