@@ -9,6 +9,8 @@
 #include "app/window.h"
 #include "geometry/collision_epsilon.h"
 
+using namespace sweepview;
+
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)
     // Mesa's software renderer frees tens of megabytes at the end of every

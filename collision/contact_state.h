@@ -5,6 +5,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // Result of a sweep query: the earliest contact time and the contacts recorded
 // at that time. The program keeps one, contactState, shared by the query (which
 // writes it), the frame step and the drawing (which read it).
@@ -16,3 +18,5 @@ struct ContactState {
 };
 
 extern ContactState contactState;
+
+}  // namespace sweepview

@@ -1,5 +1,7 @@
 #include "collision/sweep_box.h"
 
+namespace sweepview {
+
 namespace {
 
 struct GrownBox {
@@ -102,3 +104,5 @@ std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
                ? 1
                : 0;
 }
+
+}  // namespace sweepview

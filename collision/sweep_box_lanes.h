@@ -16,6 +16,8 @@
 
 #include "geometry/swept_sphere.h"
 
+namespace sweepview {
+
 // The sweep's values, once per query, in lanes x, y, z (the fourth unused).
 struct SweepLanes {
     __m128 start;
@@ -81,5 +83,7 @@ inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Vec3& bo
     }
     return 0;
 }
+
+}  // namespace sweepview
 
 #endif

@@ -11,6 +11,8 @@
 #include "geometry/collision_epsilon.h"
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 ContactState contactState;
 QueryCounters* queryCounters = nullptr;
 
@@ -266,3 +268,5 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, Contact
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {
     return sweepQuery(scene, sphere, contactState);
 }
+
+}  // namespace sweepview

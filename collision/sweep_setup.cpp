@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace sweepview {
+
 SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     const Vec3& d = sphere.displacement;
     SweepSetup setup;
@@ -14,3 +16,5 @@ SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     setup.edgeRule = edgeRule;
     return setup;
 }
+
+}  // namespace sweepview

@@ -3,6 +3,8 @@
 #include "geometry/swept_sphere.h"
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // Which edge test a sweep uses. Design: the viewer's rule, exact for motion at
 // right angles to the edge, which at a slant can report contacts the sphere
 // never makes and late ones. Exact: the sphere against the cylinder round the
@@ -26,3 +28,5 @@ struct SweepSetup {
 // The setup of sphere. Never fails: a zero displacement gives a zero length and
 // a non-number direction, which the tests treat as no motion.
 SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule = EdgeRule::Design);
+
+}  // namespace sweepview

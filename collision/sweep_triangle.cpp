@@ -5,6 +5,8 @@
 #include "collision/sweep_triangle_lanes.h"
 #include "geometry/segment.h"
 
+namespace sweepview {
+
 namespace {
 
 void count(std::uint64_t QueryCounters::*counter) {
@@ -133,3 +135,5 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     }
     return 0;
 }
+
+}  // namespace sweepview

@@ -7,6 +7,8 @@
 #include "geometry/swept_sphere.h"
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 // How far in front of the triangle's plane the leading point may end its step
 // and still be tested against the edges and corners.
 inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
@@ -39,3 +41,5 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                const PreparedTriangle& triangle, Vec3& normalOut,
                                float& timeOut);
+
+}  // namespace sweepview

@@ -7,6 +7,11 @@
 
 #if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 #include <immintrin.h>
+#endif
+
+namespace sweepview {
+
+#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 
 namespace {
 
@@ -209,3 +214,5 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
 }
 
 #endif
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // An unbounded line through point; direction is kept as given (not normalised).
 class Line {
 public:
@@ -18,3 +20,5 @@ public:
         direction = direction_;
     }
 };
+
+}  // namespace sweepview

@@ -5,6 +5,8 @@
 #include "geometry/triangle.h"
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // What the edge tests derive from an edge alone, computed as they compute it
 // (the length as sqrt of the squared length, the direction as the edge times
 // the length's reciprocal; the exact rule's reciprocal of the squared length),
@@ -44,3 +46,5 @@ inline PreparedTriangle prepareTriangle(Triangle& triangle) {
     prepared.normal = triangle.normal();
     return prepared;
 }
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // A finite piece of line from start to end.
 class Segment {
 public:
@@ -17,3 +19,5 @@ public:
     // end - start, not normalised.
     Vec3 direction() const { return end - start; }
 };
+
+}  // namespace sweepview

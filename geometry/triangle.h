@@ -4,6 +4,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // One mesh triangle with its corner positions resolved, and its unit normal
 // computed once, on first request.
 class Triangle {
@@ -27,3 +29,5 @@ public:
     // gets a normal of non-numbers; callers' tests fail on those by design.
     Vec3 normal();
 };
+
+}  // namespace sweepview

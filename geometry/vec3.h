@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace sweepview {
+
 // A point, direction, extent or normal: three 32-bit floats, copied freely.
 // Every operation is done in float, in the order written, so results are the
 // same bits on every build (the project compiles with -ffp-contract=off).
@@ -71,3 +73,5 @@ inline float component(const Vec3& a, int axis) {
 }
 
 inline constexpr Vec3 zeroVector{};
+
+}  // namespace sweepview

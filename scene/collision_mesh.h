@@ -8,6 +8,8 @@
 #include "scene/mesh_triangle.h"
 #include "scene/volume_node.h"
 
+namespace sweepview {
+
 // The scene: a triangle mesh and the volume tree over its triangles. A new
 // mesh is empty (no root, no arrays). A loaded one keeps these invariants, on
 // which the query and the drawing rely: the root exists; every node is an
@@ -36,3 +38,5 @@ public:
     // triangles, auxVectors and vertices.
     ~CollisionMesh();
 };
+
+}  // namespace sweepview

@@ -8,6 +8,8 @@
 #include "scene/collision_mesh.h"
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 namespace {
 
 bool validIndex(std::int32_t index, std::size_t size) {
@@ -239,3 +241,5 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
 }
 
 void compileScene(CollisionMesh& scene) { scene.compiled = compileTree(scene); }
+
+}  // namespace sweepview

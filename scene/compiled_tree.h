@@ -7,6 +7,8 @@
 #include "geometry/prepared_triangle.h"
 #include "scene/huge_pages.h"
 
+namespace sweepview {
+
 class CollisionMesh;
 
 // One node of a compiled tree: 32 bytes, in pre-order, so an inner node's
@@ -56,3 +58,5 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
 // Sets scene.compiled to its compiled tree. Call it again after changing the
 // scene's tree, boxes, triangles or vertices, or clear scene.compiled.
 void compileScene(CollisionMesh& scene);
+
+}  // namespace sweepview

@@ -15,6 +15,8 @@
 #include "scene/huge_pages.h"
 #include "scene/preorder_tree.h"
 
+namespace sweepview {
+
 namespace {
 
 // Sizes of the file's records, in bytes.
@@ -344,3 +346,5 @@ std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::st
         return refuse("not enough memory for the scene");
     }
 }
+
+}  // namespace sweepview

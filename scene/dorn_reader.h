@@ -5,6 +5,8 @@
 
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // Reads the dorn scene file fileName (passed to the file system unchanged) in
 // one buffered pass, front to back, little-endian on any host.
 //
@@ -30,3 +32,5 @@
 // so that a hostile name cannot flood or drive a terminal.
 std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
                                             std::string* whyRefused = nullptr);
+
+}  // namespace sweepview

@@ -15,6 +15,8 @@
 
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 namespace {
 
 // Little-endian encoder that fills a block of bytes before each write.
@@ -191,3 +193,5 @@ int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::s
     return saveDornFile(fileName, scene.vertices, scene.auxVectors, scene.triangles,
                         flattenTree(*scene.root), whyFailed);
 }
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "scene/collision_mesh.h"
 #include "scene/preorder_tree.h"
 
+namespace sweepview {
+
 // Writes a dorn file: the three counted sections, then the tree nodes in the
 // order given (flag 1 for an inner node, 0 for a leaf), little-endian on any
 // host. The file is written beside fileName under a temporary name and renamed
@@ -23,3 +25,5 @@ int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
 // child (which the format cannot hold).
 int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
                  std::string* whyFailed = nullptr);
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #endif
 
+namespace sweepview {
+
 void adviseHugePages(void* data, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t(1) << 21;
@@ -19,3 +21,5 @@ void adviseHugePages(void* data, std::size_t bytes) {
     (void)bytes;
 #endif
 }
+
+}  // namespace sweepview

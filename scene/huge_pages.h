@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 
+namespace sweepview {
+
 // Asks the kernel for huge pages behind the 2 MB-aligned interior of a large
 // buffer that has not been touched yet: faulting in hundreds of megabytes page
 // by page costs more than filling them on a virtual machine. Only advice:
@@ -31,3 +33,5 @@ struct HugePageAllocator {
         return true;
     }
 };
+
+}  // namespace sweepview

@@ -4,6 +4,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // An axis-aligned box stored as centre and half-extents (as the file holds it and
 // the drawing uses it), with its min and max corners cached on first use.
 class NodeBox {
@@ -24,3 +26,5 @@ public:
     // component in float, and sets boundsValid to 1.
     void updateBounds();
 };
+
+}  // namespace sweepview

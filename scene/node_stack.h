@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace sweepview {
+
 // LIFO of node pointers for the tree walks. The tree's depth comes from a file,
 // so walks use this instead of recursion: a balanced tree stays in the inline
 // slots (no allocation), a degenerate deep one spills to the heap. Node is the
@@ -38,3 +40,5 @@ private:
     std::vector<Node*> spill_;
     std::size_t size_ = 0;
 };
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "geometry/vec3.h"
 #include "scene/volume_node.h"
 
+namespace sweepview {
+
 // One node of a volume tree stored as an array in pre-order (a node, then its
 // first child's subtree, then its second child's): the layout of the file's
 // tree section. An inner node has triangle NO_TRIANGLE and its first child at
@@ -36,3 +38,5 @@ VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& poo
 // For each node of a complete pre-order array, the index of its second child
 // (0 for a leaf). Returns an empty vector when nodes is incomplete.
 std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes);
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // Builds a scene in memory from triangle arrays, as `dorn build` does without
 // a file: the surface area heuristic tree over every triangle, one per leaf,
 // its nodes in one pool in pre-order (the reader's layout), every box
@@ -26,3 +28,5 @@ std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
 // tree. Run it once before queries on a scene without one (built by hand)
 // start on several threads: lazily filled caches allow one thread only.
 void fillBoundsCaches(CollisionMesh& scene);
+
+}  // namespace sweepview

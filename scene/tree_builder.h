@@ -6,6 +6,8 @@
 #include "scene/mesh_triangle.h"
 #include "scene/preorder_tree.h"
 
+namespace sweepview {
+
 // Called now and then while a tree is built, with the share of triangles
 // already placed in leaves, from 0 to 1.
 using BuildProgress = std::function<void(double)>;
@@ -27,3 +29,5 @@ std::vector<PreorderNode> buildVolumeTree(const std::vector<Vec3>& vertices,
 // centre - half <= min and centre + half >= max hold in float. Non-number
 // bounds give non-number boxes.
 void enclosingBox(const Vec3& min, const Vec3& max, Vec3& centre, Vec3& halfExtents);
+
+}  // namespace sweepview

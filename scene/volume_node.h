@@ -6,6 +6,8 @@
 #include "scene/huge_pages.h"
 #include "scene/node_box.h"
 
+namespace sweepview {
+
 inline constexpr std::int32_t NO_TRIANGLE = -1;
 
 // A node of the volume tree. An inner node owns two children and has triangle
@@ -32,3 +34,5 @@ void destroyTree(VolumeNode* node);
 
 // Tree nodes made all at once, on huge pages where the system allows.
 using NodePool = std::vector<VolumeNode, HugePageAllocator<VolumeNode>>;
+
+}  // namespace sweepview

@@ -7,6 +7,8 @@
 #include "support/test_scenes.h"
 #include "tools/dorn/audit_command.h"
 
+using namespace sweepview;
+
 namespace {
 
 std::string readFile(const std::string& path) {

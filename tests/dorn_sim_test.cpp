@@ -12,6 +12,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/sim_command.h"
 
+using namespace sweepview;
+
 namespace {
 
 struct SimRun {

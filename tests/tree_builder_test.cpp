@@ -8,6 +8,8 @@
 #include "scene/tree_stats.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 struct Mesh {

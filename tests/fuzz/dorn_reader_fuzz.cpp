@@ -16,6 +16,8 @@
 #include "scene/dorn_reader.h"
 #include "support/gl_recorder.h"
 
+using namespace sweepview;
+
 namespace {
 
 // One file per process, rewritten for every input: the reader takes a name.

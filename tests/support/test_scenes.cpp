@@ -19,6 +19,8 @@
 #include "geometry/triangle.h"
 #include "scene/scene_builder.h"
 
+namespace sweepview {
+
 DornBytes& DornBytes::int32(std::int32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
         str.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xff));
@@ -219,3 +221,5 @@ LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedT
     }
     return result;
 }
+
+}  // namespace sweepview

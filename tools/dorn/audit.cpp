@@ -10,6 +10,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
 
+namespace sweepview {
+
 namespace {
 
 constexpr double OVERLAP_TOLERANCE = 0.001;
@@ -232,3 +234,5 @@ FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
     }
     return results;
 }
+
+}  // namespace sweepview

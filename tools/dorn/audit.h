@@ -11,6 +11,8 @@
 #include "tools/dorn/mesh_checks.h"
 #include "tools/dorn/mesh_distance.h"
 
+namespace sweepview {
+
 struct AuditOptions {
     std::string scene;
     long starts = 1000;
@@ -63,3 +65,5 @@ struct FlightResults {
 // share of starts done.
 FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks,
                        const AuditOptions& options, const std::function<void(double)>& progress);
+
+}  // namespace sweepview

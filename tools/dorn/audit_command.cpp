@@ -12,6 +12,8 @@
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/progress_bar.h"
 
+namespace sweepview {
+
 namespace {
 
 // Writes a file by the writer; false, with the reason on standard error, when it fails.
@@ -72,3 +74,5 @@ int runAudit(AuditOptions options) {
     }
     return 0;
 }
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include "tools/dorn/audit.h"
 
+namespace sweepview {
+
 // Exit status of `dorn audit` when a finding named in --fail-on was found.
 inline constexpr int AUDIT_FINDINGS_FAILED = 3;
 
@@ -11,3 +13,5 @@ inline constexpr int AUDIT_FINDINGS_FAILED = 3;
 // options.failOn was found, or 1 when the scene cannot be loaded or a file
 // cannot be written (the reason on standard error).
 int runAudit(AuditOptions options);
+
+}  // namespace sweepview

@@ -11,6 +11,8 @@
 #include "tools/dorn/mesh_import.h"
 #include "tools/dorn/progress_bar.h"
 
+namespace sweepview {
+
 namespace {
 
 // Meshes above this many triangles take about a second to build and write.
@@ -98,3 +100,5 @@ int runBuild(const BuildOptions& options) {
     std::printf("Done in %.3f s\n", secondsSince(start));
     return 0;
 }
+
+}  // namespace sweepview

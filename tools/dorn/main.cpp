@@ -10,6 +10,8 @@
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/sim_command.h"
 
+namespace sweepview {
+
 namespace {
 
 // Exit statuses: 0 success, 1 a refused input, 2 a usage error (3: audit findings).
@@ -42,6 +44,10 @@ CLI::Validator numberIn(double min, double max) {
 }
 
 }  // namespace
+
+}  // namespace sweepview
+
+using namespace sweepview;
 
 int main(int argc, char** argv) {
     CLI::App app{"Builds and inspects dorn scene files for sweepview."};

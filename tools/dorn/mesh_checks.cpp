@@ -8,6 +8,8 @@
 
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 namespace {
 
 struct BitsHash {
@@ -84,3 +86,5 @@ MeshChecks checkMesh(const CollisionMesh& scene) {
     }
     return checks;
 }
+
+}  // namespace sweepview

@@ -14,6 +14,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
 
+namespace sweepview {
+
 namespace {
 
 constexpr float SPHERE_RADIUS = 2.5f;
@@ -207,3 +209,5 @@ int runSim(const SimOptions& options) {
     }
     return 0;
 }
+
+}  // namespace sweepview

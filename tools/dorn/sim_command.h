@@ -4,6 +4,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 struct SimOptions {
     std::string scene;
     long steps = 1000;
@@ -21,3 +23,5 @@ struct SimOptions {
 // and --stats report on standard error at the end; --exact-edges sweeps with
 // the exact edge test. Returns 0, or 1 when the scene cannot be loaded.
 int runSim(const SimOptions& options);
+
+}  // namespace sweepview

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace sweepview {
+
 namespace {
 
 struct Point {
@@ -151,6 +153,10 @@ bool writeTerrain(const char* path, long n, float size) {
 }
 
 }  // namespace
+
+}  // namespace sweepview
+
+using namespace sweepview;
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
