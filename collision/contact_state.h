@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/vec3.h"
+#include "../geometry/vec3.h"
 
 namespace sweepview {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "geometry/swept_sphere.h"
-#include "geometry/vec3.h"
+#include "../geometry/swept_sphere.h"
+#include "../geometry/vec3.h"
 
 namespace sweepview {
 

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "collision/sweep_setup.h"
-#include "geometry/prepared_triangle.h"
-#include "geometry/swept_sphere.h"
-#include "geometry/triangle.h"
+#include "sweep_setup.h"
+#include "../geometry/prepared_triangle.h"
+#include "../geometry/swept_sphere.h"
+#include "../geometry/triangle.h"
 
 namespace sweepview {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "geometry/vec3.h"
+#include "vec3.h"
 
 namespace sweepview {
 

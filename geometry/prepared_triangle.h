@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "geometry/triangle.h"
-#include "geometry/vec3.h"
+#include "triangle.h"
+#include "vec3.h"
 
 namespace sweepview {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/prepared_triangle.h"
-#include "scene/huge_pages.h"
+#include "huge_page_allocator.h"
+#include "../geometry/prepared_triangle.h"
 
 namespace sweepview {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "scene/collision_mesh.h"
+#include "collision_mesh.h"
 
 namespace sweepview {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/collision_mesh.h"
-#include "scene/preorder_tree.h"
+#include "collision_mesh.h"
+#include "preorder_tree.h"
 
 namespace sweepview {
 

@@ -1,6 +1,9 @@
 #include "scene/huge_pages.h"
 
 #include <cstdint>
+#include <new>
+
+#include "scene/huge_page_allocator.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -20,6 +23,12 @@ void adviseHugePages(void* data, std::size_t bytes) {
     (void)data;
     (void)bytes;
 #endif
+}
+
+void* allocateHugePageBlock(std::size_t bytes) {
+    void* block = ::operator new(bytes);
+    adviseHugePages(block, bytes);
+    return block;
 }
 
 }  // namespace sweepview

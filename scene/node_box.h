@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "geometry/vec3.h"
+#include "../geometry/vec3.h"
 
 namespace sweepview {
 

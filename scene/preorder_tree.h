@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/vec3.h"
-#include "scene/volume_node.h"
+#include "volume_node.h"
+#include "../geometry/vec3.h"
 
 namespace sweepview {
 

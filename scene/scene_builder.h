@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/collision_mesh.h"
+#include "collision_mesh.h"
 
 namespace sweepview {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/huge_pages.h"
-#include "scene/node_box.h"
+#include "huge_page_allocator.h"
+#include "node_box.h"
 
 namespace sweepview {
 
