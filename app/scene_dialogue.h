@@ -13,7 +13,7 @@ namespace sweepview {
 // Each refused name gets "Invalid file name\n" on out and the reader's reason
 // on err, then a new prompt. Returns the loaded scene, or null, with a message
 // on err, when the input ends before a scene could be loaded.
-std::unique_ptr<CollisionMesh> runSceneDialogue(std::istream& in, std::ostream& out,
+[[nodiscard]] std::unique_ptr<CollisionMesh> runSceneDialogue(std::istream& in, std::ostream& out,
                                                 std::ostream& err);
 
 }  // namespace sweepview

@@ -53,7 +53,7 @@ struct CompiledTree {
 // first child keep it; a node without a first child is a leaf, as the walk
 // tells them. Works without recursion; a tree in a node pool (the reader's
 // and the builder's layout, already in walk order) is compiled in one pass.
-std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
+[[nodiscard]] std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
 
 // Sets scene.compiled to its compiled tree. Call it again after changing the
 // scene's tree, boxes, triangles or vertices, or clear scene.compiled.

@@ -30,7 +30,7 @@ namespace sweepview {
 // naming the section, record and byte offset where that applies. Control bytes
 // of the name are shown as \xNN and a name longer than 120 bytes is cut short,
 // so that a hostile name cannot flood or drive a terminal.
-std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
+[[nodiscard]] std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
                                             std::string* whyRefused = nullptr);
 
 }  // namespace sweepview

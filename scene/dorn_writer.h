@@ -17,13 +17,13 @@ namespace sweepview {
 // Returns 1 on success. Returns 0, with "<fileName>: <reason>" in *whyFailed
 // (when not null), when tree is not one complete tree in pre-order, an array
 // has more elements than a count can hold, or the file cannot be written.
-int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
+[[nodiscard]] int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
                  const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
                  const std::vector<PreorderNode>& tree, std::string* whyFailed = nullptr);
 
 // The same for a scene; refused also when it has no root or a node with one
 // child (which the format cannot hold).
-int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
+[[nodiscard]] int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
                  std::string* whyFailed = nullptr);
 
 }  // namespace sweepview

@@ -25,7 +25,7 @@ std::vector<PreorderNode> flattenTree(const VolumeNode& root);
 
 // Whether nodes is exactly one complete tree in pre-order: every inner node is
 // followed by two subtrees, and nothing follows the root's subtree.
-bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
+[[nodiscard]] bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
 
 // Builds the linked tree of a complete pre-order array (every inner node
 // followed by both subtrees), its nodes made all at once in pool (whose earlier

@@ -19,7 +19,7 @@ namespace sweepview {
 // with "triangle I names vertex V of N" in *whyRefused (when not null). No
 // triangles give a scene without a root, against which every sweep finds
 // nothing. Non-number and infinite positions are kept; the tree stays sound.
-std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
+[[nodiscard]] std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
                                                   std::vector<MeshTriangle> triangles,
                                                   std::string* whyRefused = nullptr);
 

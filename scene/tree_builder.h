@@ -21,7 +21,7 @@ using BuildProgress = std::function<void(double)>;
 // plus half-extents, in float), so no contact is lost to rounding. Returns the
 // nodes in pre-order; empty when there are no triangles. Triangle indices must
 // be valid for vertices. Works without recursion.
-std::vector<PreorderNode> buildVolumeTree(const std::vector<Vec3>& vertices,
+[[nodiscard]] std::vector<PreorderNode> buildVolumeTree(const std::vector<Vec3>& vertices,
                                           const std::vector<MeshTriangle>& triangles,
                                           const BuildProgress& progress = {});
 

@@ -24,7 +24,7 @@ struct SimRun {
 
 SimRun simulate(const CollisionMesh& scene, SimOptions options) {
     TempFile file("");
-    saveDornFile(scene, file.path());
+    EXPECT_EQ(saveDornFile(scene, file.path()), 1);
     options.scene = file.path();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();

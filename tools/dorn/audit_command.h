@@ -12,6 +12,6 @@ inline constexpr int AUDIT_FINDINGS_FAILED = 3;
 // asked. Returns 0, AUDIT_FINDINGS_FAILED when a finding named in
 // options.failOn was found, or 1 when the scene cannot be loaded or a file
 // cannot be written (the reason on standard error).
-int runAudit(AuditOptions options);
+[[nodiscard]] int runAudit(AuditOptions options);
 
 }  // namespace sweepview

@@ -24,6 +24,6 @@ struct BuildOptions {
 // scale, centre, fit, move, flip, the dropping of degenerate triangles and the
 // room, in that order, builds the volume tree and writes the scene. Reports on
 // standard output; returns 0, or 1 with the reason on standard error.
-int runBuild(const BuildOptions& options);
+[[nodiscard]] int runBuild(const BuildOptions& options);
 
 }  // namespace sweepview

@@ -16,7 +16,7 @@ void weldVertices(MeshData& mesh);
 void scaleMesh(MeshData& mesh, float factor);
 
 // The box around the positions the triangles use; false when there are none.
-bool meshBounds(const MeshData& mesh, Vec3& min, Vec3& max);
+[[nodiscard]] bool meshBounds(const MeshData& mesh, Vec3& min, Vec3& max);
 
 // Moves the mesh so that the centre of its box lies at the origin.
 void centerMesh(MeshData& mesh);

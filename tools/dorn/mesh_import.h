@@ -12,6 +12,6 @@ namespace sweepview {
 // smooth ones computed where it has none). Points and lines are left out.
 // Appends to mesh; returns false, with the reason in *why, when the file cannot
 // be read or holds no triangles.
-bool importMesh(const std::string& path, MeshData& mesh, std::string* why);
+[[nodiscard]] bool importMesh(const std::string& path, MeshData& mesh, std::string* why);
 
 }  // namespace sweepview

@@ -22,6 +22,6 @@ struct SimOptions {
 // with %.9g floats and the step's hit triangles separated by spaces. --check
 // and --stats report on standard error at the end; --exact-edges sweeps with
 // the exact edge test. Returns 0, or 1 when the scene cannot be loaded.
-int runSim(const SimOptions& options);
+[[nodiscard]] int runSim(const SimOptions& options);
 
 }  // namespace sweepview
