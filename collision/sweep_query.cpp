@@ -199,7 +199,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         }
 #if SWEEP_BOX_LANES
         const std::int32_t reached =
-            sweepHitsBoundsLanes(lanes, current->boundsMin, current->boundsMax);
+            sweepHitsBoundsLanes(lanes, *current);
 #else
         const std::int32_t reached =
             sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);

@@ -29,4 +29,11 @@ struct SweepSetup {
 // a non-number direction, which the tests treat as no motion.
 SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule = EdgeRule::Design);
 
+// Whether a and b hold the same bits (a non-number equals only its own bits).
+bool sameBits(const Vec3& a, const Vec3& b);
+
+// Whether setup holds, bit for bit, what prepareSweep(sphere) computes (the
+// edge rule aside): what the tests that take a setup require of it.
+bool isSetupOf(const SweepSetup& setup, const SweptSphere& sphere);
+
 }  // namespace sweepview

@@ -35,6 +35,11 @@ struct PreparedTriangle {
     EdgeFrame edges[3];
 };
 
+// Packed floats, no padding: 108 bytes, the figure the compiled tree's memory
+// use (and its huge pages) are sized by.
+static_assert(sizeof(EdgeFrame) == 5 * sizeof(float));
+static_assert(sizeof(PreparedTriangle) == 27 * sizeof(float));
+
 // triangle's prepared form; fills its normal cache. A triangle without area
 // gets a normal of non-numbers, as Triangle::normal gives it.
 inline PreparedTriangle prepareTriangle(Triangle& triangle) {

@@ -31,6 +31,10 @@ struct Vec3 {
     }
 };
 
+// Three packed floats: the compiled tree's 32-byte nodes and the SSE loads of
+// their bounds count on it.
+static_assert(sizeof(Vec3) == 3 * sizeof(float) && alignof(Vec3) == alignof(float));
+
 inline Vec3 operator+(const Vec3& a, const Vec3& b) {
     return Vec3(a.x + b.x, a.y + b.y, a.z + b.z);
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry/assert.h"
+
 namespace sweepview {
 
 // LIFO of node pointers for the tree walks. The tree's depth comes from a file,
@@ -15,6 +17,7 @@ public:
     bool empty() const { return size_ == 0; }
 
     void push(Node* node) {
+        SWEEP_ASSERT(spill_.size() == (size_ > INLINE_CAPACITY ? size_ - INLINE_CAPACITY : 0));
         if (size_ < INLINE_CAPACITY) {
             inline_[size_] = node;
         } else {
@@ -23,8 +26,8 @@ public:
         ++size_;
     }
 
-    // Precondition: not empty.
     Node* pop() {
+        SWEEP_ASSERT(size_ > 0);
         --size_;
         if (size_ < INLINE_CAPACITY) {
             return inline_[size_];

@@ -64,6 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
+    if (scene->compiled != nullptr && !checkCompiledTree(*scene->compiled, scene->triangles.size())) {
+        std::abort();
+    }
     sweepAround(*scene);
     for (int mode = 0; mode <= 5; ++mode) {
         sceneListReady = mode % 2 == 0;

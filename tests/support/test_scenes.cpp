@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -67,6 +68,11 @@ void growBoxes(CollisionMesh& scene, const Vec3& margin) {
         node.box.updateBounds();
     }
     compileScene(scene);
+    std::string why;
+    if (!checkCompiledTree(*scene.compiled, scene.triangles.size(), &why)) {
+        std::fprintf(stderr, "compiled tree: %s\n", why.c_str());
+        std::abort();
+    }
 }
 
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
