@@ -13,6 +13,12 @@ namespace sweepview {
 
 #if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 
+// Whole registers are stored into the hits' arrays, and no Vec3 is loaded as
+// 16 bytes (corners go in lane by lane).
+static_assert(sizeof(TriangleEdgeHits::time) == sizeof(__m128) &&
+              sizeof(TriangleEdgeHits::fraction) == sizeof(__m128) &&
+              sizeof(TriangleCornerHits::time) == sizeof(__m128));
+
 namespace {
 
 // Lanes x, y, z: the three features' values of one coordinate (the fourth
