@@ -14,6 +14,6 @@ namespace sweepview {
 // on err, then a new prompt. Returns the loaded scene, or null, with a message
 // on err, when the input ends before a scene could be loaded.
 [[nodiscard]] std::unique_ptr<CollisionMesh> runSceneDialogue(std::istream& in, std::ostream& out,
-                                                std::ostream& err);
+                                                              std::ostream& err);
 
 }  // namespace sweepview

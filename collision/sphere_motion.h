@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "../scene/collision_mesh.h"
 #include "contact_state.h"
 #include "sweep_setup.h"
-#include "../scene/collision_mesh.h"
 
 namespace sweepview {
 

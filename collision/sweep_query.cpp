@@ -198,8 +198,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             ++queryCounters->boxTests;
         }
 #if SWEEP_BOX_LANES
-        const std::int32_t reached =
-            sweepHitsBoundsLanes(lanes, *current);
+        const std::int32_t reached = sweepHitsBoundsLanes(lanes, *current);
 #else
         const std::int32_t reached =
             sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);

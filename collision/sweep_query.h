@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "contact_state.h"
-#include "sweep_setup.h"
 #include "../geometry/swept_sphere.h"
 #include "../scene/collision_mesh.h"
+#include "contact_state.h"
+#include "sweep_setup.h"
 
 namespace sweepview {
 

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "sweep_setup.h"
 #include "../geometry/prepared_triangle.h"
 #include "../geometry/swept_sphere.h"
 #include "../geometry/triangle.h"
+#include "sweep_setup.h"
 
 namespace sweepview {
 
@@ -39,7 +39,6 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 // The same test on a prepared triangle (prepareTriangle, or a compiled
 // scene's copy): the same operations, so the same result. Reads only.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
-                               const PreparedTriangle& triangle, Vec3& normalOut,
-                               float& timeOut);
+                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut);
 
 }  // namespace sweepview

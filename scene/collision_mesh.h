@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "../geometry/vec3.h"
 #include "compiled_tree.h"
 #include "mesh_triangle.h"
 #include "volume_node.h"
-#include "../geometry/vec3.h"
 
 namespace sweepview {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "huge_page_allocator.h"
 #include "../geometry/prepared_triangle.h"
+#include "huge_page_allocator.h"
 
 namespace sweepview {
 

@@ -31,6 +31,6 @@ namespace sweepview {
 // of the name are shown as \xNN and a name longer than 120 bytes is cut short,
 // so that a hostile name cannot flood or drive a terminal.
 [[nodiscard]] std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
-                                            std::string* whyRefused = nullptr);
+                                                          std::string* whyRefused = nullptr);
 
 }  // namespace sweepview

@@ -18,12 +18,14 @@ namespace sweepview {
 // (when not null), when tree is not one complete tree in pre-order, an array
 // has more elements than a count can hold, or the file cannot be written.
 [[nodiscard]] int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
-                 const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
-                 const std::vector<PreorderNode>& tree, std::string* whyFailed = nullptr);
+                               const std::vector<Vec3>& auxVectors,
+                               const std::vector<MeshTriangle>& triangles,
+                               const std::vector<PreorderNode>& tree,
+                               std::string* whyFailed = nullptr);
 
 // The same for a scene; refused also when it has no root or a node with one
 // child (which the format cannot hold).
 [[nodiscard]] int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
-                 std::string* whyFailed = nullptr);
+                               std::string* whyFailed = nullptr);
 
 }  // namespace sweepview

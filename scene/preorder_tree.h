@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "volume_node.h"
 #include "../geometry/vec3.h"
+#include "volume_node.h"
 
 namespace sweepview {
 

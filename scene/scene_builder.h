@@ -20,8 +20,8 @@ namespace sweepview {
 // triangles give a scene without a root, against which every sweep finds
 // nothing. Non-number and infinite positions are kept; the tree stays sound.
 [[nodiscard]] std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
-                                                  std::vector<MeshTriangle> triangles,
-                                                  std::string* whyRefused = nullptr);
+                                                                std::vector<MeshTriangle> triangles,
+                                                                std::string* whyRefused = nullptr);
 
 // Fills the cached bounds of every box of scene (each as its first box test
 // would), so that later queries only read the scene even without a compiled

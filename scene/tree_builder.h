@@ -22,8 +22,8 @@ using BuildProgress = std::function<void(double)>;
 // nodes in pre-order; empty when there are no triangles. Triangle indices must
 // be valid for vertices. Works without recursion.
 [[nodiscard]] std::vector<PreorderNode> buildVolumeTree(const std::vector<Vec3>& vertices,
-                                          const std::vector<MeshTriangle>& triangles,
-                                          const BuildProgress& progress = {});
+                                                        const std::vector<MeshTriangle>& triangles,
+                                                        const BuildProgress& progress = {});
 
 // Centre and half-extents of the box [min, max], rounded outwards so that
 // centre - half <= min and centre + half >= max hold in float. Non-number

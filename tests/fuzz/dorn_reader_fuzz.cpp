@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    if (scene->compiled != nullptr && !checkCompiledTree(*scene->compiled, scene->triangles.size())) {
+    if (scene->compiled != nullptr &&
+        !checkCompiledTree(*scene->compiled, scene->triangles.size())) {
         std::abort();
     }
     sweepAround(*scene);
