@@ -57,10 +57,14 @@ if [[ $mode != subdirectory ]]; then
                     tree_builder tree_stats; do
         [[ -z $(find "$prefix/include" -name "$internal.h") ]] || fail "internal $internal.h installed"
     done
-    # Every installed header stands alone on the one include path.
+    # Every installed header stands alone on the one include path, beside a
+    # program's own global types of the library's names.
+    own='struct Vec3 {}; struct Plane {}; struct Triangle {}; struct Segment {}; struct Line {};
+         inline float length(const Vec3&) { return 0; }'
     for header in $(cd "$prefix/include" && find sweepview -name '*.h'); do
-        echo "#include <$header>" | c++ -std=c++20 -fsyntax-only -I"$prefix/include" -x c++ - ||
-            fail "$header does not compile alone"
+        printf '%s\n#include <%s>\n' "$own" "$header" |
+            c++ -std=c++20 -fsyntax-only -I"$prefix/include" -x c++ - ||
+            fail "$header does not compile alone beside global Vec3, Plane, ..."
     done
     cmake -S "$source/examples/sweep_in_memory" -B "$example" -G Ninja \
           -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
