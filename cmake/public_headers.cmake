@@ -4,7 +4,8 @@
 # add_subdirectory writes the same <sweepview/...> includes as an installed one
 # and sees no internal header either. Public headers include each other by
 # relative paths ("vec3.h", "../geometry/vec3.h"), which resolve alike in the
-# sources, in the mirror and in the install.
+# sources, in the mirror and in the install. The function also gives the
+# library its include paths and the export name users link (sweepview::<part>).
 set(SWEEP_BUILD_INCLUDE ${PROJECT_BINARY_DIR}/sweepview_include)
 file(REMOVE_RECURSE ${SWEEP_BUILD_INCLUDE})
 
