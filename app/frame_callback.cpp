@@ -8,6 +8,8 @@
 #include "app/viewer_state.h"
 #include "render/scene_drawing.h"
 
+namespace sweepview {
+
 namespace {
 
 void drawWireSphere(const Vec3& centre, float red, float blue) {
@@ -40,3 +42,5 @@ void frameCallback() {
     glutSwapBuffers();
     glutPostRedisplay();
 }
+
+}  // namespace sweepview

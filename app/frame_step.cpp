@@ -4,6 +4,8 @@
 #include "app/viewer_state.h"
 #include "collision/contact_state.h"
 
+namespace sweepview {
+
 bool stepIfDue(std::ostream& out) {
     if (stepRequested) {
         animationRunning = true;
@@ -19,3 +21,5 @@ bool stepIfDue(std::ostream& out) {
     }
     return true;
 }
+
+}  // namespace sweepview

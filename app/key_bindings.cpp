@@ -7,6 +7,8 @@
 
 #include "app/viewer_state.h"
 
+namespace sweepview {
+
 std::vector<KeyAction> keyActions;
 std::int32_t actionCount = 0;
 std::map<std::uint32_t, std::int32_t> keyBindings;
@@ -82,3 +84,5 @@ void keyboardCallback(unsigned char key, int /*x*/, int /*y*/) {
 void specialKeyCallback(int key, int /*x*/, int /*y*/) {
     runBound(specialKeyBindings, static_cast<std::uint32_t>(key));
 }
+
+}  // namespace sweepview

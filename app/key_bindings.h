@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+namespace sweepview {
+
 // A bound action: no arguments, no result.
 using KeyAction = void (*)();
 
@@ -35,3 +37,5 @@ void keyboardCallback(unsigned char key, int x, int y);
 
 // Runs the action bound to a special key; an unbound key does nothing.
 void specialKeyCallback(int key, int x, int y);
+
+}  // namespace sweepview

@@ -10,6 +10,8 @@
 #include "app/window.h"
 #include "geometry/collision_epsilon.h"
 
+using namespace sweepview;
+
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::cout << "sweepview " SWEEP_VERSION "\n";

@@ -4,6 +4,8 @@
 
 #include "scene/dorn_reader.h"
 
+namespace sweepview {
+
 std::unique_ptr<CollisionMesh> runSceneDialogue(std::istream& in, std::ostream& out,
                                                 std::ostream& err) {
     for (;;) {
@@ -25,3 +27,5 @@ std::unique_ptr<CollisionMesh> runSceneDialogue(std::istream& in, std::ostream& 
         err << whyRefused << std::endl;
     }
 }
+
+}  // namespace sweepview

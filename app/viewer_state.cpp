@@ -1,5 +1,7 @@
 #include "app/viewer_state.h"
 
+namespace sweepview {
+
 CollisionMesh* currentScene = nullptr;
 
 Vec3 spherePosition(0.0f, 12.5f, 0.0f);
@@ -31,3 +33,5 @@ void resetViewerState() {
     frameCounter = 0;
     boxDrawMode = 0;
 }
+
+}  // namespace sweepview

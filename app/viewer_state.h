@@ -5,6 +5,8 @@
 #include "geometry/vec3.h"
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // The running viewer's state, touched only on the window system's thread.
 
 // The loaded scene; never null once the start-up dialogue is over.
@@ -29,3 +31,5 @@ extern std::int32_t boxDrawMode;   // 0 to 4, see drawNodeBox
 
 // Puts every variable above back to its start-up value (currentScene aside).
 void resetViewerState();
+
+}  // namespace sweepview

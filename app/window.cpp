@@ -9,6 +9,8 @@
 #include "app/viewer_state.h"
 #include "render/scene_drawing.h"
 
+namespace sweepview {
+
 namespace {
 // GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH
 constexpr unsigned int DISPLAY_MODE = 26;
@@ -76,3 +78,5 @@ void startViewer(int argc, char** argv) {
     glutIdleFunc(frameCallback);
     glutMainLoop();
 }
+
+}  // namespace sweepview

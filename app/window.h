@@ -1,5 +1,7 @@
 #pragma once
 
+namespace sweepview {
+
 // GLUT initialisation (given main's arguments, of which GLUT may take its own
 // options) and the one 640 by 480 window "GLUT app" at (100, 100): RGBA,
 // double-buffered, with alpha and depth; then reshapeWindow(640, 480).
@@ -21,3 +23,5 @@ void buildSceneList();
 // list, callbacks, then the window system's main loop (which does not return
 // in normal operation).
 void startViewer(int argc, char** argv);
+
+}  // namespace sweepview

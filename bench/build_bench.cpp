@@ -13,6 +13,8 @@
 #include "scene/dorn_writer.h"
 #include "scene/tree_builder.h"
 
+using namespace sweepview;
+
 namespace {
 
 struct Terrain {

@@ -32,6 +32,8 @@
 #include "scene/dorn_reader.h"
 #include "scene/tree_stats.h"
 
+using namespace sweepview;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

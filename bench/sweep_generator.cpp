@@ -2,6 +2,8 @@
 
 #include <random>
 
+namespace sweepview {
+
 std::vector<BenchSweep> makeSweeps(const Vec3& min, const Vec3& max, float length, int count,
                                    std::uint32_t seed) {
     std::mt19937 random(seed);
@@ -24,3 +26,5 @@ std::vector<BenchSweep> makeSweeps(const Vec3& min, const Vec3& max, float lengt
     }
     return sweeps;
 }
+
+}  // namespace sweepview

@@ -5,6 +5,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // One straight sweep of a sphere's centre.
 struct BenchSweep {
     Vec3 from;
@@ -20,3 +22,5 @@ struct BenchSweep {
 // bit, with the same C++ library; a different seed, different ones.
 std::vector<BenchSweep> makeSweeps(const Vec3& min, const Vec3& max, float length, int count,
                                    std::uint32_t seed = 12345);
+
+}  // namespace sweepview

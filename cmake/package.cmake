@@ -1,21 +1,14 @@
 # Installation of the collision core as a CMake package (sweepview::geometry,
 # sweepview::scene, sweepview::collision), with a pkg-config file, and of the
 # programs; and the Debian package made by cpack from the same rules.
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(SWEEP_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/sweepview)
-foreach(target geometry scene collision)
-    # Generic names would clash in a shared library folder.
-    set_target_properties(${target} PROPERTIES OUTPUT_NAME sweepview_${target}
-                                               EXPORT_NAME ${target})
-endforeach()
-install(TARGETS geometry scene collision EXPORT sweepviewTargets
+# The headers are installed by sweep_public_headers, each part's own list.
+install(TARGETS sweepview_geometry sweepview_scene sweepview_collision EXPORT sweepviewTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY geometry scene collision DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/sweepview
-        FILES_MATCHING PATTERN "*.h")
 install(EXPORT sweepviewTargets NAMESPACE sweepview:: DESTINATION ${SWEEP_CMAKE_DIR})
 configure_package_config_file(cmake/sweepviewConfig.cmake.in
     ${PROJECT_BINARY_DIR}/sweepviewConfig.cmake INSTALL_DESTINATION ${SWEEP_CMAKE_DIR})

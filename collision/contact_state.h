@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/vec3.h"
+#include "../geometry/vec3.h"
+
+namespace sweepview {
 
 // Result of a sweep query: the earliest contact time and the contacts recorded
 // at that time. The program keeps one, contactState, shared by the query (which
@@ -16,3 +18,5 @@ struct ContactState {
 };
 
 extern ContactState contactState;
+
+}  // namespace sweepview

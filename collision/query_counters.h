@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sweepview {
+
 // Work done by sweep queries, counted only while queryCounters points at a
 // record (the headless simulator's statistics); the viewer leaves it null.
 struct QueryCounters {
@@ -15,3 +17,5 @@ struct QueryCounters {
 };
 
 extern QueryCounters* queryCounters;
+
+}  // namespace sweepview

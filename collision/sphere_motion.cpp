@@ -4,6 +4,8 @@
 
 #include "collision/sweep_query.h"
 
+namespace sweepview {
+
 namespace {
 
 // Whether normalising v yields numbers: its squared length is neither zero
@@ -65,3 +67,5 @@ StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Ve
     }
     return outcome;
 }
+
+}  // namespace sweepview

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "collision/contact_state.h"
-#include "collision/sweep_setup.h"
-#include "scene/collision_mesh.h"
+#include "../scene/collision_mesh.h"
+#include "contact_state.h"
+#include "sweep_setup.h"
+
+namespace sweepview {
 
 // Contacts one step may meet before it is cut short. A sphere wedged between
 // surfaces can keep meeting contacts at time 0; the bound ends such a step.
@@ -43,3 +45,5 @@ using ContactObserver =
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
                           ContactState& state, EdgeRule edgeRule = EdgeRule::Design,
                           const ContactObserver& onContact = {});
+
+}  // namespace sweepview

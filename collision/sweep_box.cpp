@@ -1,5 +1,9 @@
 #include "collision/sweep_box.h"
 
+#include "geometry/assert.h"
+
+namespace sweepview {
+
 namespace {
 
 struct GrownBox {
@@ -75,6 +79,8 @@ std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, No
 
 std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
                              const Vec3& boundsMin, const Vec3& boundsMax) {
+    // The box test reads only the setup's end (a walk fills the rest later).
+    SWEEP_ASSERT(sameBits(setup.end, sphere.position + sphere.displacement));
     // The codes as boxOutcodes computes them, with the grown box computed once
     // for them and the face tests: this runs for every node a query visits.
     const GrownBox grown = growBounds(boundsMin, boundsMax, sphere.radius);
@@ -102,3 +108,5 @@ std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
                ? 1
                : 0;
 }
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "geometry/swept_sphere.h"
 #include "scene/node_box.h"
 
+namespace sweepview {
+
 // Region code bits: on which outer side of the box, grown by the sphere's
 // radius, a point lies. On y the bit for above is the lower value.
 inline constexpr std::int32_t OUT_X_MIN = 1;
@@ -36,3 +38,5 @@ std::int32_t sweepHitsBox(const SweptSphere& sphere, const SweepSetup& setup, No
 // them: the very same operations, so the same result. Reads only.
 std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
                              const Vec3& boundsMin, const Vec3& boundsMax);
+
+}  // namespace sweepview

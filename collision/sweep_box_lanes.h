@@ -12,9 +12,14 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
+#include "geometry/assert.h"
 #include "geometry/swept_sphere.h"
+#include "scene/compiled_tree.h"
+
+namespace sweepview {
 
 // The sweep's values, once per query, in lanes x, y, z (the fourth unused).
 struct SweepLanes {
@@ -28,22 +33,27 @@ inline __m128 vectorLanes(const Vec3& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0
 
 // end must be position + displacement as the sweep's setup computes it.
 inline SweepLanes sweepLanes(const SweptSphere& sphere, const Vec3& end) {
+    SWEEP_ASSERT(sameBits(end, sphere.position + sphere.displacement));
     return {vectorLanes(sphere.position), vectorLanes(end), vectorLanes(sphere.displacement),
             _mm_set1_ps(sphere.radius)};
 }
 
-// Lanes x, y, z of the 16 bytes at p; the fourth lane is whatever follows
-// the three floats and is never used.
-inline __m128 loadBoundsLanes(const Vec3& bound) {
-    return _mm_loadu_ps(reinterpret_cast<const float*>(&bound));
+// Lanes x, y, z of the node's bound at offset (boundsMin's or boundsMax's):
+// 16 bytes, the fourth lane the node's field after the bound, never used.
+// CompiledNode's static_asserts keep the 16 bytes inside the node.
+inline __m128 loadBoundLanes(const CompiledNode& node, std::size_t offset) {
+    const char* bound = reinterpret_cast<const char*>(&node) + offset;
+    return _mm_loadu_ps(reinterpret_cast<const float*>(bound));
 }
 
-// 1 when the path can reach the bounds grown by the radius, as sweepHitsBounds.
-inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Vec3& boundsMin,
-                                         const Vec3& boundsMax) {
+// 1 when the path can reach the node's bounds grown by the radius, as
+// sweepHitsBounds.
+inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const CompiledNode& node) {
     constexpr int AXES = 7;
-    const __m128 lo = _mm_sub_ps(loadBoundsLanes(boundsMin), sweep.radius);
-    const __m128 hi = _mm_add_ps(loadBoundsLanes(boundsMax), sweep.radius);
+    const __m128 lo =
+        _mm_sub_ps(loadBoundLanes(node, offsetof(CompiledNode, boundsMin)), sweep.radius);
+    const __m128 hi =
+        _mm_add_ps(loadBoundLanes(node, offsetof(CompiledNode, boundsMax)), sweep.radius);
     const int startBelow = _mm_movemask_ps(_mm_cmplt_ps(sweep.start, lo)) & AXES;
     const int startAbove = _mm_movemask_ps(_mm_cmpgt_ps(sweep.start, hi)) & AXES & ~startBelow;
     const int endBelow = _mm_movemask_ps(_mm_cmplt_ps(sweep.end, lo)) & AXES;
@@ -81,5 +91,7 @@ inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Vec3& bo
     }
     return 0;
 }
+
+}  // namespace sweepview
 
 #endif

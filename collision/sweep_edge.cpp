@@ -4,6 +4,8 @@
 
 #include "geometry/collision_epsilon.h"
 
+namespace sweepview {
+
 std::int32_t closestLineParams(const Line& first, const Line& second, float& tau, float& sigma) {
     const Vec3 normal = cross(first.direction, second.direction);
     const float normalSquared = dot(normal, normal);
@@ -67,3 +69,5 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, c
     edgeFraction = sigma / edgeLength;
     return 1;
 }
+
+}  // namespace sweepview

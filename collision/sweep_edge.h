@@ -8,6 +8,8 @@
 #include "geometry/segment.h"
 #include "geometry/swept_sphere.h"
 
+namespace sweepview {
+
 // Lines whose directions' cross product has a squared length below this count
 // as parallel (with unit directions: less than about 5.7 degrees apart).
 inline constexpr float PARALLEL_LIMIT = 0.01f;
@@ -40,3 +42,5 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, c
 // same result.
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& start,
                            const EdgeFrame& frame, float& time, float& edgeFraction);
+
+}  // namespace sweepview

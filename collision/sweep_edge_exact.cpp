@@ -4,6 +4,8 @@
 
 #include "geometry/collision_epsilon.h"
 
+namespace sweepview {
+
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Segment& edge, float& time, float& edgeFraction) {
     return sweepHitsEdgeExact(sphere, setup, edge.start, edge.end, time, edgeFraction);
@@ -63,3 +65,5 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
     edgeFraction = fraction;
     return 1;
 }
+
+}  // namespace sweepview

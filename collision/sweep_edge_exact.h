@@ -6,6 +6,8 @@
 #include "geometry/segment.h"
 #include "geometry/swept_sphere.h"
 
+namespace sweepview {
+
 // The exact alternative to sweepHitsEdge (EdgeRule::Exact). 1 when the sphere's
 // centre, moving along the step, comes within the radius of the edge's line at
 // a point between the edge's ends: the moving point against the infinite
@@ -34,3 +36,5 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Vec3& start, const Vec3& end, float inverseSquared,
                                 float& time, float& edgeFraction, bool* lineMissed);
+
+}  // namespace sweepview

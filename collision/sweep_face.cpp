@@ -4,6 +4,8 @@
 
 #include "geometry/collision_epsilon.h"
 
+namespace sweepview {
+
 std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float& time) {
     const Vec3& n = plane.normal;
     const Vec3 pointOnPlane = n * plane.offset;
@@ -73,3 +75,5 @@ std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& n, const Segmen
     }
     return 1;
 }
+
+}  // namespace sweepview

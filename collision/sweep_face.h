@@ -6,6 +6,8 @@
 #include "geometry/segment.h"
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 // 1 when the segment, starting on or in front of the plane (the side its normal
 // points to), reaches the plane within its length; 0 when it starts behind the
 // plane or ends still in front of it. On 1, time receives the fraction of the
@@ -26,3 +28,5 @@ std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time)
 // gives it (a prepared triangle's): the same operations, so the same result.
 std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& normal, const Segment& path,
                            float& time);
+
+}  // namespace sweepview

@@ -11,6 +11,8 @@
 #include "geometry/collision_epsilon.h"
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 ContactState contactState;
 QueryCounters* queryCounters = nullptr;
 
@@ -196,8 +198,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             ++queryCounters->boxTests;
         }
 #if SWEEP_BOX_LANES
-        const std::int32_t reached =
-            sweepHitsBoundsLanes(lanes, current->boundsMin, current->boundsMax);
+        const std::int32_t reached = sweepHitsBoundsLanes(lanes, *current);
 #else
         const std::int32_t reached =
             sweepHitsBounds(sphere, setup, current->boundsMin, current->boundsMax);
@@ -266,3 +267,5 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, Contact
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {
     return sweepQuery(scene, sphere, contactState);
 }
+
+}  // namespace sweepview

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
-#include "collision/contact_state.h"
-#include "collision/sweep_setup.h"
-#include "geometry/swept_sphere.h"
-#include "scene/collision_mesh.h"
+#include "../geometry/swept_sphere.h"
+#include "../scene/collision_mesh.h"
+#include "contact_state.h"
+#include "sweep_setup.h"
+
+namespace sweepview {
 
 // Two contact times closer than this (strictly) count as the same time.
 inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
@@ -52,3 +54,5 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
 // nonzero when a leaf test below node reported contact.
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
                        ContactState& state, EdgeRule edgeRule = EdgeRule::Design);
+
+}  // namespace sweepview

@@ -1,6 +1,10 @@
 #include "collision/sweep_setup.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+
+namespace sweepview {
 
 SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     const Vec3& d = sphere.displacement;
@@ -14,3 +18,26 @@ SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     setup.edgeRule = edgeRule;
     return setup;
 }
+
+namespace {
+
+bool sameBits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+}  // namespace
+
+bool sameBits(const Vec3& a, const Vec3& b) {
+    return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
+}
+
+bool isSetupOf(const SweepSetup& setup, const SweptSphere& sphere) {
+    const SweepSetup expected = prepareSweep(sphere, setup.edgeRule);
+    return sameBits(setup.end, expected.end) && sameBits(setup.stepSquared, expected.stepSquared) &&
+           sameBits(setup.stepLength, expected.stepLength) &&
+           sameBits(setup.motionDir, expected.motionDir) &&
+           sameBits(setup.radiusSquared, expected.radiusSquared) &&
+           sameBits(setup.vertexRootScale, expected.vertexRootScale);
+}
+
+}  // namespace sweepview

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "geometry/swept_sphere.h"
-#include "geometry/vec3.h"
+#include "../geometry/swept_sphere.h"
+#include "../geometry/vec3.h"
+
+namespace sweepview {
 
 // Which edge test a sweep uses. Design: the viewer's rule, exact for motion at
 // right angles to the edge, which at a slant can report contacts the sphere
@@ -26,3 +28,12 @@ struct SweepSetup {
 // The setup of sphere. Never fails: a zero displacement gives a zero length and
 // a non-number direction, which the tests treat as no motion.
 SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule = EdgeRule::Design);
+
+// Whether a and b hold the same bits (a non-number equals only its own bits).
+bool sameBits(const Vec3& a, const Vec3& b);
+
+// Whether setup holds, bit for bit, what prepareSweep(sphere) computes (the
+// edge rule aside): what the tests that take a setup require of it.
+bool isSetupOf(const SweepSetup& setup, const SweptSphere& sphere);
+
+}  // namespace sweepview

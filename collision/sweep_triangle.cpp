@@ -3,7 +3,10 @@
 #include "collision/query_counters.h"
 #include "collision/sweep_face.h"
 #include "collision/sweep_triangle_lanes.h"
+#include "geometry/assert.h"
 #include "geometry/segment.h"
+
+namespace sweepview {
 
 namespace {
 
@@ -74,6 +77,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut) {
+    SWEEP_ASSERT(isSetupOf(setup, sphere));
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const Vec3& n = triangle.normal;
@@ -133,3 +137,5 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     }
     return 0;
 }
+
+}  // namespace sweepview

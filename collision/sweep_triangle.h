@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
-#include "collision/sweep_setup.h"
-#include "geometry/prepared_triangle.h"
-#include "geometry/swept_sphere.h"
-#include "geometry/triangle.h"
+#include "../geometry/prepared_triangle.h"
+#include "../geometry/swept_sphere.h"
+#include "../geometry/triangle.h"
+#include "sweep_setup.h"
+
+namespace sweepview {
 
 // How far in front of the triangle's plane the leading point may end its step
 // and still be tested against the edges and corners.
@@ -37,5 +39,6 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 // The same test on a prepared triangle (prepareTriangle, or a compiled
 // scene's copy): the same operations, so the same result. Reads only.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
-                               const PreparedTriangle& triangle, Vec3& normalOut,
-                               float& timeOut);
+                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut);
+
+}  // namespace sweepview

@@ -7,6 +7,17 @@
 
 #if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
 #include <immintrin.h>
+#endif
+
+namespace sweepview {
+
+#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
+
+// Whole registers are stored into the hits' arrays, and no Vec3 is loaded as
+// 16 bytes (corners go in lane by lane).
+static_assert(sizeof(TriangleEdgeHits::time) == sizeof(__m128) &&
+              sizeof(TriangleEdgeHits::fraction) == sizeof(__m128) &&
+              sizeof(TriangleCornerHits::time) == sizeof(__m128));
 
 namespace {
 
@@ -209,3 +220,5 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
 }
 
 #endif
+
+}  // namespace sweepview

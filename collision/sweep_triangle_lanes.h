@@ -4,6 +4,8 @@
 #include "geometry/prepared_triangle.h"
 #include "geometry/swept_sphere.h"
 
+namespace sweepview {
+
 // A triangle's three edges (V0V1, V1V2, V2V0) or three corners (V0, V1, V2)
 // tested at once. Where SSE is there the three go through the lanes of one
 // register, each lane doing the scalar test's very operations in the same
@@ -40,3 +42,5 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
 // sweepHitsVertex on each corner.
 void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
                       const PreparedTriangle& triangle, TriangleCornerHits& hits);
+
+}  // namespace sweepview

@@ -4,6 +4,8 @@
 
 #include "geometry/collision_epsilon.h"
 
+namespace sweepview {
+
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float& time) {
     return sweepHitsVertex(sphere, prepareSweep(sphere), point, time);
 }
@@ -37,3 +39,5 @@ std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup,
     time = stoppedShort > 0.0f ? stoppedShort : t;
     return 1;
 }
+
+}  // namespace sweepview

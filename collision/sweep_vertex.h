@@ -5,6 +5,8 @@
 #include "collision/sweep_setup.h"
 #include "geometry/swept_sphere.h"
 
+namespace sweepview {
+
 // 1 when the moving sphere's surface reaches point during the step (the earlier
 // root of |O + tD - V| = r lies in [0, 1]). On 1, time receives that root moved
 // collisionEpsilon back along the path, or the root itself when the contact lies
@@ -16,3 +18,5 @@ std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float
 // be prepareSweep(sphere).
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& point,
                              float& time);
+
+}  // namespace sweepview

@@ -1,5 +1,7 @@
 #include "geometry/collision_epsilon.h"
 
+namespace sweepview {
+
 float collisionEpsilon = 0.1f;
 
 float setCollisionEpsilon(float value) {
@@ -11,3 +13,5 @@ float setCollisionEpsilon(float value) {
     collisionEpsilon = value;
     return previous;
 }
+
+}  // namespace sweepview

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "geometry/vec3.h"
+#include "vec3.h"
+
+namespace sweepview {
 
 // An unbounded line through point; direction is kept as given (not normalised).
 class Line {
@@ -18,3 +20,5 @@ public:
         direction = direction_;
     }
 };
+
+}  // namespace sweepview

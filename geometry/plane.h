@@ -1,6 +1,8 @@
 #pragma once
 
-#include "geometry/vec3.h"
+#include "vec3.h"
+
+namespace sweepview {
 
 // The points p with dot(normal, p) = offset; normal is expected to be of unit length.
 class Plane {
@@ -14,3 +16,5 @@ public:
     Plane& operator=(const Plane&) = default;
     virtual ~Plane() = default;
 };
+
+}  // namespace sweepview

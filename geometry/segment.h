@@ -1,6 +1,8 @@
 #pragma once
 
-#include "geometry/vec3.h"
+#include "vec3.h"
+
+namespace sweepview {
 
 // A finite piece of line from start to end.
 class Segment {
@@ -17,3 +19,5 @@ public:
     // end - start, not normalised.
     Vec3 direction() const { return end - start; }
 };
+
+}  // namespace sweepview

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "geometry/vec3.h"
+#include "vec3.h"
+
+namespace sweepview {
 
 // A sphere moving in a straight line for one step: its centre is at
 // position + t * displacement at time t, from t = 0 to t = 1.
@@ -17,3 +19,5 @@ public:
     SweptSphere& operator=(const SweptSphere&) = default;
     virtual ~SweptSphere() = default;
 };
+
+}  // namespace sweepview

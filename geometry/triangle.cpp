@@ -1,5 +1,7 @@
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 void Triangle::init(const Vec3& a, const Vec3& b, const Vec3& c) {
     corners[0] = a;
     corners[1] = b;
@@ -24,3 +26,5 @@ Vec3 Triangle::normal() {
     }
     return cachedNormal;
 }
+
+}  // namespace sweepview

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
-#include "geometry/vec3.h"
+#include "vec3.h"
+
+namespace sweepview {
 
 // One mesh triangle with its corner positions resolved, and its unit normal
 // computed once, on first request.
@@ -27,3 +29,5 @@ public:
     // gets a normal of non-numbers; callers' tests fail on those by design.
     Vec3 normal();
 };
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace sweepview {
+
 // A point, direction, extent or normal: three 32-bit floats, copied freely.
 // Every operation is done in float, in the order written, so results are the
 // same bits on every build (the project compiles with -ffp-contract=off).
@@ -28,6 +30,10 @@ struct Vec3 {
         return *this;
     }
 };
+
+// Three packed floats: the compiled tree's 32-byte nodes and the SSE loads of
+// their bounds count on it.
+static_assert(sizeof(Vec3) == 3 * sizeof(float) && alignof(Vec3) == alignof(float));
 
 inline Vec3 operator+(const Vec3& a, const Vec3& b) {
     return Vec3(a.x + b.x, a.y + b.y, a.z + b.z);
@@ -71,3 +77,5 @@ inline float component(const Vec3& a, int axis) {
 }
 
 inline constexpr Vec3 zeroVector{};
+
+}  // namespace sweepview

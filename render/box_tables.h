@@ -2,6 +2,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 // The unit box, corners at plus or minus 1. Corners 0 to 3 form the face
 // x = +1 and 4 to 7 the face x = -1, each going round its face in the order
 // (y, z) = (1, 1), (1, -1), (-1, -1), (-1, 1).
@@ -20,3 +22,5 @@ inline constexpr int BOX_EDGES[12][2] = {
 inline constexpr int BOX_FACES[6][4] = {
     {0, 1, 2, 3}, {1, 5, 6, 2}, {5, 4, 7, 6}, {4, 0, 3, 7}, {4, 5, 1, 0}, {3, 2, 6, 7},
 };
+
+}  // namespace sweepview

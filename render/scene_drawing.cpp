@@ -8,6 +8,8 @@
 #include "render/box_tables.h"
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 std::uint32_t sceneList = 0;
 bool sceneListReady = false;
 
@@ -116,3 +118,5 @@ void drawNodeBox(const NodeBox& box, int mode) {
     }
     glPopMatrix();
 }
+
+}  // namespace sweepview

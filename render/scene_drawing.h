@@ -4,6 +4,8 @@
 
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // The display list that holds the mesh, and whether it is complete. Made once
 // by the window set-up; until it is ready, drawScene sends the mesh itself.
 extern std::uint32_t sceneList;
@@ -28,3 +30,5 @@ void drawTree(const CollisionMesh& scene, int mode, const VolumeNode& node);
 // Draws box in the given mode as the unit box scaled per axis by the
 // half-extents and moved to the centre, between a matrix push and pop.
 void drawNodeBox(const NodeBox& box, int mode);
+
+}  // namespace sweepview

@@ -1,5 +1,7 @@
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 CollisionMesh::~CollisionMesh() {
     if (nodePool.empty()) {
         destroyTree(root);
@@ -12,3 +14,5 @@ CollisionMesh::~CollisionMesh() {
         node.right = nullptr;
     }
 }
+
+}  // namespace sweepview

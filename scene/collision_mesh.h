@@ -3,10 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/vec3.h"
-#include "scene/compiled_tree.h"
-#include "scene/mesh_triangle.h"
-#include "scene/volume_node.h"
+#include "../geometry/vec3.h"
+#include "compiled_tree.h"
+#include "mesh_triangle.h"
+#include "volume_node.h"
+
+namespace sweepview {
 
 // The scene: a triangle mesh and the volume tree over its triangles. A new
 // mesh is empty (no root, no arrays). A loaded one keeps these invariants, on
@@ -36,3 +38,5 @@ public:
     // triangles, auxVectors and vertices.
     ~CollisionMesh();
 };
+
+}  // namespace sweepview

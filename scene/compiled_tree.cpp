@@ -8,6 +8,8 @@
 #include "scene/collision_mesh.h"
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 namespace {
 
 bool validIndex(std::int32_t index, std::size_t size) {
@@ -239,3 +241,82 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
 }
 
 void compileScene(CollisionMesh& scene) { scene.compiled = compileTree(scene); }
+
+namespace {
+
+bool broken(std::string* why, std::size_t node, const char* what) {
+    if (why != nullptr) {
+        *why = "node " + std::to_string(node) + ": " + what;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std::string* why) {
+    const std::size_t count = tree.nodes.size();
+    const float slop = 1e-5f * tree.largestCoordinate;
+    float largest = 0.0f;
+    std::size_t prepared = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const CompiledNode& node = tree.nodes[i];
+        if (node.triangle >= 0) {
+            if (static_cast<std::size_t>(node.triangle) >= sceneTriangles) {
+                return broken(why, i, "leaf triangle outside the scene");
+            }
+            if (node.secondChild != prepared || prepared >= tree.triangles.size()) {
+                return broken(why, i, "leaf's prepared triangle not the next in walk order");
+            }
+            for (const Vec3& c : tree.triangles[prepared].corners) {
+                for (const float value : {std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)}) {
+                    largest = value > largest || value != value ? value : largest;
+                }
+            }
+            ++prepared;
+            continue;
+        }
+        if (node.triangle == COMPILED_SKIPPED) {
+            continue;
+        }
+        if (!isCompiledInner(node)) {
+            return broken(why, i, "unknown mark");
+        }
+        if (i + 1 >= count || node.secondChild >= count) {
+            return broken(why, i, "child outside the array");
+        }
+        if (node.triangle != COMPILED_INNER) {
+            continue;  // loose: its box promises nothing
+        }
+        if (node.secondChild != 0 && node.secondChild <= i) {
+            return broken(why, i, "second child before its parent");
+        }
+        for (const std::size_t c : {i + 1, std::size_t{node.secondChild}}) {
+            const CompiledNode& child = tree.nodes[c];
+            if (c == 0 || child.triangle == COMPILED_SKIPPED) {
+                continue;
+            }
+            const bool leaf = child.triangle >= 0;
+            if (leaf && child.secondChild >= tree.triangles.size()) {
+                return broken(why, c, "leaf's prepared triangle outside the array");
+            }
+            const PreparedTriangle* t = leaf ? &tree.triangles[child.secondChild] : nullptr;
+            const float out =
+                leaf ? std::max({outside(node, t->corners[0]), outside(node, t->corners[1]),
+                                 outside(node, t->corners[2])})
+                     : std::max(outside(node, child.boundsMin), outside(node, child.boundsMax));
+            if (!(out <= slop)) {
+                return broken(why, i, "box does not hold a child");
+            }
+        }
+    }
+    if (prepared != tree.triangles.size()) {
+        return broken(why, count, "prepared triangles no leaf uses");
+    }
+    if (!(largest == tree.largestCoordinate) &&
+        !(largest != largest && tree.largestCoordinate != tree.largestCoordinate)) {
+        return broken(why, count, "largestCoordinate not the corners' largest magnitude");
+    }
+    return true;
+}
+
+}  // namespace sweepview

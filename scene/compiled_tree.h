@@ -1,11 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "geometry/prepared_triangle.h"
-#include "scene/huge_pages.h"
+#include "../geometry/prepared_triangle.h"
+#include "huge_page_allocator.h"
+
+namespace sweepview {
 
 class CollisionMesh;
 
@@ -18,6 +22,12 @@ struct CompiledNode {
     Vec3 boundsMax;
     std::int32_t triangle;  // a leaf's triangle in the scene, or one of the marks below
 };
+
+// Two nodes to a 64-byte cache line; each bound is followed by a 4-byte field
+// inside the node, so the walk's 16-byte loads of a bound stay in the node.
+static_assert(sizeof(CompiledNode) == 32);
+static_assert(offsetof(CompiledNode, boundsMin) == 0 && offsetof(CompiledNode, secondChild) == 12 &&
+              offsetof(CompiledNode, boundsMax) == 16 && offsetof(CompiledNode, triangle) == 28);
 
 inline constexpr std::int32_t COMPILED_INNER = -1;
 // An inner node whose box does not surely hold every contact a sweep can make
@@ -51,8 +61,21 @@ struct CompiledTree {
 // first child keep it; a node without a first child is a leaf, as the walk
 // tells them. Works without recursion; a tree in a node pool (the reader's
 // and the builder's layout, already in walk order) is compiled in one pass.
-std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
+[[nodiscard]] std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene);
 
 // Sets scene.compiled to its compiled tree. Call it again after changing the
 // scene's tree, boxes, triangles or vertices, or clear scene.compiled.
 void compileScene(CollisionMesh& scene);
+
+// Whether tree keeps the invariants the walk relies on, for a scene of
+// sceneTriangles triangles: every mark known; an inner node's first child
+// after it and its second child (0 for none) inside the array; a leaf's scene
+// triangle inside the scene and its prepared triangle the next in walk order,
+// all of them used; a node not marked loose holding its children's boxes and
+// its leaves' corners within the compile's allowance; largestCoordinate the
+// largest magnitude of those corners. Otherwise false, with the first broken
+// invariant in why. For tests and checks: it reads the whole tree.
+[[nodiscard]] bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles,
+                                     std::string* why = nullptr);
+
+}  // namespace sweepview

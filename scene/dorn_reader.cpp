@@ -16,6 +16,8 @@
 #include "scene/mesh_format_hint.h"
 #include "scene/preorder_tree.h"
 
+namespace sweepview {
+
 namespace {
 
 // Sizes of the file's records, in bytes.
@@ -345,3 +347,5 @@ std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::st
         return refuse("not enough memory for the scene");
     }
 }
+
+}  // namespace sweepview

@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "scene/collision_mesh.h"
+#include "collision_mesh.h"
+
+namespace sweepview {
 
 // Reads the dorn scene file fileName (passed to the file system unchanged) in
 // one buffered pass, front to back, little-endian on any host.
@@ -28,5 +30,7 @@
 // naming the section, record and byte offset where that applies. Control bytes
 // of the name are shown as \xNN and a name longer than 120 bytes is cut short,
 // so that a hostile name cannot flood or drive a terminal.
-std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
-                                            std::string* whyRefused = nullptr);
+[[nodiscard]] std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
+                                                          std::string* whyRefused = nullptr);
+
+}  // namespace sweepview

@@ -10,6 +10,8 @@
 #include "scene/node_stack.h"
 #include "scene/output_file.h"
 
+namespace sweepview {
+
 namespace {
 
 // Little-endian encoder that fills a block of bytes before each write.
@@ -158,3 +160,5 @@ int saveDornFile(const CollisionMesh& scene, const std::string& fileName, std::s
     return saveDornFile(fileName, scene.vertices, scene.auxVectors, scene.triangles,
                         flattenTree(*scene.root), whyFailed);
 }
+
+}  // namespace sweepview

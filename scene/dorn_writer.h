@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "scene/collision_mesh.h"
-#include "scene/preorder_tree.h"
+#include "collision_mesh.h"
+#include "preorder_tree.h"
+
+namespace sweepview {
 
 // Writes a dorn file: the three counted sections, then the tree nodes in the
 // order given (flag 1 for an inner node, 0 for a leaf), little-endian on any
@@ -15,11 +17,15 @@
 // Returns 1 on success. Returns 0, with "<fileName>: <reason>" in *whyFailed
 // (when not null), when tree is not one complete tree in pre-order, an array
 // has more elements than a count can hold, or the file cannot be written.
-int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
-                 const std::vector<Vec3>& auxVectors, const std::vector<MeshTriangle>& triangles,
-                 const std::vector<PreorderNode>& tree, std::string* whyFailed = nullptr);
+[[nodiscard]] int saveDornFile(const std::string& fileName, const std::vector<Vec3>& vertices,
+                               const std::vector<Vec3>& auxVectors,
+                               const std::vector<MeshTriangle>& triangles,
+                               const std::vector<PreorderNode>& tree,
+                               std::string* whyFailed = nullptr);
 
 // The same for a scene; refused also when it has no root or a node with one
 // child (which the format cannot hold).
-int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
-                 std::string* whyFailed = nullptr);
+[[nodiscard]] int saveDornFile(const CollisionMesh& scene, const std::string& fileName,
+                               std::string* whyFailed = nullptr);
+
+}  // namespace sweepview

@@ -1,10 +1,15 @@
 #include "scene/huge_pages.h"
 
 #include <cstdint>
+#include <new>
+
+#include "scene/huge_page_allocator.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+
+namespace sweepview {
 
 void adviseHugePages(void* data, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
@@ -19,3 +24,11 @@ void adviseHugePages(void* data, std::size_t bytes) {
     (void)bytes;
 #endif
 }
+
+void* allocateHugePageBlock(std::size_t bytes) {
+    void* block = ::operator new(bytes);
+    adviseHugePages(block, bytes);
+    return block;
+}
+
+}  // namespace sweepview

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace sweepview {
+
 namespace {
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -100,3 +102,5 @@ std::string meshFormatHint(int fd, std::uint64_t fileSize) {
     return std::string("; it looks like ") + (format[0] == 'O' || format[0] == 'S' ? "an " : "a ") + format +
            " mesh: convert it with dorn build";
 }
+
+}  // namespace sweepview

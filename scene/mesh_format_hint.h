@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace sweepview {
+
 // The mesh format a file that is not a scene seems to be in, judged by its
 // first bytes: "OBJ", "PLY", "STL", "OFF", "glTF" or "COLLADA"; null when it
 // looks like none of them. bytes holds the file's first size bytes (or
@@ -13,3 +15,5 @@ const char* meshFormatOf(const unsigned char* bytes, std::size_t size, std::uint
 // dorn build" when its first bytes (read from fd at offset 0, which is left
 // where it was) look like a mesh format, else empty.
 std::string meshFormatHint(int fd, std::uint64_t fileSize);
+
+}  // namespace sweepview

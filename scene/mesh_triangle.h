@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace sweepview {
+
 // One triangle of the mesh: three indices into the scene's vertices, in winding
 // order, and three auxiliary indices carried from the file and otherwise unused.
 // No constructor: the reader overwrites every field.
@@ -13,3 +15,5 @@ struct MeshTriangle {
     std::int32_t aux1;
     std::int32_t aux2;
 };
+
+}  // namespace sweepview

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
-#include "geometry/vec3.h"
+#include "../geometry/vec3.h"
+
+namespace sweepview {
 
 // An axis-aligned box stored as centre and half-extents (as the file holds it and
 // the drawing uses it), with its min and max corners cached on first use.
@@ -24,3 +26,5 @@ public:
     // component in float, and sets boundsValid to 1.
     void updateBounds();
 };
+
+}  // namespace sweepview

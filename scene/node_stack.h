@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry/assert.h"
+
+namespace sweepview {
+
 // LIFO of node pointers for the tree walks. The tree's depth comes from a file,
 // so walks use this instead of recursion: a balanced tree stays in the inline
 // slots (no allocation), a degenerate deep one spills to the heap. Node is the
@@ -13,6 +17,7 @@ public:
     bool empty() const { return size_ == 0; }
 
     void push(Node* node) {
+        SWEEP_ASSERT(spill_.size() == (size_ > INLINE_CAPACITY ? size_ - INLINE_CAPACITY : 0));
         if (size_ < INLINE_CAPACITY) {
             inline_[size_] = node;
         } else {
@@ -21,8 +26,8 @@ public:
         ++size_;
     }
 
-    // Precondition: not empty.
     Node* pop() {
+        SWEEP_ASSERT(size_ > 0);
         --size_;
         if (size_ < INLINE_CAPACITY) {
             return inline_[size_];
@@ -38,3 +43,5 @@ private:
     std::vector<Node*> spill_;
     std::size_t size_ = 0;
 };
+
+}  // namespace sweepview

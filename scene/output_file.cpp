@@ -12,6 +12,8 @@
 #include <streambuf>
 #include <vector>
 
+namespace sweepview {
+
 namespace {
 
 constexpr int MAX_LINKS = 40;  // as the kernel's own limit on a chain of links
@@ -297,3 +299,5 @@ bool writeOutputFile(const std::string& path, const std::function<void(std::ostr
     out.flush();
     return file.commit(whyFailed);
 }
+
+}  // namespace sweepview

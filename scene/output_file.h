@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+namespace sweepview {
+
 // The one way every command writes a file. A regular file, or a name that
 // does not exist yet, is written to a temporary file in the same folder and
 // renamed over it when complete, so a failed write leaves the old file or
@@ -64,3 +66,5 @@ bool sameOutputFile(const std::string& a, const std::string& b);
 [[nodiscard]] bool writeOutputFile(const std::string& path,
                                    const std::function<void(std::ostream&)>& fill,
                                    std::string* whyFailed);
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include "scene/node_stack.h"
 
+namespace sweepview {
+
 std::vector<PreorderNode> flattenTree(const VolumeNode& root) {
     std::vector<PreorderNode> nodes;
     NodeStack<const VolumeNode> pending;
@@ -81,3 +83,5 @@ VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& poo
     }
     return &pool[0];
 }
+
+}  // namespace sweepview

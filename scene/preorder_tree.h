@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/vec3.h"
-#include "scene/volume_node.h"
+#include "../geometry/vec3.h"
+#include "volume_node.h"
+
+namespace sweepview {
 
 // One node of a volume tree stored as an array in pre-order (a node, then its
 // first child's subtree, then its second child's): the layout of the file's
@@ -23,7 +25,7 @@ std::vector<PreorderNode> flattenTree(const VolumeNode& root);
 
 // Whether nodes is exactly one complete tree in pre-order: every inner node is
 // followed by two subtrees, and nothing follows the root's subtree.
-bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
+[[nodiscard]] bool isCompletePreorder(const std::vector<PreorderNode>& nodes);
 
 // Builds the linked tree of a complete pre-order array (every inner node
 // followed by both subtrees), its nodes made all at once in pool (whose earlier
@@ -36,3 +38,5 @@ VolumeNode* linkTreeInPool(const std::vector<PreorderNode>& nodes, NodePool& poo
 // For each node of a complete pre-order array, the index of its second child
 // (0 for a leaf). Returns an empty vector when nodes is incomplete.
 std::vector<std::uint32_t> secondChildren(const std::vector<PreorderNode>& nodes);
+
+}  // namespace sweepview

@@ -3,6 +3,8 @@
 #include "scene/node_stack.h"
 #include "scene/tree_builder.h"
 
+namespace sweepview {
+
 std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
                                                   std::vector<MeshTriangle> triangles,
                                                   std::string* whyRefused) {
@@ -53,3 +55,5 @@ void fillBoundsCaches(CollisionMesh& scene) {
         }
     }
 }
+
+}  // namespace sweepview

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/collision_mesh.h"
+#include "collision_mesh.h"
+
+namespace sweepview {
 
 // Builds a scene in memory from triangle arrays, as `dorn build` does without
 // a file: the surface area heuristic tree over every triangle, one per leaf,
@@ -17,12 +19,14 @@
 // with "triangle I names vertex V of N" in *whyRefused (when not null). No
 // triangles give a scene without a root, against which every sweep finds
 // nothing. Non-number and infinite positions are kept; the tree stays sound.
-std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
-                                                  std::vector<MeshTriangle> triangles,
-                                                  std::string* whyRefused = nullptr);
+[[nodiscard]] std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
+                                                                std::vector<MeshTriangle> triangles,
+                                                                std::string* whyRefused = nullptr);
 
 // Fills the cached bounds of every box of scene (each as its first box test
 // would), so that later queries only read the scene even without a compiled
 // tree. Run it once before queries on a scene without one (built by hand)
 // start on several threads: lazily filled caches allow one thread only.
 void fillBoundsCaches(CollisionMesh& scene);
+
+}  // namespace sweepview

@@ -11,6 +11,8 @@
 #endif
 #include "scene/huge_pages.h"
 
+namespace sweepview {
+
 namespace {
 
 constexpr int BIN_COUNT = 16;
@@ -309,3 +311,5 @@ std::vector<PreorderNode> buildVolumeTree(const std::vector<Vec3>& vertices,
     }
     return nodes;
 }
+
+}  // namespace sweepview

@@ -7,6 +7,8 @@
 
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 namespace {
 
 constexpr float INF = std::numeric_limits<float>::infinity();
@@ -101,3 +103,5 @@ TreeStats measureTree(const std::vector<Vec3>& vertices, const std::vector<MeshT
     }
     return stats;
 }
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "scene/mesh_triangle.h"
 #include "scene/preorder_tree.h"
 
+namespace sweepview {
+
 // What a volume tree looks like, and whether the query can trust it.
 struct TreeStats {
     std::size_t nodes = 0;
@@ -28,3 +30,5 @@ struct TreeStats {
 // the reader guarantees). Returns all zeros for an incomplete tree.
 TreeStats measureTree(const std::vector<Vec3>& vertices, const std::vector<MeshTriangle>& triangles,
                       const std::vector<PreorderNode>& tree);
+
+}  // namespace sweepview

@@ -1,5 +1,7 @@
 #include "scene/volume_node.h"
 
+namespace sweepview {
+
 VolumeNode::~VolumeNode() {
     destroyTree(left);
     destroyTree(right);
@@ -33,3 +35,5 @@ void destroyTree(VolumeNode* node) {
         }
     }
 }
+
+}  // namespace sweepview

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/huge_pages.h"
-#include "scene/node_box.h"
+#include "huge_page_allocator.h"
+#include "node_box.h"
+
+namespace sweepview {
 
 inline constexpr std::int32_t NO_TRIANGLE = -1;
 
@@ -32,3 +34,5 @@ void destroyTree(VolumeNode* node);
 
 // Tree nodes made all at once, on huge pages where the system allows.
 using NodePool = std::vector<VolumeNode, HugePageAllocator<VolumeNode>>;
+
+}  // namespace sweepview

@@ -24,10 +24,11 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target concurrent_query_test dorn_audit_test
 ctest --preset tsan -R 'ConcurrentQueries|DornAudit'
 
-echo "== scalar build: the query's tests without the SSE lanes"
+echo "== scalar build: the query's tests and the pinned trajectories without the SSE lanes"
 cmake --preset scalar >/dev/null
-cmake --build --preset scalar --target sweep_triangle_lanes_test sweep_query_test sweep_triangle_test
-ctest --preset scalar -R 'SweepTriangleLanes|SweepQuery|SweepHitsTriangle'
+cmake --build --preset scalar --target sweep_triangle_lanes_test sweep_query_test sweep_triangle_test \
+    determinism_test
+ctest --preset scalar -R 'SweepTriangleLanes|SweepQuery|SweepHitsTriangle|Determinism'
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

@@ -10,6 +10,8 @@
 #include "scene/scene_builder.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // A scene as the reader leaves it, walked in its compiled form, and the same

@@ -8,6 +8,8 @@
 #include "tools/dorn/audit_command.h"
 #include "tools/dorn/mesh_parts.h"
 
+using namespace sweepview;
+
 namespace {
 
 std::string readFile(const std::string& path) {

@@ -11,6 +11,8 @@
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 std::unique_ptr<CollisionMesh> loadBytes(const std::string& bytes, std::string* why = nullptr) {

@@ -12,6 +12,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/sim_command.h"
 
+using namespace sweepview;
+
 namespace {
 
 struct SimRun {
@@ -22,7 +24,7 @@ struct SimRun {
 
 SimRun simulate(const CollisionMesh& scene, SimOptions options) {
     TempFile file("");
-    saveDornFile(scene, file.path());
+    EXPECT_EQ(saveDornFile(scene, file.path()), 1);
     options.scene = file.path();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();

@@ -8,6 +8,8 @@
 #include "tools/dorn/mesh_edit.h"
 #include "tools/dorn/mesh_import.h"
 
+using namespace sweepview;
+
 namespace {
 
 Vec3 normalOf(const MeshData& mesh, const MeshTriangle& t) {

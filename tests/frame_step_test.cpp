@@ -6,6 +6,8 @@
 #include "app/viewer_state.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 TEST(FrameStep, RunControlAndHighlightsThatLastUntilTheNextStep) {

@@ -6,6 +6,8 @@
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
 
+using namespace sweepview;
+
 namespace {
 
 // The factor 1/length is rounded to float before it multiplies: for (3, 1, 1)

@@ -5,6 +5,8 @@
 #include "app/key_bindings.h"
 #include "app/viewer_state.h"
 
+using namespace sweepview;
+
 namespace {
 
 void press(const std::string& keys) {

@@ -12,6 +12,8 @@
 #include "scene/mesh_format_hint.h"
 #include "scene/output_file.h"
 
+using namespace sweepview;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -5,6 +5,8 @@
 #include "app/scene_dialogue.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 const std::string PROMPT = "Enter the name of the dorn file: ";

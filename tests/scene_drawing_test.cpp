@@ -7,6 +7,8 @@
 #include "support/gl_recorder.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 using Args = std::vector<double>;

@@ -5,6 +5,8 @@
 #include "collision/sphere_motion.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Radius 2.5 above a floor at y = 0 (triangles 0 and 1), under a ceiling at

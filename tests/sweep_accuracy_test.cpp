@@ -18,6 +18,8 @@
 #include "tools/dorn/audit.h"
 #include "tools/dorn/mesh_distance.h"
 
+using namespace sweepview;
+
 namespace {
 
 using D = DoublePoint;

@@ -4,6 +4,8 @@
 
 #include "collision/sweep_box.h"
 
+using namespace sweepview;
+
 namespace {
 
 // The box centre (0,0,0), half-extents (1,1,1), grown by radius 1: [-2, 2]^3.

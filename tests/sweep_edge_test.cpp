@@ -6,6 +6,8 @@
 #include "collision/sweep_edge.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 TEST(ClosestLineParams, CrossingSkewAndParallelLines) {

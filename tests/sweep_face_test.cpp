@@ -5,6 +5,8 @@
 #include "collision/sweep_face.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Against the plane z = 0 facing +z; the time is written only on contact.

@@ -9,6 +9,8 @@
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Horizontal triangles facing up at the given heights, one per leaf, met in

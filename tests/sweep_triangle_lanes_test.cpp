@@ -5,6 +5,8 @@
 
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // The three-lane forms against three calls of the scalar tests, bit for bit,

@@ -7,6 +7,8 @@
 #include "collision/sweep_triangle.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Radius 1 against V0 = (0,0,0), V1 = (10,0,0), V2 = (0,10,0), normal (0,0,1).

@@ -6,6 +6,8 @@
 #include "collision/sweep_vertex.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Radius 1 against the origin, moving (10, 0, 0) unless stated.

@@ -3,10 +3,13 @@
 #include <cmath>
 #include <random>
 
+#include "scene/compiled_tree.h"
 #include "scene/scene_builder.h"
 #include "scene/tree_builder.h"
 #include "scene/tree_stats.h"
 #include "support/test_scenes.h"
+
+using namespace sweepview;
 
 namespace {
 
@@ -114,3 +117,26 @@ TEST(TreeStats, OfAHandMadeTree) {
 }
 
 }  // namespace
+
+TEST(CompiledTreeCheck, NamesEachBrokenInvariant) {
+    const auto scene = randomScene(5, 50, 10.0f, 2.0f);
+    const CompiledTree& good = *scene->compiled;
+    const std::size_t count = scene->triangles.size();
+    ASSERT_TRUE(checkCompiledTree(good, count));
+    const auto broken = [&](auto&& change) {
+        CompiledTree tree = good;
+        change(tree);
+        std::string why;
+        return checkCompiledTree(tree, count, &why) ? std::string() : why;
+    };
+    EXPECT_NE(broken([](CompiledTree& t) { t.nodes[0].secondChild = 1u << 30; }), "");
+    EXPECT_NE(broken([](CompiledTree& t) { t.nodes[0].boundsMax.x -= 5.0f; }), "");
+    EXPECT_NE(broken([](CompiledTree& t) { t.triangles.pop_back(); }), "");
+    EXPECT_NE(broken([](CompiledTree& t) { t.largestCoordinate *= 2.0f; }), "");
+    EXPECT_NE(broken([&](CompiledTree& t) {
+                  for (CompiledNode& n : t.nodes) {
+                      n.triangle = n.triangle >= 0 ? static_cast<std::int32_t>(count) : n.triangle;
+                  }
+              }),
+              "");
+}

@@ -16,6 +16,8 @@
 #include "scene/dorn_reader.h"
 #include "support/gl_recorder.h"
 
+using namespace sweepview;
+
 namespace {
 
 // One file per process, rewritten for every input: the reader takes a name.
@@ -61,6 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();  // a refusal must say why
         }
         return 0;
+    }
+    if (scene->compiled != nullptr &&
+        !checkCompiledTree(*scene->compiled, scene->triangles.size())) {
+        std::abort();
     }
     sweepAround(*scene);
     for (int mode = 0; mode <= 5; ++mode) {

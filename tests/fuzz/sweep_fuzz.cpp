@@ -16,6 +16,8 @@
 #include "geometry/collision_epsilon.h"
 #include "support/test_scenes.h"
 
+using namespace sweepview;
+
 namespace {
 
 // Takes values from the front of the fuzzer's bytes; zeros once they run out.

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -18,6 +19,8 @@
 #include "geometry/collision_epsilon.h"
 #include "geometry/triangle.h"
 #include "scene/scene_builder.h"
+
+namespace sweepview {
 
 DornBytes& DornBytes::int32(std::int32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
@@ -65,6 +68,11 @@ void growBoxes(CollisionMesh& scene, const Vec3& margin) {
         node.box.updateBounds();
     }
     compileScene(scene);
+    std::string why;
+    if (!checkCompiledTree(*scene.compiled, scene.triangles.size(), &why)) {
+        std::fprintf(stderr, "compiled tree: %s\n", why.c_str());
+        std::abort();
+    }
 }
 
 std::unique_ptr<CollisionMesh> randomScene(std::uint32_t seed, int count, float extent,
@@ -219,3 +227,5 @@ LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedT
     }
     return result;
 }
+
+}  // namespace sweepview

@@ -11,6 +11,8 @@
 #include "geometry/swept_sphere.h"
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // Raw little-endian bytes of a dorn file, value by value, for files the writer
 // would never produce (truncated, hostile, odd flags).
 struct DornBytes {
@@ -86,3 +88,5 @@ struct LaneComparison {
     int missedLines = 0;
 };
 LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedTriangle& prepared);
+
+}  // namespace sweepview

@@ -10,6 +10,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
 
+namespace sweepview {
+
 namespace {
 
 constexpr double OVERLAP_TOLERANCE = 0.001;
@@ -262,3 +264,5 @@ FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks, const Mes
     }
     return results;
 }
+
+}  // namespace sweepview

@@ -12,6 +12,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/mesh_parts.h"
 
+namespace sweepview {
+
 struct AuditOptions {
     std::string scene;
     long starts = 1000;
@@ -84,3 +86,5 @@ struct FlightResults {
 // share of starts done.
 FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks, const MeshParts& parts,
                        const AuditOptions& options, const std::function<void(double)>& progress);
+
+}  // namespace sweepview

@@ -15,6 +15,8 @@
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/progress_bar.h"
 
+namespace sweepview {
+
 namespace {
 
 // Writes a file by the writer; false, with the reason on standard error, when it fails.
@@ -81,3 +83,5 @@ int runAudit(AuditOptions options) {
     }
     return flights.startsSkipped > 0 ? AUDIT_TOO_FEW_STEPS : 0;
 }
+
+}  // namespace sweepview

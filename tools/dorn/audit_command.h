@@ -2,6 +2,8 @@
 
 #include "tools/dorn/audit.h"
 
+namespace sweepview {
+
 // Exit status of `dorn audit` when a finding named in --fail-on was found.
 inline constexpr int AUDIT_FINDINGS_FAILED = 3;
 // Exit status of `dorn audit` when starts without a clear point were skipped,
@@ -14,4 +16,6 @@ inline constexpr int AUDIT_TOO_FEW_STEPS = 4;
 // options.failOn was found (all of them named on standard error), else
 // AUDIT_TOO_FEW_STEPS when starts were skipped, or 1 when the scene cannot be loaded or a file
 // cannot be written (the reason on standard error).
-int runAudit(AuditOptions options);
+[[nodiscard]] int runAudit(AuditOptions options);
+
+}  // namespace sweepview

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace sweepview {
+
 namespace {
 
 constexpr std::size_t STATIC_SHOWN = 10;  // static findings listed with coordinates
@@ -238,3 +240,5 @@ void writePly(std::ostream& out, const AuditFindings& f) {
         out << f.checks.edges[e].a << " " << f.checks.edges[e].b << " 255 0 0\n";
     }
 }
+
+}  // namespace sweepview

@@ -5,6 +5,8 @@
 
 #include "tools/dorn/audit.h"
 
+namespace sweepview {
+
 // The findings of one audit, as the writers below present them.
 struct AuditFindings {
     const AuditOptions& options;
@@ -38,3 +40,5 @@ void writeJsonReport(std::ostream& out, const AuditFindings& findings);
 // vertices (escape blue, overlap magenta, wedged cyan, bump orange,
 // non-number black).
 void writePly(std::ostream& out, const AuditFindings& findings);
+
+}  // namespace sweepview

@@ -16,6 +16,8 @@
 #include "tools/dorn/progress_bar.h"
 #include "tools/dorn/start_clearance.h"
 
+namespace sweepview {
+
 namespace {
 
 // Meshes above this many triangles take about a second to build and write.
@@ -168,3 +170,5 @@ int runBuild(const BuildOptions& options) {
     std::printf("Done in %.3f s\n", secondsSince(start));
     return 0;
 }
+
+}  // namespace sweepview

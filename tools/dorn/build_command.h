@@ -5,6 +5,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 struct BuildOptions {
     std::vector<std::string> inputs;
     std::string output;
@@ -22,4 +24,6 @@ struct BuildOptions {
 // scale, centre, fit, move, flip, the dropping of degenerate triangles and the
 // room, in that order, builds the volume tree and writes the scene. Reports on
 // standard output; returns 0, or 1 with the reason on standard error.
-int runBuild(const BuildOptions& options);
+[[nodiscard]] int runBuild(const BuildOptions& options);
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "scene/dorn_reader.h"
 #include "scene/tree_stats.h"
 
+namespace sweepview {
+
 int runInfo(const std::string& file, bool strict) {
     std::string why;
     const auto scene = loadDornFile(file, &why);
@@ -38,3 +40,5 @@ int runInfo(const std::string& file, bool strict) {
     }
     return 0;
 }
+
+}  // namespace sweepview

@@ -14,6 +14,8 @@
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/sim_command.h"
 
+namespace sweepview {
+
 namespace {
 
 // Exit statuses: 0 success, 1 a refused input, 2 a usage error (3: audit findings).
@@ -80,6 +82,10 @@ int checkOutputs(const char* command, const std::vector<std::pair<const char*, c
 }
 
 }  // namespace
+
+}  // namespace sweepview
+
+using namespace sweepview;
 
 int main(int argc, char** argv) {
     // Past the file size limit a write then fails and is reported, and no

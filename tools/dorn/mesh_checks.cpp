@@ -8,6 +8,8 @@
 
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 namespace {
 
 std::array<std::uint32_t, 3> bitsOf(const Vec3& v) {
@@ -125,3 +127,5 @@ MeshChecks checkMesh(const CollisionMesh& scene) {
     }
     return checks;
 }
+
+}  // namespace sweepview

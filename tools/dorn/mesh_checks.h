@@ -5,6 +5,8 @@
 
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // What a collision mesh's edges say about it, found in one pass over its
 // edges after welding positions that are bit for bit identical.
 struct MeshChecks {
@@ -28,3 +30,5 @@ struct MeshChecks {
 
 // Checks scene's triangles (vertex indices valid, as the reader ensures).
 MeshChecks checkMesh(const CollisionMesh& scene);
+
+}  // namespace sweepview

@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+namespace sweepview {
+
 namespace {
 
 using P = DoublePoint;
@@ -137,3 +139,5 @@ void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max) {
         max = Vec3(std::fmax(max.x, v.x), std::fmax(max.y, v.y), std::fmax(max.z, v.z));
     }
 }
+
+}  // namespace sweepview

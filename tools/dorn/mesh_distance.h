@@ -4,6 +4,8 @@
 
 #include "scene/collision_mesh.h"
 
+namespace sweepview {
+
 // A point or vector in double precision, for measuring how the float
 // collision did.
 struct DoublePoint {
@@ -58,3 +60,5 @@ MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point);
 // index outside the scene's triangles.
 MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
                               const DoublePoint& point);
+
+}  // namespace sweepview

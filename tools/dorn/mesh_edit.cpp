@@ -9,6 +9,8 @@
 
 #include "geometry/triangle.h"
 
+namespace sweepview {
+
 namespace {
 
 // Keeps the first of each bit-identical vector, in order; remap[i] is where
@@ -174,3 +176,5 @@ void addRoom(MeshData& mesh, float size) {
         }
     }
 }
+
+}  // namespace sweepview

@@ -4,6 +4,8 @@
 
 #include "tools/dorn/mesh_data.h"
 
+namespace sweepview {
+
 // Edits applied by `dorn build`, in the order listed there.
 
 // Merges positions, and normals, that are bit for bit identical, so that
@@ -14,7 +16,7 @@ void weldVertices(MeshData& mesh);
 void scaleMesh(MeshData& mesh, float factor);
 
 // The box around the positions the triangles use; false when there are none.
-bool meshBounds(const MeshData& mesh, Vec3& min, Vec3& max);
+[[nodiscard]] bool meshBounds(const MeshData& mesh, Vec3& min, Vec3& max);
 
 // Moves the mesh so that the centre of its box lies at the origin.
 void centerMesh(MeshData& mesh);
@@ -35,3 +37,5 @@ std::size_t dropDegenerate(MeshData& mesh);
 // Adds a closed cube from -size to +size on every axis, two triangles a side,
 // whose faces point inwards, with matching normals when the mesh has normals.
 void addRoom(MeshData& mesh, float size);
+
+}  // namespace sweepview

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace sweepview {
+
 namespace {
 
 Vec3 toVec3(const aiVector3D& v) { return Vec3(v.x, v.y, v.z); }
@@ -94,3 +96,5 @@ bool importMesh(const std::string& path, MeshData& mesh, std::string* why) {
     }
     return true;
 }
+
+}  // namespace sweepview

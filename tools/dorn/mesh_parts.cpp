@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+namespace sweepview {
+
 namespace {
 
 using P = DoublePoint;
@@ -230,3 +232,5 @@ bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoi
     }
     return false;
 }
+
+}  // namespace sweepview

@@ -6,6 +6,8 @@
 #include "tools/dorn/mesh_checks.h"
 #include "tools/dorn/mesh_distance.h"
 
+namespace sweepview {
+
 // The connected parts of a mesh (triangles joined across welded edges) and
 // which side of each is solid. A closed part (every edge used by exactly two
 // of its triangles, no winding conflict, some volume) has a solid side its
@@ -34,3 +36,5 @@ MeshParts findMeshParts(const CollisionMesh& scene, const MeshChecks& checks);
 // cast again in another direction. Only reads scene and parts, so several
 // threads may ask at once.
 bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point);
+
+}  // namespace sweepview

@@ -1,5 +1,7 @@
 #include "tools/dorn/overlap_cause.h"
 
+namespace sweepview {
+
 namespace {
 
 DoublePoint along(const Vec3& from, const Vec3& to, double t) {
@@ -63,3 +65,5 @@ const char* overlapFeatureName(OverlapFeature feature) {
     constexpr const char* NAMES[] = {"face from behind", "edge", "corner", "face from the front"};
     return NAMES[static_cast<int>(feature)];
 }
+
+}  // namespace sweepview

@@ -2,6 +2,8 @@
 
 #include "tools/dorn/mesh_distance.h"
 
+namespace sweepview {
+
 // The mesh feature an overlap began at; a face by the side of its plane the
 // centre was on.
 enum class OverlapFeature { FaceFromBehind, Edge, Corner, FaceFromFront };
@@ -23,3 +25,5 @@ OverlapStart overlapStart(const CollisionMesh& scene, const Vec3& before, const 
 
 // "face from behind", "edge", "corner" or "face from the front".
 const char* overlapFeatureName(OverlapFeature feature);
+
+}  // namespace sweepview

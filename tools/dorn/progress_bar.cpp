@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace sweepview {
+
 ProgressBar::ProgressBar(std::string label, bool large)
     : label_(std::move(label)), shown_(large && ::isatty(STDERR_FILENO) != 0) {}
 
@@ -25,3 +27,5 @@ void ProgressBar::update(double share) {
                  "########################################", WIDTH - filled, "", percent);
     std::fflush(stderr);
 }
+
+}  // namespace sweepview

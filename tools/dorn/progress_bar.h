@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace sweepview {
+
 // A one-line progress bar on standard error, drawn only when standard error is
 // a terminal and the work is large enough to take a while; otherwise silent.
 class ProgressBar {
@@ -19,3 +21,5 @@ private:
     bool shown_;
     int percent_ = -1;
 };
+
+}  // namespace sweepview

@@ -15,6 +15,8 @@
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
 
+namespace sweepview {
+
 namespace {
 
 // Counts of overlaps by the mesh feature involved.
@@ -231,3 +233,5 @@ int runSim(const SimOptions& options) {
     }
     return 0;
 }
+
+}  // namespace sweepview

@@ -4,6 +4,8 @@
 
 #include "geometry/vec3.h"
 
+namespace sweepview {
+
 struct SimOptions {
     std::string scene;
     long steps = 1000;
@@ -23,4 +25,6 @@ struct SimOptions {
 // with %.9g floats and the step's hit triangles separated by spaces. --check
 // and --stats report on standard error at the end; --exact-edges sweeps with
 // the exact edge test. Returns 0, or 1 when the scene cannot be loaded or the CSV not written.
-int runSim(const SimOptions& options);
+[[nodiscard]] int runSim(const SimOptions& options);
+
+}  // namespace sweepview

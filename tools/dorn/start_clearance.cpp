@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace sweepview {
+
 Clearance clearanceAt(const CollisionMesh& scene, const MeshParts& parts,
                       const DoublePoint& point) {
     Clearance clearance;
@@ -19,3 +21,5 @@ Clearance clearanceAt(const CollisionMesh& scene, const MeshParts& parts,
     clearance.solid = inSolid(scene, parts, point);
     return clearance;
 }
+
+}  // namespace sweepview

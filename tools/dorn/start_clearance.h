@@ -3,6 +3,8 @@
 #include "scene/collision_mesh.h"
 #include "tools/dorn/mesh_parts.h"
 
+namespace sweepview {
+
 // The viewer's sphere before it first moves.
 inline constexpr Vec3 VIEWER_START{0.0f, 12.5f, 0.0f};
 inline constexpr float VIEWER_RADIUS = 2.5f;
@@ -20,3 +22,5 @@ struct Clearance {
 // one, over every triangle otherwise (cheap for a point or two, and spares
 // building a tree). Only reads scene.
 Clearance clearanceAt(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point);
+
+}  // namespace sweepview

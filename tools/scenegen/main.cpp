@@ -24,6 +24,8 @@
 
 #include "scene/output_file.h"
 
+namespace sweepview {
+
 namespace {
 
 [[gnu::format(printf, 2, 3)]] void print(std::ostream& out, const char* format, ...) {
@@ -170,6 +172,10 @@ int writeOrSay(const char* path, const std::function<void(std::ostream&)>& fill)
 }
 
 }  // namespace
+
+}  // namespace sweepview
+
+using namespace sweepview;
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit fails and is reported
