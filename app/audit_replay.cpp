@@ -47,7 +47,8 @@ public:
 
 private:
     void skipSpace() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t')) {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
+                                      text_[at_] == '\r' || text_[at_] == '\t')) {
             ++at_;
         }
     }
@@ -72,7 +73,8 @@ private:
                     if (at_ + 4 >= text_.size()) {
                         return false;
                     }
-                    out += static_cast<char>(std::strtol(text_.substr(at_ + 1, 4).c_str(), nullptr, 16));
+                    out += static_cast<char>(
+                        std::strtol(text_.substr(at_ + 1, 4).c_str(), nullptr, 16));
                     at_ += 5;
                     continue;
                 }
@@ -178,7 +180,8 @@ std::string reportPoint(const Vec3& p) {
     return text;
 }
 
-std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::string& event, std::string* why) {
+std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::string& event,
+                                           std::string* why) {
     ReplayEvent e;
     const std::size_t colon = event.rfind(':');
     char* end = nullptr;
@@ -207,7 +210,8 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
     const Json* rule = configuration != nullptr ? configuration->get("edge_rule") : nullptr;
     const Json* events = report.get("events");
     if (scene == nullptr || scene->kind != Json::String || configuration == nullptr ||
-        !readNumber(configuration->get("radius"), e.radius) || rule == nullptr || events == nullptr) {
+        !readNumber(configuration->get("radius"), e.radius) || rule == nullptr ||
+        events == nullptr) {
         *why = path + ": not a dorn audit report (no scene, configuration or events)";
         return std::nullopt;
     }
@@ -228,14 +232,16 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
     long triangle = -1;
     Vec3 position;
     if (!readWhole(found.get("start"), e.start) || !readWhole(found.get("step"), e.step) ||
-        !readWhole(found.get("triangle"), triangle) || !readPoint(found.get("position"), position)) {
+        !readWhole(found.get("triangle"), triangle) ||
+        !readPoint(found.get("position"), position)) {
         *why = path + ": " + event + " lacks its start, step, position or triangle";
         return std::nullopt;
     }
     if (!readPoint(found.get("flight_start"), e.flightStart) ||
         !readPoint(found.get("flight_velocity"), e.flightVelocity)) {
         *why = path + ": " + event +
-               " has no flight_start and flight_velocity (a report of an older dorn cannot be replayed)";
+               " has no flight_start and flight_velocity (a report of an older dorn cannot be "
+               "replayed)";
         return std::nullopt;
     }
     e.triangle = static_cast<std::int32_t>(triangle);

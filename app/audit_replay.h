@@ -30,7 +30,8 @@ struct ReplayEvent {
 // it; or nothing with a one-line reason in *why (unreadable or malformed
 // report, an unknown kind, an index past the list, a report without the
 // flights' start and velocity).
-std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::string& event, std::string* why);
+std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::string& event,
+                                           std::string* why);
 
 // Where the replay left the viewer: the position of the event computed as the
 // audit computes it, printed as the report prints it.

@@ -58,8 +58,9 @@ CLI::Option* addPoint(CLI::App& app, const char* name, std::vector<float>& into,
 ParsedCommandLine parseCommandLine(int argc, char** argv) {
     ParsedCommandLine parsed;
     ViewerOptions& o = parsed.options;
-    CLI::App app{"Flies a sphere through a dorn scene and shows each collision step by step.\n"
-                 "Without arguments it asks for the scene on standard input."};
+    CLI::App app{
+        "Flies a sphere through a dorn scene and shows each collision step by step.\n"
+        "Without arguments it asks for the scene on standard input."};
     app.add_option("SCENE", o.scene, "The dorn file (skips the prompt)");
     std::vector<float> start;
     std::vector<float> velocity;
@@ -78,8 +79,9 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     app.add_flag("--hud", o.hud, "Show the on-screen facts from the start (key i toggles them)");
     CLI::Option* replay =
         app.add_option("--replay", o.replay, "A dorn audit JSON report to replay an event of");
-    CLI::Option* event = app.add_option(
-        "--event", o.event, "The event to replay: KIND:INDEX, e.g. escape:0 (kinds as dorn audit's)");
+    CLI::Option* event =
+        app.add_option("--event", o.event,
+                       "The event to replay: KIND:INDEX, e.g. escape:0 (kinds as dorn audit's)");
     replay->needs(event);
     event->needs(replay);
     app.footer(

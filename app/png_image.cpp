@@ -44,14 +44,16 @@ void putChunk(std::string& out, const char type[5], const std::string& data) {
 
 }  // namespace
 
-std::string encodePng(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb) {
+std::string encodePng(std::uint32_t width, std::uint32_t height,
+                      const std::vector<std::uint8_t>& rgb) {
     // Each row starts with filter type 0 (none).
     std::string raw;
     raw.reserve((3 * static_cast<std::size_t>(width) + 1) * height);
     for (std::uint32_t y = 0; y < height; ++y) {
         raw += '\0';
-        raw.append(reinterpret_cast<const char*>(rgb.data()) + 3 * static_cast<std::size_t>(width) * y,
-                   3 * static_cast<std::size_t>(width));
+        raw.append(
+            reinterpret_cast<const char*>(rgb.data()) + 3 * static_cast<std::size_t>(width) * y,
+            3 * static_cast<std::size_t>(width));
     }
     // zlib stream: header, stored blocks of at most 65535 bytes, Adler-32.
     std::string zlib = "\x78\x01";
@@ -77,7 +79,8 @@ std::string encodePng(std::uint32_t width, std::uint32_t height, const std::vect
     std::string header;
     putBigEndian(header, width);
     putBigEndian(header, height);
-    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+    header +=
+        std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
     std::string png = "\x89PNG\r\n\x1a\n";
     putChunk(png, "IHDR", header);
     putChunk(png, "IDAT", zlib);
@@ -96,9 +99,12 @@ bool saveFramePng(const std::string& path, int width, int height, std::string* w
         std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>(3 * w * (h - 1 - y)), 3 * w,
                     topDown.begin() + static_cast<std::ptrdiff_t>(3 * w * y));
     }
-    const std::string png = encodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), topDown);
-    return writeOutputFile(path, [&](std::ostream& out) { out.write(png.data(), static_cast<std::streamsize>(png.size())); },
-                           whyFailed);
+    const std::string png =
+        encodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), topDown);
+    return writeOutputFile(
+        path,
+        [&](std::ostream& out) { out.write(png.data(), static_cast<std::streamsize>(png.size())); },
+        whyFailed);
 }
 
 }  // namespace sweepview

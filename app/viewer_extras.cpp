@@ -98,20 +98,23 @@ ContactKind nearestFeature(const CollisionMesh& scene, std::int32_t triangle, co
         const auto e = sub(corners[(i + 1) % 3], corners[i]);
         const auto off = sub(q, corners[i]);
         const double along = std::clamp(dot(off, e) / dot(e, e), 0.0, 1.0);
-        const std::array<double, 3> gap = {off[0] - e[0] * along, off[1] - e[1] * along, off[2] - e[2] * along};
+        const std::array<double, 3> gap = {off[0] - e[0] * along, off[1] - e[1] * along,
+                                           off[2] - e[2] * along};
         if (dot(gap, gap) < best) {
             best = dot(gap, gap);
             bestAlong = along;
         }
     }
-    return bestAlong < TOLERANCE || bestAlong > 1 - TOLERANCE ? ContactKind::Corner : ContactKind::Edge;
+    return bestAlong < TOLERANCE || bestAlong > 1 - TOLERANCE ? ContactKind::Corner
+                                                              : ContactKind::Edge;
 }
 
 void noteStep(const std::vector<StepContact>& contacts) {
     lastContacts.clear();
     for (const StepContact& c : contacts) {
         const Vec3 touch = c.centre - c.normal * sphereRadius;
-        lastContacts.push_back({touch, nearestFeature(*currentScene, c.triangle, touch), c.triangle, c.time});
+        lastContacts.push_back(
+            {touch, nearestFeature(*currentScene, c.triangle, touch), c.triangle, c.time});
     }
     trail.push_back({spherePosition, lastContacts});
     if (trail.size() > TRAIL_STEPS) {
@@ -206,7 +209,8 @@ void mouseDrag(int x, int y) {
         zoom(-0.005f * static_cast<float>(dy));
     } else if (dragButton == GLUT_MIDDLE_BUTTON) {
         // One pixel moves the scene's centre by one pixel.
-        const float perPixel = 2.0f * viewDistance() * std::tan(static_cast<float>(std::numbers::pi / 8.0)) /
+        const float perPixel = 2.0f * viewDistance() *
+                               std::tan(static_cast<float>(std::numbers::pi / 8.0)) /
                                static_cast<float>(std::max(glutGet(GLUT_WINDOW_HEIGHT), 1));
         cameraX += perPixel * static_cast<float>(dx);
         cameraY -= perPixel * static_cast<float>(dy);
@@ -236,7 +240,8 @@ void countFrame() {
     }
 }
 
-void drawTextLines(const std::vector<std::string>& lines, int left, int top, float red, float green, float blue) {
+void drawTextLines(const std::vector<std::string>& lines, int left, int top, float red, float green,
+                   float blue) {
     glColor4f(red, green, blue, 1.0f);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         drawText(left, top - 15 * static_cast<int>(i), lines[i]);
@@ -260,30 +265,34 @@ void drawScreenOverlay() {
     glLoadIdentity();
     if (hudShown) {
         std::vector<std::string> lines = {
-            format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x, spherePosition.y,
-                   spherePosition.z),
+            format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x,
+                   spherePosition.y, spherePosition.z),
             format("speed %.4g   radius %.4g   edges: %s", length(sphereVelocity), sphereRadius,
                    edgeRule == EdgeRule::Exact ? "exact" : "viewer's rule"),
-            format("last step: %zu contact%s", lastContacts.size(), lastContacts.size() == 1 ? "" : "s"),
+            format("last step: %zu contact%s", lastContacts.size(),
+                   lastContacts.size() == 1 ? "" : "s"),
         };
         for (std::size_t i = 0; i < lastContacts.size() && i < 6; ++i) {
             const NotedContact& c = lastContacts[i];
-            lines.push_back(format("  %s at t %.4f, triangle %d", CONTACT_KIND_NAMES[static_cast<int>(c.kind)],
-                                   c.time, c.triangle));
+            lines.push_back(format("  %s at t %.4f, triangle %d",
+                                   CONTACT_KIND_NAMES[static_cast<int>(c.kind)], c.time,
+                                   c.triangle));
         }
         if (settings.replay) {
-            lines.push_back(format("replay: %s %ld, start %ld, step %ld, triangle %d", settings.replay->kind.c_str(),
-                                   settings.replay->index, settings.replay->start, settings.replay->step,
+            lines.push_back(format("replay: %s %ld, start %ld, step %ld, triangle %d",
+                                   settings.replay->kind.c_str(), settings.replay->index,
+                                   settings.replay->start, settings.replay->step,
                                    settings.replay->triangle));
         }
         lines.push_back(format("%.1f frames/s", framesPerSecond));
         drawTextLines(lines, 8, height - 16, 0.0f, 0.0f, 0.0f);
     }
     if (helpShown) {
-        drawTextLines({"space run/pause  s one step  b box mode  Esc quit",
-                       "x X y Y z Z move  arrows turn  f frame the scene",
-                       "i facts  h keys  t trail  drag turn  wheel/right drag zoom  middle drag pan"},
-                      8, 40, 0.2f, 0.2f, 0.5f);
+        drawTextLines(
+            {"space run/pause  s one step  b box mode  Esc quit",
+             "x X y Y z Z move  arrows turn  f frame the scene",
+             "i facts  h keys  t trail  drag turn  wheel/right drag zoom  middle drag pan"},
+            8, 40, 0.2f, 0.2f, 0.5f);
     }
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
@@ -343,7 +352,8 @@ void saveScreenshot() {
     glFinish();
     glReadBuffer(GL_BACK);
     std::string why;
-    const bool saved = saveFramePng(settings.screenshot, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT), &why);
+    const bool saved = saveFramePng(settings.screenshot, glutGet(GLUT_WINDOW_WIDTH),
+                                    glutGet(GLUT_WINDOW_HEIGHT), &why);
     std::cout << std::flush;
     if (!saved) {
         std::cerr << "sweepview: --screenshot: " << why << std::endl;
