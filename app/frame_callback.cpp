@@ -26,6 +26,7 @@ std::function<void()> sceneOverlay;
 std::function<void()> screenOverlay;
 
 void drawFrame() {
+    prepareBoxLayer(*currentScene, boxDrawMode, {cameraX, cameraY, cameraZ, cameraYaw, cameraPitch});
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glDepthMask(GL_FALSE);  // translucent everything: nothing writes depth
