@@ -14,41 +14,39 @@ namespace sweepview {
 
 namespace {
 
-GLuint boxList = 0;
-const CollisionMesh* listScene = nullptr;
-int listMode = 0;
+// Every box's corners in place, in the mode's primitive: built once per scene
+// and mode, and sent as vertex arrays.
+std::vector<GLfloat> boxVertices;
+const CollisionMesh* verticesScene = nullptr;
+int verticesMode = 0;
 
-void sendCorner(const NodeBox& box, int corner) {
+void addCorner(const NodeBox& box, int corner) {
     const Vec3 v = box.centre + componentProduct(BOX_CORNERS[corner], box.halfExtents);
-    const GLfloat xyz[3] = {v.x, v.y, v.z};
-    glVertex3fv(xyz);
+    boxVertices.insert(boxVertices.end(), {v.x, v.y, v.z});
 }
 
-// One batch of the mode's primitive for every box, in the walk's pre-order
-// and the per-box order of drawNodeBox, so blending gives the same picture.
-void compileBoxes(const CollisionMesh& scene, int mode) {
-    if (boxList == 0) {
-        boxList = glGenLists(1);
-    }
-    glNewList(boxList, GL_COMPILE);  // without a colour: the caller sets it
-    glBegin(mode == 1 ? GL_POINTS : mode == 2 ? GL_LINES : GL_QUADS);
+// The boxes in the walk's pre-order and each box's primitives in
+// drawNodeBox's order, so blending gives the same picture.
+void buildBoxVertices(const CollisionMesh& scene, int mode) {
+    boxVertices.clear();
+    boxVertices.shrink_to_fit();
     NodeStack<const VolumeNode> pending;
     pending.push(scene.root);
     while (!pending.empty()) {
         const VolumeNode* node = pending.pop();
         if (mode == 1) {
             for (int corner = 0; corner < 8; ++corner) {
-                sendCorner(node->box, corner);
+                addCorner(node->box, corner);
             }
         } else if (mode == 2) {
             for (const auto& edge : BOX_EDGES) {
-                sendCorner(node->box, edge[0]);
-                sendCorner(node->box, edge[1]);
+                addCorner(node->box, edge[0]);
+                addCorner(node->box, edge[1]);
             }
         } else {
             for (const auto& face : BOX_FACES) {
                 for (int corner : face) {
-                    sendCorner(node->box, corner);
+                    addCorner(node->box, corner);
                 }
             }
         }
@@ -59,10 +57,25 @@ void compileBoxes(const CollisionMesh& scene, int mode) {
             pending.push(node->left);
         }
     }
-    glEnd();
-    glEndList();
-    listScene = &scene;
-    listMode = mode;
+    verticesScene = &scene;
+    verticesMode = mode;
+}
+
+// Sends the boxes in the current colour, in pieces that keep the renderer's
+// copies small (a whole number of boxes each).
+void drawBoxes(const CollisionMesh& scene, int mode) {
+    if (verticesScene != &scene || verticesMode != mode) {
+        buildBoxVertices(scene, mode);
+    }
+    constexpr std::size_t PIECE = 24 * 65536;  // vertices: whole boxes in every mode
+    const std::size_t count = boxVertices.size() / 3;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (std::size_t first = 0; first < count; first += PIECE) {
+        glVertexPointer(3, GL_FLOAT, 0, boxVertices.data() + 3 * first);
+        glDrawArrays(mode == 1 ? GL_POINTS : mode == 2 ? GL_LINES : GL_QUADS, 0,
+                     static_cast<GLsizei>(std::min(PIECE, count - first)));
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 constexpr GLfloat BOX_COLOUR[4] = {0.75f, 0.75f, 0.0f, 0.01f};
@@ -81,7 +94,6 @@ struct BoxLayer {
     int mode = 0;
     BoxView view{};
     GLint viewport[4] = {};
-    int calmFrames = 0;  // frames the key above has stayed the same
     std::vector<std::uint8_t> counts;
     std::vector<std::uint8_t> pixels;
 } layer;
@@ -133,22 +145,21 @@ void calibrate(const GLint viewport[4]) {
 void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    const bool same = layer.scene == &scene && layer.mode == mode && layer.view == view &&
-                      std::equal(viewport, viewport + 4, layer.viewport);
-    if (!same) {
+    const bool sameView = layer.scene == &scene && layer.view == view &&
+                          std::equal(viewport, viewport + 4, layer.viewport);
+    if (!sameView) {
+        // While the view keeps changing (a drag), drawing the boxes is quicker.
         layer.ready = false;
         layer.scene = &scene;
-        layer.mode = mode;
         layer.view = view;
         std::copy(viewport, viewport + 4, layer.viewport);
-        layer.calmFrames = 0;
         return;
     }
-    // While the view keeps changing (a drag), the list alone is quicker.
-    if (layer.ready || ++layer.calmFrames < 2 || mode < 1 || mode > 3 || scene.root == nullptr ||
+    if ((layer.ready && layer.mode == mode) || mode < 1 || mode > 3 || scene.root == nullptr ||
         !sceneListReady || viewport[2] < 256 || viewport[3] < 1) {
         return;
     }
+    layer.mode = mode;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -164,12 +175,9 @@ void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view) 
     glTranslatef(view.x, view.y, view.z);
     glRotatef(view.yaw, 0.0f, 1.0f, 0.0f);
     glRotatef(view.pitch, 1.0f, 0.0f, 0.0f);
-    if (listScene != &scene || listMode != mode) {
-        compileBoxes(scene, mode);
-    }
     glBlendFunc(GL_ONE, GL_ONE);
     glColor4f(1.0f / 255.0f, 0.0f, 0.0f, 0.0f);
-    glCallList(boxList);
+    drawBoxes(scene, mode);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDepthMask(GL_TRUE);
     const std::size_t size = static_cast<std::size_t>(viewport[2]) * static_cast<std::size_t>(viewport[3]);
@@ -206,11 +214,8 @@ void drawSceneWithBoxList(const CollisionMesh& scene, int mode) {
         endWindowSpace();
         return;
     }
-    if (listScene != &scene || listMode != mode) {
-        compileBoxes(scene, mode);
-    }
-    glColor4f(0.75f, 0.75f, 0.0f, 0.01f);
-    glCallList(boxList);
+    glColor4fv(BOX_COLOUR);
+    drawBoxes(scene, mode);
 }
 
 }  // namespace sweepview

@@ -5,11 +5,10 @@
 namespace sweepview {
 
 // Draws the same picture as drawScene(scene, mode), but in box modes 1 to 3
-// (once the mesh's display list is ready) the boxes come from a display list
-// compiled on first use, with every box's corners already placed, instead of
-// a walk that sends box by box every frame. The list is compiled again only
-// when the mode or the scene changes. Other modes are drawScene's own.
-// When prepareBoxLayer made a layer for this view, the boxes come from it.
+// (once the mesh's display list is ready) the boxes are not sent box by box:
+// their corners, already placed, are built once per scene and mode into one
+// vertex array and sent in a few draws; and once prepareBoxLayer has laid
+// them for the current view, not drawn at all. Other modes are drawScene's own.
 void drawSceneWithBoxList(const CollisionMesh& scene, int mode);
 
 // The camera of a frame: translation, then yaw and pitch in degrees.
@@ -20,11 +19,12 @@ struct BoxView {
 
 // For a frame about to be drawn, before anything else (it uses the back
 // buffer): once the view, mode and window have stayed the same for a frame,
-// draws the boxes twice, over black and over white, and keeps the two
-// pictures. The boxes are one colour blended over what lies below, so each
-// pixel after them is a fixed part of it plus a fixed share of what was
-// below; the two pictures give both, and the frames after that lay the boxes
-// over the scene with two full-window quads instead of drawing every box.
+// counts the box fragments covering each pixel. Every box is the same colour
+// blended the same way, so a pixel after the boxes depends only on its value
+// before them and on that count; what k blends make of each value is measured
+// once on the renderer itself. The frames after that read the scene back and
+// write each pixel as the boxes would have left it, instead of drawing every
+// box: the same pixels, at the cost of one read and one write of the window.
 void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view);
 
 }  // namespace sweepview
