@@ -7,7 +7,8 @@
 # SIZES (terrain grid sizes, default "71 224 707") and MODES (default
 # "0 1 2 3 4", repeats allowed) narrow or reorder the runs. SWEEPVIEW names
 # another viewer binary (default build/bin/sweepview), e.g. an earlier build
-# to compare with.
+# to compare with. SETTLE (default 1) is the seconds waited after the mode
+# is set before counting, for modes that prepare once before running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/x11.sh
@@ -31,7 +32,7 @@ for n in ${SIZES:-71 224 707}; do
         until grep -qE '(^|: )1$' "$work/out"; do press "$window" s; sleep 0.5; done
         for ((i = 0; i < mode; i++)); do press "$window" b; done
         press "$window" space
-        sleep 1
+        sleep "${SETTLE:-1}"
         first=$(tail -n 1 "$work/out" | grep -oE '[0-9]+$')
         sleep "$seconds"
         last=$(tail -n 1 "$work/out" | grep -oE '[0-9]+$')
