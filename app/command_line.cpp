@@ -82,6 +82,16 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     CLI::Option* event =
         app.add_option("--event", o.event,
                        "The event to replay: KIND:INDEX, e.g. escape:0 (kinds as dorn audit's)");
+    event->check(CLI::Validator(
+        [](const std::string& text) -> std::string {
+            const std::size_t colon = text.rfind(':');
+            if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
+                text.find_first_not_of("0123456789", colon + 1) != std::string::npos) {
+                return "takes KIND:INDEX, e.g. escape:0, not '" + text + "'";
+            }
+            return {};
+        },
+        "KIND:INDEX"));
     replay->needs(event);
     event->needs(replay);
     app.footer(

@@ -14,6 +14,7 @@
 #include "app/window.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
+#include "scene/output_file.h"
 
 using namespace sweepview;
 
@@ -34,6 +35,11 @@ int runWithCommandLine(int argc, char** argv) {
     extras.hud = options.hud;
     extras.screenshot = options.screenshot;
     std::string why;
+    // Checked before the steps, which may be many.
+    if (!options.screenshot.empty() && !checkOutputPath(options.screenshot, &why)) {
+        std::cerr << "sweepview: --screenshot: " << why << '\n';
+        return 1;
+    }
     if (!options.replay.empty()) {
         extras.replay = readReplayEvent(options.replay, options.event, &why);
         if (!extras.replay) {

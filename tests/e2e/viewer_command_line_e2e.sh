@@ -33,6 +33,13 @@ for args in "--radius x" "--steps -1" "--start 1,nan,0" "--velocity 1e30,0,0"; d
     [[ $(head -n 1 "$work/err") == "$option: takes a number from"* ]] ||
         fail "$args: the first line does not name $option"
 done
+status=0
+"$viewer" "$scene" --replay x.json --event escape </dev/null >/dev/null 2>"$work/err" || status=$?
+((status == 2)) && grep -q -- "--event: takes KIND:INDEX" "$work/err" || fail "--event escape not refused"
+status=0
+"$viewer" "$scene" --steps 5 --screenshot /nonexistent/a.png </dev/null >"$work/out" 2>"$work/err" ||
+    status=$?
+((status == 1)) && [[ ! -s $work/out ]] || fail "an unwritable screenshot was not refused before the steps"
 "$viewer" --help | grep -q -- "--screenshot" || fail "--help does not list --screenshot"
 
 # N steps at once, then a screenshot of the frame, and status 0.
