@@ -61,7 +61,7 @@ blue=$(convert "$work/shot.png" -format '%[fx:mean.b-mean.r > 0.03 ? 1 : 0]' inf
         echo "v $v"
     done
     # Floor (one triangle missing), ceiling, four walls; faces towards the inside.
-    printf 'f %s\n' "1 2 3" "5 7 6" "5 8 7" "1 5 6" "1 6 2" "2 6 7" "2 7 3" "3 7 8" "3 8 4" "4 8 5" "4 5 1"
+    printf 'f %s\n' "1 3 2" "5 6 7" "5 7 8" "1 6 5" "1 2 6" "2 7 6" "2 3 7" "3 8 7" "3 4 8" "4 5 8" "4 1 5"
 } >"$work/holed.obj"
 "$dorn" build "$work/holed.obj" -o "$work/holed.dorn" >/dev/null
 "$dorn" audit "$work/holed.dorn" --starts 20 --threads 1 --report "$work/report.json" >/dev/null ||
