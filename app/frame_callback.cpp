@@ -6,7 +6,7 @@
 
 #include "app/frame_step.h"
 #include "app/viewer_state.h"
-#include "render/scene_drawing.h"
+#include "render/box_list.h"
 
 namespace sweepview {
 
@@ -22,7 +22,11 @@ void drawWireSphere(const Vec3& centre, float red, float blue) {
 
 }  // namespace
 
-void frameCallback() {
+std::function<void()> sceneOverlay;
+std::function<void()> screenOverlay;
+
+void drawFrame() {
+    prepareBoxLayer(*currentScene, boxDrawMode, {cameraX, cameraY, cameraZ, cameraYaw, cameraPitch});
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glDepthMask(GL_FALSE);  // translucent everything: nothing writes depth
@@ -32,9 +36,19 @@ void frameCallback() {
     glRotatef(cameraPitch, 1.0f, 0.0f, 0.0f);
     drawWireSphere(spherePosition + sphereVelocity, 0.0f, 1.0f);
     drawWireSphere(spherePosition, 1.0f, 0.0f);
-    drawScene(*currentScene, boxDrawMode);
+    drawSceneWithBoxList(*currentScene, boxDrawMode);
+    if (sceneOverlay) {
+        sceneOverlay();
+    }
     glPopMatrix();
     glDepthMask(GL_TRUE);
+    if (screenOverlay) {
+        screenOverlay();
+    }
+}
+
+void frameCallback() {
+    drawFrame();
 
     stepIfDue(std::cout);
 

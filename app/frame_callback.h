@@ -1,12 +1,21 @@
 #pragma once
 
+#include <functional>
+
 namespace sweepview {
 
-// One frame, called by the window system both as display and as idle
-// function: draws the camera view (the sphere in red, where it would be after
-// one free step in blue, then the scene in the current box draw mode), takes a
-// step when one is due (stepIfDue, on standard output), swaps the buffers and
-// asks for the next frame.
+// Drawn with every frame when set: sceneOverlay inside the camera transform,
+// after the scene; screenOverlay after the camera transform is undone. Unset
+// (the classic viewer), a frame is drawn exactly as it always was.
+extern std::function<void()> sceneOverlay;
+extern std::function<void()> screenOverlay;
+
+// One frame's drawing, without the step or the buffer swap: the camera
+// transform, the two wire spheres, the scene and the overlays.
+void drawFrame();
+
+// The window system's display and idle callback: draws the frame, takes the
+// sphere's step when due, then swaps the buffers and asks for the next frame.
 void frameCallback();
 
 }  // namespace sweepview

@@ -1,10 +1,14 @@
 #include "app/frame_step.h"
 
-#include "collision/sphere_motion.h"
+#include <vector>
+
 #include "app/viewer_state.h"
 #include "collision/contact_state.h"
+#include "collision/sphere_motion.h"
 
 namespace sweepview {
+
+std::function<void(const std::vector<StepContact>& contacts)> stepListener;
 
 bool stepIfDue(std::ostream& out) {
     if (stepRequested) {
@@ -14,7 +18,19 @@ bool stepIfDue(std::ostream& out) {
     }
     ++frameCounter;
     out << frameCounter << '\n' << std::flush;
-    advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState);
+    if (stepListener) {
+        // Only read: the contacts are noted, the motion is the same.
+        static std::vector<StepContact> contacts;
+        contacts.clear();
+        advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
+                      edgeRule, [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
+                          contacts.push_back({centre, normal, triangle, contactState.nearestTime});
+                      });
+        stepListener(contacts);
+    } else {
+        advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
+                      edgeRule);
+    }
     if (stepRequested) {
         stepRequested = false;
         animationRunning = false;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <ostream>
+
+#include "geometry/vec3.h"
 
 namespace sweepview {
 
@@ -10,5 +14,20 @@ namespace sweepview {
 // scene with advanceSphere (recording into contactState), and, after a
 // requested step, pauses. Returns true when a step was taken.
 bool stepIfDue(std::ostream& out);
+
+// One contact of a step, as the step met it: the centre there, the unit normal
+// reflected about, the triangle and the time of the sweep (a fraction of the
+// motion that sweep had left).
+struct StepContact {
+    Vec3 centre;
+    Vec3 normal;
+    std::int32_t triangle = -1;
+    float time = 0.0f;
+};
+
+// Called after every step taken by stepIfDue with the step's contacts, when
+// set; the on-screen facts and the trail listen here. Unset, a step does
+// nothing beyond what it always did.
+extern std::function<void(const std::vector<StepContact>& contacts)> stepListener;
 
 }  // namespace sweepview

@@ -5,12 +5,99 @@
 #include <malloc.h>
 #endif
 
+#include "app/audit_replay.h"
+#include "app/command_line.h"
+#include "app/frame_step.h"
 #include "app/scene_dialogue.h"
+#include "app/viewer_extras.h"
 #include "app/viewer_state.h"
 #include "app/window.h"
 #include "geometry/collision_epsilon.h"
+#include "scene/dorn_reader.h"
+#include "scene/output_file.h"
 
 using namespace sweepview;
+
+namespace {
+
+// The viewer started with a command line: the scene named there (or asked
+// for), the sphere as asked, a replayed event, steps taken at once, then the
+// window with the additions. Returns the status to exit with when it ends
+// before the window opens.
+int runWithCommandLine(int argc, char** argv) {
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    if (parsed.exitStatus) {
+        return *parsed.exitStatus;
+    }
+    const ViewerOptions& options = parsed.options;
+    setCollisionEpsilon(0.001f);
+    ViewerExtras extras;
+    extras.hud = options.hud;
+    extras.screenshot = options.screenshot;
+    std::string why;
+    // Checked before the steps, which may be many.
+    if (!options.screenshot.empty() && !checkOutputPath(options.screenshot, &why)) {
+        std::cerr << "sweepview: --screenshot: " << why << '\n';
+        return 1;
+    }
+    if (!options.replay.empty()) {
+        extras.replay = readReplayEvent(options.replay, options.event, &why);
+        if (!extras.replay) {
+            std::cerr << "sweepview: " << why << '\n';
+            return 1;
+        }
+    }
+    std::string sceneName = options.scene;
+    if (sceneName.empty() && extras.replay) {
+        sceneName = extras.replay->scene;
+    }
+    std::unique_ptr<CollisionMesh> scene;
+    if (sceneName.empty()) {
+        scene = runSceneDialogue(std::cin, std::cout, std::cerr);
+        if (scene == nullptr) {
+            return 1;
+        }
+    } else {
+        scene = loadDornFile(sceneName, &why);
+        if (scene == nullptr) {
+            std::cerr << "sweepview: " << why << '\n';
+            return 1;
+        }
+    }
+    currentScene = scene.release();  // lives until the process ends
+    if (options.start) {
+        spherePosition = *options.start;
+    }
+    if (options.velocity) {
+        sphereVelocity = *options.velocity;
+    }
+    if (options.radius) {
+        sphereRadius = *options.radius;
+    }
+    edgeRule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
+    if (extras.replay) {
+        const ReplayEvent& event = *extras.replay;
+        const ReplayResult result = replayFlight(*currentScene, event);
+        extras.replayPoint = result.position;
+        std::cout << event.kind << ' ' << event.index << ": start " << event.start << ", step " << event.step
+                  << ", position " << result.positionText << ", triangle " << event.triangle << std::endl;
+        if (result.positionText != event.positionText) {
+            std::cerr << "sweepview: the replay ended at " << result.positionText << ", the report says "
+                      << event.positionText << '\n';
+        }
+    }
+    prepareExtras(extras);
+    animationRunning = options.steps > 0;
+    for (long step = 0; step < options.steps; ++step) {
+        stepIfDue(std::cout);
+    }
+    animationRunning = false;
+    char* glutArguments[] = {argv[0], nullptr};  // the options were the viewer's, not GLUT's
+    startViewer(1, glutArguments, installExtras);
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -25,6 +112,9 @@ int main(int argc, char** argv) {
     // 100,000 triangles). Keeping up to 64 MB lets the frames reuse it.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
+    if (argc > 1) {
+        return runWithCommandLine(argc, argv);
+    }
     // A placeholder until the dialogue has a scene; freed when replaced.
     auto placeholder = std::make_unique<CollisionMesh>();
     currentScene = placeholder.get();
@@ -37,6 +127,6 @@ int main(int argc, char** argv) {
     currentScene = scene.release();  // lives until the process ends
     placeholder.reset();
 
-    startViewer(argc, argv);
+    startViewer(argc, argv, installMouse);
     return 0;
 }

@@ -18,6 +18,7 @@ bool animationRunning = false;
 bool stepRequested = false;
 std::int32_t frameCounter = 0;
 std::int32_t boxDrawMode = 0;
+EdgeRule edgeRule = EdgeRule::Design;
 
 void resetViewerState() {
     spherePosition = Vec3(0.0f, 12.5f, 0.0f);
@@ -32,6 +33,7 @@ void resetViewerState() {
     stepRequested = false;
     frameCounter = 0;
     boxDrawMode = 0;
+    edgeRule = EdgeRule::Design;
 }
 
 }  // namespace sweepview

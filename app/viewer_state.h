@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/sweep_setup.h"
 #include "geometry/vec3.h"
 #include "scene/collision_mesh.h"
 
@@ -28,6 +29,9 @@ extern bool animationRunning;      // take a step on every frame
 extern bool stepRequested;         // take exactly one step on the next frame, then pause
 extern std::int32_t frameCounter;  // steps taken so far
 extern std::int32_t boxDrawMode;   // 0 to 4, see drawNodeBox
+
+// How the sweeps meet edges; the viewer's own rule unless asked otherwise.
+extern EdgeRule edgeRule;
 
 // Puts every variable above back to its start-up value (currentScene aside).
 void resetViewerState();

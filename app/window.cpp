@@ -66,7 +66,7 @@ void buildSceneList() {
     sceneListReady = true;
 }
 
-void startViewer(int argc, char** argv) {
+void startViewer(int argc, char** argv, void (*beforeLoop)()) {
     registerKeyBindings();
     initWindow(argc, argv);
     initGlState();
@@ -76,6 +76,9 @@ void startViewer(int argc, char** argv) {
     glutReshapeFunc(reshapeWindow);
     glutDisplayFunc(frameCallback);
     glutIdleFunc(frameCallback);
+    if (beforeLoop != nullptr) {
+        beforeLoop();
+    }
     glutMainLoop();
 }
 

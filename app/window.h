@@ -21,7 +21,8 @@ void buildSceneList();
 
 // The start-up after the dialogue: key bindings, window, GL state, display
 // list, callbacks, then the window system's main loop (which does not return
-// in normal operation).
-void startViewer(int argc, char** argv);
+// in normal operation). beforeLoop, when set, runs after the callbacks are
+// registered and before the main loop (for the viewer's additions).
+void startViewer(int argc, char** argv, void (*beforeLoop)() = nullptr);
 
 }  // namespace sweepview

@@ -1,7 +1,8 @@
 # The Debian packages the project needs, by use; sourced by the scripts.
-BUILD_PACKAGES=(g++ cmake ninja-build dpkg-dev libgtest-dev libglut-dev libglu1-mesa-dev libgl-dev)
-# The dorn tool: mesh import, command line; and the real mesh of a bundled scene.
-TOOL_PACKAGES=(libassimp-dev libcli11-dev assimp-testmodels)
+# CLI11: the command lines of the viewer and of dorn.
+BUILD_PACKAGES=(g++ cmake ninja-build dpkg-dev libgtest-dev libglut-dev libglu1-mesa-dev libgl-dev libcli11-dev)
+# The dorn tool: mesh import; and the real mesh of a bundled scene.
+TOOL_PACKAGES=(libassimp-dev assimp-testmodels)
 # The benchmarks: Google Benchmark, and Bullet Physics and Embree as the query's peers.
 BENCH_PACKAGES=(libbenchmark-dev libbullet-dev libembree-dev gnuplot-nox)
 # To run the viewer without a display, and to drive and photograph it.

@@ -2,8 +2,8 @@
 # Builds the viewer and the bundled scenes, then starts the viewer.
 #   scripts/run.sh [SCENE.dorn]       (default: build/scenes/default.dorn)
 # With a display, the window opens for you (keys in the README). Without one
-# (no DISPLAY), it runs the viewer in a private Xvfb server for a few seconds
-# and saves a screenshot to build/sweepview.png.
+# (no DISPLAY), it runs the viewer in a private Xvfb server for 200 steps and
+# saves a screenshot of the frame after them to build/sweepview.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

@@ -140,6 +140,8 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const MeshPar
         direction = Vec3(normal(random), normal(random), normal(random));
     } while (!(length(direction) > 1e-3f));
     Vec3 velocity = normalized(direction) * options.speed;
+    const Vec3 flightStart = position;
+    const Vec3 flightVelocity = velocity;
     // Leaving the scene's bounds is an escape only from where something held
     // the sphere in; from elsewhere the flight just ends once it flies off.
     const bool escapes = region.escapes && within(position, region.boundsMin, region.boundsMax);
@@ -150,7 +152,7 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const MeshPar
     long step = 0;
     const auto add = [&](AuditEventKind kind, const Vec3& at, std::int32_t triangle, std::string detail) {
         if (result.counts[static_cast<std::size_t>(kind)]++ < FlightResults::EVENTS_KEPT) {
-            result.events.push_back({kind, index, step, at, triangle, std::move(detail)});
+            result.events.push_back({kind, index, step, at, triangle, std::move(detail), flightStart, flightVelocity});
         }
         if (triangle >= 0) {
             result.eventTriangles.push_back(triangle);

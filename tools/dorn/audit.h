@@ -40,6 +40,8 @@ struct AuditEvent {
     Vec3 position;
     std::int32_t triangle = -1;  // the triangle involved; -1 when none
     std::string detail;          // the feature, or how an overlap began
+    Vec3 flightStart;            // where the flight began and its first
+    Vec3 flightVelocity;         // velocity: with the configuration, all a replay needs
 };
 
 // Where the audit's starts are drawn from. Without open parts every part's

@@ -180,7 +180,8 @@ void writeJsonReport(std::ostream& out, const AuditFindings& f) {
             const AuditEvent& e = r.events[k][i];
             out << (i ? "," : "") << "\n      {\"start\": " << e.start << ", \"step\": " << e.step
                 << ", \"position\": " << point(e.position) << ", \"triangle\": " << e.triangle
-                << ", \"detail\": " << quoted(e.detail) << "}";
+                << ", \"detail\": " << quoted(e.detail) << ", \"flight_start\": " << point(e.flightStart)
+                << ", \"flight_velocity\": " << point(e.flightVelocity) << "}";
         }
         out << "]}";
     }

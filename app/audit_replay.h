@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "collision/sweep_setup.h"
+#include "geometry/vec3.h"
+#include "scene/collision_mesh.h"
+
+namespace sweepview {
+
+// One event of a dorn audit report and the flight that met it: what it takes
+// to fly the same flight again.
+struct ReplayEvent {
+    std::string scene;  // as the report names it
+    std::string kind;   // escape, overlap, wedged, bump or non-number
+    long index = 0;     // in the report's list of that kind
+    long start = 0;
+    long step = 0;
+    std::string positionText;  // as the report printed it
+    std::int32_t triangle = -1;
+    Vec3 flightStart;
+    Vec3 flightVelocity;
+    float radius = 2.5f;
+    EdgeRule edgeRule = EdgeRule::Design;
+};
+
+// Reads event "KIND:INDEX" (e.g. escape:0) of the JSON report at path. Returns
+// it; or nothing with a one-line reason in *why (unreadable or malformed
+// report, an unknown kind, an index past the list, a report without the
+// flights' start and velocity).
+std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::string& event,
+                                           std::string* why);
+
+// Where the replay left the viewer: the position of the event computed as the
+// audit computes it, printed as the report prints it.
+struct ReplayResult {
+    Vec3 position;
+    std::string positionText;
+};
+
+// Flies the event's flight in scene with the step the audit uses, silently:
+// sets the viewer's sphere, radius, rule and step count, and stops at the
+// event's step (before it for an escape or a non-number, whose position is
+// where that step began; after it otherwise). scene's bounds caches are filled
+// as the audit's are.
+ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event);
+
+// "[x, y, z]" with each float as %.9g, as the audit report prints points.
+std::string reportPoint(const Vec3& p);
+
+}  // namespace sweepview

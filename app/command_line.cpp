@@ -1,0 +1,121 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace sweepview {
+
+namespace {
+
+constexpr int USAGE_ERROR = 2;
+
+// Coordinates and sizes up to this magnitude keep their squares, and sums of
+// three squares, finite in a float.
+constexpr double FLOAT_SAFE = 1e18;
+
+std::string shortNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// A number from min to max: refuses non-numbers, infinities and anything
+// outside, naming the range, before CLI11 converts it (as dorn does). A whole
+// number in exponent form (1e6) is handed on as digits for integer options.
+CLI::Validator numberIn(double min, double max) {
+    const std::string range = shortNumber(min) + " to " + shortNumber(max);
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(value >= min && value <= max)) {
+                return "takes a number from " + range + ", not '" + text + "'";
+            }
+            if (text.find_first_of("eE") != std::string::npos && value == std::floor(value) &&
+                std::fabs(value) < 1.8e19) {
+                char digits[32];
+                std::snprintf(digits, sizeof digits, "%.0f", value);
+                text = digits;
+            }
+            return {};
+        },
+        "in [" + range + "]");
+}
+
+CLI::Option* addPoint(CLI::App& app, const char* name, std::vector<float>& into, const char* help) {
+    return app.add_option(name, into, help)
+        ->delimiter(',')
+        ->expected(3)
+        ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    ViewerOptions& o = parsed.options;
+    CLI::App app{
+        "Flies a sphere through a dorn scene and shows each collision step by step.\n"
+        "Without arguments it asks for the scene on standard input."};
+    app.add_option("SCENE", o.scene, "The dorn file (skips the prompt)");
+    std::vector<float> start;
+    std::vector<float> velocity;
+    addPoint(app, "--start", start, "The sphere's first centre X,Y,Z (default 0,12.5,0)");
+    addPoint(app, "--velocity", velocity, "Its displacement per step X,Y,Z (default 1,-1,1)");
+    float radius = 0.0f;
+    app.add_option("--radius", radius, "The sphere's radius (default 2.5)")
+        ->transform(numberIn(1e-6, FLOAT_SAFE));
+    app.add_flag("--exact-edges", o.exactEdges,
+                 "Meet edges exactly (sphere against the edge's cylinder) instead of with the "
+                 "viewer's rule");
+    app.add_option("--steps", o.steps, "Take N steps at once before the first frame")
+        ->transform(numberIn(0, 1e9));
+    app.add_option("--screenshot", o.screenshot,
+                   "Save the first frame (after --steps) as a PNG file and exit");
+    app.add_flag("--hud", o.hud, "Show the on-screen facts from the start (key i toggles them)");
+    CLI::Option* replay =
+        app.add_option("--replay", o.replay, "A dorn audit JSON report to replay an event of");
+    CLI::Option* event =
+        app.add_option("--event", o.event,
+                       "The event to replay: KIND:INDEX, e.g. escape:0 (kinds as dorn audit's)");
+    event->check(CLI::Validator(
+        [](const std::string& text) -> std::string {
+            const std::size_t colon = text.rfind(':');
+            if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
+                text.find_first_not_of("0123456789", colon + 1) != std::string::npos) {
+                return "takes KIND:INDEX, e.g. escape:0, not '" + text + "'";
+            }
+            return {};
+        },
+        "KIND:INDEX"));
+    replay->needs(event);
+    event->needs(replay);
+    app.footer(
+        "Keys: x X y Y z Z move the camera, arrows turn it, space runs or pauses, s takes one "
+        "step, b cycles the box modes, Esc quits. Started with arguments also: f frames the "
+        "scene, i shows the facts, h the keys, t the trail; drag turns the scene, the wheel or "
+        "a right drag comes closer or goes back, a middle drag pans.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        parsed.exitStatus = status == 0 ? 0 : USAGE_ERROR;
+        return parsed;
+    }
+    if (start.size() == 3) {
+        o.start = Vec3(start[0], start[1], start[2]);
+    }
+    if (velocity.size() == 3) {
+        o.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
+    }
+    if (app.count("--radius") > 0) {
+        o.radius = radius;
+    }
+    return parsed;
+}
+
+}  // namespace sweepview

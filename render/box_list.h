@@ -1,0 +1,30 @@
+#pragma once
+
+#include "scene/collision_mesh.h"
+
+namespace sweepview {
+
+// Draws the same picture as drawScene(scene, mode), but in box modes 1 to 3
+// (once the mesh's display list is ready) the boxes are not sent box by box:
+// their corners, already placed, are built once per scene and mode into one
+// vertex array and sent in a few draws; and once prepareBoxLayer has laid
+// them for the current view, not drawn at all. Other modes are drawScene's own.
+void drawSceneWithBoxList(const CollisionMesh& scene, int mode);
+
+// The camera of a frame: translation, then yaw and pitch in degrees.
+struct BoxView {
+    float x, y, z, yaw, pitch;
+    bool operator==(const BoxView&) const = default;
+};
+
+// For a frame about to be drawn, before anything else (it uses the back
+// buffer): once the view, mode and window have stayed the same for a frame,
+// counts the box fragments covering each pixel. Every box is the same colour
+// blended the same way, so a pixel after the boxes depends only on its value
+// before them and on that count; what k blends make of each value is measured
+// once on the renderer itself. The frames after that read the scene back and
+// write each pixel as the boxes would have left it, instead of drawing every
+// box: the same pixels, at the cost of one read and one write of the window.
+void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view);
+
+}  // namespace sweepview

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The viewer's command line, end to end under Xvfb:
+#   viewer_command_line_e2e.sh SWEEPVIEW DORN SCENE.dorn
+# A scene argument skips the prompt; a scene that cannot be loaded and a bad
+# number are refused with their reasons; --steps N --screenshot writes N step
+# lines and a PNG with the mesh's blue and the sphere's red; a replayed escape
+# of an audit report of a holed room prints the report's step and position; a
+# mouse drag changes the view.
+set -euo pipefail
+viewer=$1
+dorn=$2
+scene=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/lib/x11.sh"
+
+begin_session
+start_xvfb "$work/xvfb.log" || fail "no X server"
+
+# A scene that cannot be loaded: its reason, status 1, no prompt.
+status=0
+"$viewer" "$work/missing.dorn" </dev/null >"$work/out" 2>"$work/err" || status=$?
+((status == 1)) || fail "missing scene: status $status, expected 1"
+grep -q "missing.dorn: cannot open" "$work/err" || fail "missing scene: no reason given"
+[[ ! -s $work/out ]] || fail "missing scene: something on standard output"
+
+# Numbers checked as dorn's are: status 2, a line naming the option.
+for args in "--radius x" "--steps -1" "--start 1,nan,0" "--velocity 1e30,0,0"; do
+    status=0
+    # shellcheck disable=SC2086
+    "$viewer" "$scene" $args </dev/null >"$work/out" 2>"$work/err" || status=$?
+    option=${args%% *}
+    ((status == 2)) || fail "$args: status $status, expected 2"
+    [[ $(head -n 1 "$work/err") == "$option: takes a number from"* ]] ||
+        fail "$args: the first line does not name $option"
+done
+status=0
+"$viewer" "$scene" --replay x.json --event escape </dev/null >/dev/null 2>"$work/err" || status=$?
+((status == 2)) && grep -q -- "--event: takes KIND:INDEX" "$work/err" || fail "--event escape not refused"
+status=0
+"$viewer" "$scene" --steps 5 --screenshot /nonexistent/a.png </dev/null >"$work/out" 2>"$work/err" ||
+    status=$?
+((status == 1)) && [[ ! -s $work/out ]] || fail "an unwritable screenshot was not refused before the steps"
+"$viewer" --help | grep -q -- "--screenshot" || fail "--help does not list --screenshot"
+
+# N steps at once, then a screenshot of the frame, and status 0.
+"$viewer" "$scene" --steps 7 --screenshot "$work/shot.png" </dev/null >"$work/out" 2>"$work/err" ||
+    fail "--steps --screenshot failed"
+[[ $(cat "$work/out") == "$(seq 1 7)" ]] || fail "--steps 7 did not write the step lines 1 to 7"
+count_pixels() {  # IMAGE FX-CONDITION
+    convert "$1" -fx "$2 ? 1 : 0" -format '%[fx:round(mean*w*h)]' info:
+}
+[[ $(identify -format '%wx%h' "$work/shot.png") == 640x480 ]] || fail "screenshot is not 640x480"
+red=$(count_pixels "$work/shot.png" 'r>0.7 && g<0.6 && b<0.7')
+blue=$(convert "$work/shot.png" -format '%[fx:mean.b-mean.r > 0.03 ? 1 : 0]' info:)
+((red >= 5 && blue == 1)) || fail "screenshot without the red sphere ($red pixels) or the blue mesh"
+
+# A room from -40 to 40 with one floor triangle left out; its audit finds
+# escapes, and the first one replayed ends where the report says.
+{
+    for v in "-40 -40 -40" "40 -40 -40" "40 -40 40" "-40 -40 40" "-40 40 -40" "40 40 -40" "40 40 40" "-40 40 40"; do
+        echo "v $v"
+    done
+    # Floor (one triangle missing), ceiling, four walls; faces towards the inside.
+    printf 'f %s\n' "1 3 2" "5 6 7" "5 7 8" "1 6 5" "1 2 6" "2 7 6" "2 3 7" "3 8 7" "3 4 8" "4 5 8" "4 1 5"
+} >"$work/holed.obj"
+"$dorn" build "$work/holed.obj" -o "$work/holed.dorn" >/dev/null
+"$dorn" audit "$work/holed.dorn" --starts 20 --threads 1 --report "$work/report.json" >/dev/null ||
+    true # status 3 or 0: findings are expected
+first=$(awk '/"escape": \{/ { getline; print; exit }' "$work/report.json")
+[[ $first == *'"start"'* ]] || fail "the audit found no escape to replay"
+step=$(sed -E 's/.*"step": ([0-9]+).*/\1/' <<<"$first")
+position=$(sed -E 's/.*"position": (\[[^]]*\]).*/\1/' <<<"$first")
+"$viewer" --replay "$work/report.json" --event escape:0 --screenshot "$work/replay.png" \
+    >"$work/out" 2>"$work/err" || fail "the replay failed"
+grep -qF "escape 0: " "$work/out" || fail "the replay printed no line for escape 0"
+grep -qF "step $step, position $position" "$work/out" ||
+    fail "replayed '$(head -n 1 "$work/out")', the report says step $step, position $position"
+[[ ! -s $work/err ]] || fail "the replay complained: $(cat "$work/err")"
+printf '{"scene": ' >"$work/bad.json"
+status=0
+"$viewer" --replay "$work/bad.json" --event escape:0 >"$work/out" 2>"$work/err" || status=$?
+((status == 1)) && grep -q "bad.json: not valid JSON" "$work/err" || fail "a malformed report was not refused"
+
+# The mouse: a drag turns the scene.
+"$viewer" "$scene" >"$work/out" 2>"$work/err" &
+VIEWER_PID=$!
+window=$(find_window "GLUT app" 60) || fail "no window"
+shoot() { import -window root -crop 640x480+100+100 +repage "$1"; }
+drawn() { shoot "$work/before.png" && (($(count_pixels "$work/before.png" 'r>0.7 && g<0.6 && b<0.7') >= 5)); }
+wait_until 60 drawn || fail "the viewer drew nothing"
+sleep 0.5
+shoot "$work/before.png"
+xdotool mousemove --window "$window" 300 240 mousedown 1 mousemove --window "$window" 340 250 \
+    mousemove --window "$window" 400 260 mouseup 1
+changed() {
+    shoot "$work/after.png" && [[ $(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1) != 0 ]]
+}
+wait_until 30 changed || fail "a drag did not change the view"
+press "$window" Escape
+wait "$VIEWER_PID" || true
+VIEWER_PID=
+echo "viewer command line end-to-end: ok (red $red pixels, escape at step $step)"
