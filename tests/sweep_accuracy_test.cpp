@@ -40,12 +40,14 @@ struct Contact {
     double stopShort = 0;
     bool face = false;  // the earliest contact is a face's
     D normal{};         // from the contact point to the centre, unit
+    bool oneSided = true;  // met with one-sided faces too (all but faces met from behind)
 };
 
 D unitOf(const D& v) { return v * (1 / std::sqrt(dotP(v, v))); }
 
-Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon,
-                  bool twoSided) {
+// The reference with one-sided faces in best[0], with two-sided ones in best[1].
+void reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon,
+               Contact best[2]) {
     const D o = toDouble(sphere.position), d = toDouble(sphere.displacement);
     const double r = sphere.radius, alongPath = epsilon / std::sqrt(dotP(d, d));
     std::vector<Contact> found;
@@ -54,8 +56,9 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
                         toDouble(scene.vertices[t.vertex2])};
         const D normal = crossP(v[1] - v[0], v[2] - v[0]);
         const D front = normal * (1 / std::sqrt(dotP(normal, normal)));
-        // Two-sided: the face met from the side the centre starts on.
-        const D n = twoSided && dotP(o - v[0], front) < 0 ? front * -1.0 : front;
+        // Two-sided faces are met from the side the centre starts on.
+        const bool behind = dotP(o - v[0], front) < 0;
+        const D n = behind ? front * -1.0 : front;
         const double start = dotP(o - v[0], n), approach = -dotP(d, n);
         // The face, met from its front only. The face test looks at the
         // stopped-short point, back along the path: a contact that near
@@ -66,7 +69,7 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
         bool inside = true;
         for (int i = 0; i < 3; ++i) {
             const D edge = v[(i + 1) % 3] - v[i];
-            inside = inside && dotP(crossP(edge, q - v[i]), n) >= -margin * std::sqrt(dotP(edge, edge));
+            inside = inside && dotP(crossP(edge, q - v[i]), front) >= -margin * std::sqrt(dotP(edge, edge));
             const double length = std::sqrt(dotP(edge, edge));
             const D e = edge * (1 / length), w = o - v[i];
             const double edgeTime = entry(w - e * dotP(w, e), d - e * dotP(d, e), r);
@@ -76,18 +79,22 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
             const double cornerTime = entry(o - v[i], d, r);
             found.push_back({cornerTime, alongPath, false, unitOf(o + d * cornerTime - v[i])});
         }
-        found.push_back({inside ? time : INFINITY, epsilon / approach, true, n});
+        found.push_back({inside ? time : INFINITY, epsilon / approach, true, n, !behind});
     }
-    Contact best;
-    for (const Contact& c : found) {
-        if (c.time <= 1 && c.time < best.time) {
-            best = {c.time, 0, c.face, c.normal};
+    for (int sides = 0; sides < 2; ++sides) {
+        Contact& b = best[sides];
+        b = {};
+        for (const Contact& c : found) {
+            if ((sides == 1 || c.oneSided) && c.time <= 1 && c.time < b.time) {
+                b = {c.time, 0, c.face, c.normal};
+            }
+        }
+        for (const Contact& c : found) {
+            if ((sides == 1 || c.oneSided) && c.time <= b.time + 1e-4) {
+                b.stopShort = std::fmax(b.stopShort, c.stopShort);
+            }
         }
     }
-    for (const Contact& c : found) {
-        best.stopShort = c.time <= best.time + 1e-4 ? std::fmax(best.stopShort, c.stopShort) : best.stopShort;
-    }
-    return best;
 }
 
 struct Figures {
@@ -114,8 +121,8 @@ void measure(CollisionMesh& scene, const std::string& name, Figures figures[3], 
             continue;
         }
         ++i;
-        const Contact truths[2] = {reference(scene, sphere, 0.001, false),
-                                   reference(scene, sphere, 0.001, true)};
+        Contact truths[2];
+        reference(scene, sphere, 0.001, truths);
         for (int rule = 0; rule < 3; ++rule) {
             const Contact& truth = truths[rule == 2];
             ContactState state;
