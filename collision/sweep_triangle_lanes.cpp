@@ -147,9 +147,9 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
                       (first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one)));
     // Within the radius of the line at the start, moving deeper, the nearest
     // point on the edge: contact at time 0 there (never where first is set).
-    const __m128 wayIn = _mm_and_ps(
-        _mm_and_ps(_mm_cmplt_ps(cc, zero), _mm_cmplt_ps(b, zero)),
-        _mm_and_ps(_mm_cmpge_ps(startFraction, zero), _mm_cmple_ps(startFraction, one)));
+    const __m128 wayIn =
+        _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(cc, zero), _mm_cmplt_ps(b, zero)),
+                   _mm_and_ps(_mm_cmpge_ps(startFraction, zero), _mm_cmple_ps(startFraction, one)));
     hits.hit = (first & discOk & inStep & onSegment) | lanes(wayIn);
     _mm_storeu_ps(hits.time,
                   select(wayIn, zero, stoppedShortTime(t, _mm_set1_ps(setup.stepLength))));
@@ -181,8 +181,7 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
                lanes(_mm_cmple_ps(t, _mm_set1_ps(1.0f)));
     const __m128 mm = dot(m, m);
     const __m128 radiusSquared = _mm_set1_ps(setup.radiusSquared);
-    hits.awayUntouched =
-        lanes(_mm_cmpge_ps(dm, zero)) & lanes(_mm_cmpgt_ps(mm, radiusSquared));
+    hits.awayUntouched = lanes(_mm_cmpge_ps(dm, zero)) & lanes(_mm_cmpgt_ps(mm, radiusSquared));
     hits.wayIn = lanes(_mm_cmplt_ps(dm, zero)) & lanes(_mm_cmplt_ps(mm, radiusSquared));
     _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
 }

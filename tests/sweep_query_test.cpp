@@ -140,8 +140,8 @@ TEST(SweepQueryBoxes, ABoxLeavingOutATriangleIsNotSkippedByTime) {
 //   decision counts: the compiled tree and the tuned walk of linked nodes
 //   (setup once per query, first child taken without the stack) change no
 //   result either, nor does the exact rule's pruning by the nearest time
-//   (every fourth sweep, and every eighth with two-sided faces), also on a scene read back from a file (its boxes' caches
-//   left to the plain walk to fill).
+//   (every fourth sweep, and every eighth with two-sided faces), also on a scene read back from a
+//   file (its boxes' caches left to the plain walk to fill).
 TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
     useViewerEpsilon();
     std::mt19937 random(2024);

@@ -218,8 +218,7 @@ LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedT
         const bool away = dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared;
         const bool in = dot(sphere.displacement, m) < 0.0f && dot(m, m) < setup.radiusSquared;
         if (cornerHit != bit(corners.hit) || away != bit(corners.awayUntouched) ||
-            in != bit(corners.wayIn) ||
-            (cornerHit && !same(time, corners.time[e]))) {
+            in != bit(corners.wayIn) || (cornerHit && !same(time, corners.time[e]))) {
             result.difference = "the corner test, corner " + std::to_string(e);
         }
         result.designHits += designHit;

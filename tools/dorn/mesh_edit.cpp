@@ -153,7 +153,8 @@ std::size_t orientMesh(MeshData& mesh) {
     const auto alongAB = [&](std::size_t t, int i) {
         const MeshTriangle& m = mesh.triangles[t];
         const std::int32_t corner = i == 0 ? m.vertex0 : i == 1 ? m.vertex1 : m.vertex2;
-        const auto e = static_cast<std::size_t>(checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
+        const auto e =
+            static_cast<std::size_t>(checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
         return checks.welded[static_cast<std::size_t>(corner)] == checks.edges[e].a;
     };
     // Per triangle: -1 not reached yet, else whether its winding differs from
@@ -173,19 +174,21 @@ std::size_t orientMesh(MeshData& mesh) {
             const std::size_t t = part[k];
             (differs[t] != 0 ? areaDiffering : areaAsSeed) += area(mesh, mesh.triangles[t]);
             for (int i = 0; i < 3; ++i) {
-                const auto e = static_cast<std::size_t>(checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
+                const auto e = static_cast<std::size_t>(
+                    checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
                 const MeshChecks::Edge& edge = checks.edges[e];
                 if (edge.a == edge.b || edge.triangles.size() != 2) {
                     continue;
                 }
-                const auto u = static_cast<std::size_t>(edge.triangles[0] == static_cast<std::int32_t>(t)
-                                                            ? edge.triangles[1]
-                                                            : edge.triangles[0]);
+                const auto u = static_cast<std::size_t>(
+                    edge.triangles[0] == static_cast<std::int32_t>(t) ? edge.triangles[1]
+                                                                      : edge.triangles[0]);
                 if (differs[u] >= 0) {
                     continue;
                 }
                 for (int j = 0; j < 3; ++j) {
-                    if (checks.triangleEdges[3 * u + static_cast<std::size_t>(j)] == static_cast<std::int32_t>(e)) {
+                    if (checks.triangleEdges[3 * u + static_cast<std::size_t>(j)] ==
+                        static_cast<std::int32_t>(e)) {
                         // Neighbours agree when they go along the edge in
                         // opposite directions.
                         const bool sameWay = alongAB(u, j) == alongAB(t, i);
