@@ -154,12 +154,14 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
 // The pruning values of one sweep. A stopped-short contact of the exact rule
 // puts the centre within the radius and twice the tolerance (a face's is the
 // tolerance off its plane, measured along an axis, on either side with
-// two-sided faces; a contact at time 0 on a corner or an edge the sphere
-// starts in lies within the radius) of a point of its triangle. Rounding gets twice a margin of
-// 1e-4 of the radius, the tolerance and the largest coordinate of the sweep and the scene: a
-// thousand times the rounding of the few float operations of the triangle tests and of boxTooLate,
-// and ten times the slack the compile allows boxes and triangles. A non-number or infinity among
-// the scene's coordinates makes the reach a non-number, and then nothing is skipped.
+// two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
+// lies within the radius) of a point of its triangle. Rounding gets twice a
+// margin of 1e-4 of the radius, the tolerance and the largest coordinate of the
+// sweep and the scene: a thousand times the rounding of the few float
+// operations of the triangle tests and of boxTooLate, and ten times the slack
+// the compile allows boxes and triangles. A non-number or infinity among the
+// scene's coordinates makes the reach a non-number, and then nothing is
+// skipped.
 BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
