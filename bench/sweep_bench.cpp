@@ -1,5 +1,6 @@
 // Sweep query throughput beside Bullet Physics, frame steps, and the reader.
-//   sweep_bench SCENE.dorn... [benchmark flags]
+//   sweep_bench [--two-sided] SCENE.dorn... [benchmark flags]
+// --two-sided also measures each edge rule with two-sided faces.
 // Every scene given is measured. For each, sweeps come from a seeded generator
 // (see makeSweeps) and run, in the same benchmark iteration, through our query
 // and through Bullet's convexSweepTest (a btSphereShape against a
@@ -139,7 +140,7 @@ double embreePerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, int
 }
 
 double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius,
-                     EdgeRule rule, int& hits) {
+                     SweepOptions rule, int& hits) {
     ContactState state;
     hits = 0;
     const auto start = Clock::now();
@@ -168,9 +169,9 @@ double bulletPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, flo
 }
 
 // args: scene index, radius kind (0: 2.5, 1: 1% of the diagonal), length kind
-// (0: |(1,-1,1)|, 1: a tenth of the diagonal), our edge rule.
+// (0: |(1,-1,1)|, 1: a tenth of the diagonal), our edge rule and face sides.
 void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind,
-                      EdgeRule rule) {
+                      SweepOptions rule) {
     const float radius = radiusKind == 0 ? 2.5f : 0.01f * s->diagonal();
     const float sweepLength = lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s->diagonal();
     const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
@@ -242,7 +243,17 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     setCollisionEpsilon(0.001f);
     embreeDevice = rtcNewDevice("threads=1");  // one thread, as our query and Bullet's
+    std::vector<SweepOptions> rules = {EdgeRule::Design, EdgeRule::Exact};
     for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--two-sided") {
+            rules.push_back({EdgeRule::Design, FaceSides::Two});
+            rules.push_back({EdgeRule::Exact, FaceSides::Two});
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--two-sided") {
+            continue;
+        }
         auto s = std::make_unique<BenchScene>();
         s->name = std::filesystem::path(argv[i]).stem().string();
         std::string why;
@@ -260,11 +271,12 @@ int main(int argc, char** argv) {
         BenchScene* raw = s.get();
         for (int radius = 0; radius < 2; ++radius) {
             for (int length = 0; length < 2; ++length) {
-                for (EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+                for (const SweepOptions rule : rules) {
                     benchmark::RegisterBenchmark(
                         ("Sweep/" + s->name + (radius ? "/r=1%diag" : "/r=2.5") +
                          (length ? "/len=diag/10" : "/len=sqrt3") +
-                         (rule == EdgeRule::Exact ? "/exact" : "/viewer"))
+                         (rule.edges == EdgeRule::Exact ? "/exact" : "/viewer") +
+                         (rule.faces == FaceSides::Two ? "/two-sided" : ""))
                             .c_str(),
                         BM_SweepVsBullet, raw, radius, length, rule)
                         ->Unit(benchmark::kMillisecond)

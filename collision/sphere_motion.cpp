@@ -18,7 +18,7 @@ bool hasDirection(const Vec3& v) {
 }  // namespace
 
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state, EdgeRule edgeRule,
+                          ContactState& state, SweepOptions options,
                           const ContactObserver& onContact) {
     StepOutcome outcome;
     state.hitTriangles.clear();
@@ -27,7 +27,7 @@ StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Ve
     Vec3 reflected = d;
     while (outcome.contacts < MAX_CONTACTS_PER_STEP) {
         const SweptSphere sphere(p, d, radius);
-        if (sweepQuery(scene, sphere, state, edgeRule) == 0) {
+        if (sweepQuery(scene, sphere, state, options) == 0) {
             break;
         }
         ++outcome.contacts;

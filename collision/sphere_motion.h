@@ -34,8 +34,8 @@ struct StepOutcome {
 //   move): the step ends there, and the direction of that contact's reflected
 //   motion, before shortening, gives the new velocity.
 // After MAX_CONTACTS_PER_STEP contacts the step ends where the last contact
-// left the sphere, with the same rule for the velocity. edgeRule is handed to
-// every sweep (the default is the viewer's).
+// left the sphere, with the same rule for the velocity. options are handed to
+// every sweep (the default is the viewer's edge rule with one-sided faces).
 //
 // onContact, when set, is called at each contact that gives a direction to
 // reflect about, with the centre there, the unit normal reflected about and
@@ -43,7 +43,7 @@ struct StepOutcome {
 using ContactObserver =
     std::function<void(const Vec3& centre, const Vec3& normal, std::int32_t triangle)>;
 StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
-                          ContactState& state, EdgeRule edgeRule = EdgeRule::Design,
+                          ContactState& state, SweepOptions options = {},
                           const ContactObserver& onContact = {});
 
 }  // namespace sweepview

@@ -40,6 +40,17 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
         // Overlapping at the start, not approaching the line, or non-numbers;
         // only in the second case is the line out of reach.
         *lineMissed = c >= 0.0f && b >= 0.0f;
+        if (c < 0.0f && b < 0.0f) {
+            // Already within the radius and moving deeper: stopped at once,
+            // where the line's nearest point lies on the edge, rather than
+            // let through to the inside.
+            const float startFraction = dot(w, edgeVector) * inverseSquared;
+            if (startFraction >= 0.0f && startFraction <= 1.0f) {
+                time = 0.0f;
+                edgeFraction = startFraction;
+                return 1;
+            }
+        }
         return 0;
     }
     const float a = dot(dAcross, dAcross);

@@ -16,10 +16,13 @@ namespace sweepview {
 // the segment. On 1, time receives that root stopped collisionEpsilon short
 // along the path, as the corner test stops (unshortened when the contact lies
 // closer than that to the start), and edgeFraction the contact's position from
-// start (0) to end (1); neither is written on 0. A sphere already overlapping
-// the line at the start, motion that does not approach the line (parallel to
-// the edge, or no motion), a zero-length edge and non-number input give 0; the
-// corner tests cover the ends. setup must be prepareSweep(sphere).
+// start (0) to end (1); neither is written on 0. A sphere already closer than
+// the radius to the line at the start gives 1 at time 0 (edgeFraction the
+// nearest point's) when that point lies within the segment and the motion
+// approaches the line, else 0. Motion that does not approach the line
+// (parallel to the edge, or no motion), a zero-length edge and non-number
+// input give 0; the corner tests cover the ends. setup must be
+// prepareSweep(sphere).
 std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& setup,
                                 const Segment& edge, float& time, float& edgeFraction);
 

@@ -85,11 +85,11 @@ bool testLeaf(CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& s
 }  // namespace
 
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
-                       ContactState& state, EdgeRule edgeRule) {
+                       ContactState& state, SweepOptions options) {
     // Pre-order with an explicit stack, first child before second, as a
     // recursive walk would go: an inner node goes straight on to its first
     // child and leaves the second on the stack.
-    const SweepSetup setup = prepareSweep(sphere, edgeRule);
+    const SweepSetup setup = prepareSweep(sphere, options);
     std::int32_t result = 0;
     NodeStack<VolumeNode> pending;
     VolumeNode* current = &node;
@@ -153,13 +153,15 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
 
 // The pruning values of one sweep. A stopped-short contact of the exact rule
 // puts the centre within the radius and twice the tolerance (a face's is the
-// tolerance off its plane, measured along an axis) of a point of its
-// triangle. Rounding gets twice a margin of 1e-4 of the radius, the tolerance
-// and the largest coordinate of the sweep and the scene: a thousand times the
-// rounding of the few float operations of the triangle tests and of
-// boxTooLate, and ten times the slack the compile allows boxes and triangles.
-// A non-number or infinity among the scene's coordinates makes the reach a
-// non-number, and then nothing is skipped.
+// tolerance off its plane, measured along an axis, on either side with
+// two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
+// lies within the radius) of a point of its triangle. Rounding gets twice a
+// margin of 1e-4 of the radius, the tolerance and the largest coordinate of the
+// sweep and the scene: a thousand times the rounding of the few float
+// operations of the triangle tests and of boxTooLate, and ten times the slack
+// the compile allows boxes and triangles. A non-number or infinity among the
+// scene's coordinates makes the reach a non-number, and then nothing is
+// skipped.
 BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
@@ -175,7 +177,7 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere) {
 // order, each box by the same test on the same bounds, each triangle as the
 // leaf would build it, so the same results bit for bit; reads only.
 std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, ContactState& state,
-                           EdgeRule edgeRule) {
+                           SweepOptions options) {
     // The walk needs only the path's end; the rest of the setup (a square
     // root and divisions, a tenth of a short sweep's time on a small mesh)
     // waits for the first triangle, which most short sweeps never reach.
@@ -184,7 +186,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     bool setupDone = false;
     // Counting keeps every box and triangle test the plain walk makes.
     // Pruning needs a contact first, so its values wait for one.
-    const bool prune = edgeRule == EdgeRule::Exact && queryCounters == nullptr;
+    const bool prune = options.edges == EdgeRule::Exact && queryCounters == nullptr;
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -227,7 +229,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         const PreparedTriangle* triangle =
             current->triangle >= 0 ? &tree.triangles[current->secondChild] : nullptr;
         if (triangle != nullptr && !setupDone) {
-            setup = prepareSweep(sphere, edgeRule);
+            setup = prepareSweep(sphere, options);
             setupDone = true;
         }
         if (triangle != nullptr) {
@@ -249,19 +251,19 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
 }  // namespace
 
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                        EdgeRule edgeRule) {
+                        SweepOptions options) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     if (queryCounters != nullptr) {
         ++queryCounters->sweeps;
     }
     if (scene.compiled != nullptr) {
-        return sweepCompiled(*scene.compiled, sphere, state, edgeRule);
+        return sweepCompiled(*scene.compiled, sphere, state, options);
     }
     if (scene.root == nullptr) {
         return 0;
     }
-    return sweepNode(scene, *scene.root, sphere, state, edgeRule) != 0 ? 1 : 0;
+    return sweepNode(scene, *scene.root, sphere, state, options) != 0 ? 1 : 0;
 }
 
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {

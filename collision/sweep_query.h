@@ -38,14 +38,16 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // (fillBoundsCaches: for a scene built by hand, before the threads start).
 // They then only read the scene and give the same results as on one thread.
 //
-// edgeRule chooses the edge test (see EdgeRule); the default is the viewer's.
-// With the exact rule, the compiled walk leaves untested a subtree whose box
-// holds its triangles' contacts when the sweep enters that box only after the
-// nearest contact found plus SIMULTANEOUS_HIT_TOLERANCE (every contact in it
-// one recordContact would ignore), so the result is the same; with
-// queryCounters set it tests them all, as they count.
+// options choose the edge test and the sides faces stop from (see EdgeRule,
+// FaceSides); the default is the viewer's rule with one-sided faces, and an
+// EdgeRule alone keeps faces one-sided. With the exact rule, the compiled walk
+// leaves untested a subtree whose box holds its triangles' contacts when the
+// sweep enters that box only after the nearest contact found plus
+// SIMULTANEOUS_HIT_TOLERANCE (every contact in it one recordContact would
+// ignore), so the result is the same; with queryCounters set it tests them all,
+// as they count.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                        EdgeRule edgeRule = EdgeRule::Design);
+                        SweepOptions options = {});
 
 // The same query, recording into the program's contactState (one thread only).
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
@@ -53,6 +55,6 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
 // The walk of sweepQuery from node (not null) down, without the reset: returns
 // nonzero when a leaf test below node reported contact.
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
-                       ContactState& state, EdgeRule edgeRule = EdgeRule::Design);
+                       ContactState& state, SweepOptions options = {});
 
 }  // namespace sweepview

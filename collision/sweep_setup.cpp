@@ -6,7 +6,7 @@
 
 namespace sweepview {
 
-SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
+SweepSetup prepareSweep(const SweptSphere& sphere, SweepOptions options) {
     const Vec3& d = sphere.displacement;
     SweepSetup setup;
     setup.end = sphere.position + d;
@@ -15,7 +15,8 @@ SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule) {
     setup.motionDir = d * (1.0f / setup.stepLength);
     setup.radiusSquared = sphere.radius * sphere.radius;
     setup.vertexRootScale = 1.0f / (2.0f * setup.stepSquared);
-    setup.edgeRule = edgeRule;
+    setup.edgeRule = options.edges;
+    setup.faceSides = options.faces;
     return setup;
 }
 
@@ -32,7 +33,7 @@ bool sameBits(const Vec3& a, const Vec3& b) {
 }
 
 bool isSetupOf(const SweepSetup& setup, const SweptSphere& sphere) {
-    const SweepSetup expected = prepareSweep(sphere, setup.edgeRule);
+    const SweepSetup expected = prepareSweep(sphere);
     return sameBits(setup.end, expected.end) && sameBits(setup.stepSquared, expected.stepSquared) &&
            sameBits(setup.stepLength, expected.stepLength) &&
            sameBits(setup.motionDir, expected.motionDir) &&

@@ -12,6 +12,24 @@ namespace sweepview {
 // contacts taken rather than the first found.
 enum class EdgeRule { Design, Exact };
 
+// Which sides of a face stop a sphere. One: the design's, only the side the
+// triangle's normal (counter-clockwise winding) points to; a sphere behind the
+// face passes it. Two: either side, each triangle tested as if wound towards
+// the side the sphere's centre starts the sweep on (a centre on the plane, or
+// a non-number distance, keeps the winding).
+enum class FaceSides { One, Two };
+
+// How a sweep meets the mesh. Converts from an EdgeRule alone (one-sided
+// faces), so the calls written before faces had a choice keep their meaning.
+struct SweepOptions {
+    EdgeRule edges = EdgeRule::Design;
+    FaceSides faces = FaceSides::One;
+
+    constexpr SweepOptions() = default;
+    constexpr SweepOptions(EdgeRule edgeRule, FaceSides faceSides = FaceSides::One)  // NOLINT
+        : edges(edgeRule), faces(faceSides) {}
+};
+
 // The values every box, edge and corner test of one sweep derives from the
 // sphere alone. A query computes them once; the tests then skip recomputing
 // them, with the very same float operations, so results stay bit for bit.
@@ -23,17 +41,18 @@ struct SweepSetup {
     float radiusSquared = 0;  // radius * radius
     float vertexRootScale = 0;  // 1 / (2 * stepSquared), the corner test's root factor
     EdgeRule edgeRule = EdgeRule::Design;
+    FaceSides faceSides = FaceSides::One;
 };
 
 // The setup of sphere. Never fails: a zero displacement gives a zero length and
 // a non-number direction, which the tests treat as no motion.
-SweepSetup prepareSweep(const SweptSphere& sphere, EdgeRule edgeRule = EdgeRule::Design);
+SweepSetup prepareSweep(const SweptSphere& sphere, SweepOptions options = {});
 
 // Whether a and b hold the same bits (a non-number equals only its own bits).
 bool sameBits(const Vec3& a, const Vec3& b);
 
 // Whether setup holds, bit for bit, what prepareSweep(sphere) computes (the
-// edge rule aside): what the tests that take a setup require of it.
+// options aside): what the tests that take a setup require of it.
 bool isSetupOf(const SweepSetup& setup, const SweptSphere& sphere);
 
 }  // namespace sweepview

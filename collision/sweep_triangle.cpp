@@ -21,7 +21,8 @@ void count(std::uint64_t QueryCounters::*counter) {
 // can be later than another edge or a corner. A corner is tried only when
 // both its edges missed and neither kept its line out of reach (an edge that
 // reaches the sphere does so no later than its ends, and a corner lies within
-// both lines' cylinders), and not when the sphere moves away from it.
+// both lines' cylinders), and not when the sphere moves away from it. An
+// edge or corner the sphere starts in and moves deeper into gives time 0.
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
                                   const PreparedTriangle& triangle, Vec3& normalOut,
                                   float& timeOut) {
@@ -35,7 +36,8 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     if (cornersLeft != 0) {
         sweepHitsCorners(sphere, setup, triangle, corners);
     }
-    const int cornerCandidates = corners.hit & cornersLeft & ~corners.awayUntouched;
+    const int cornerCandidates =
+        (corners.hit | corners.wayIn) & cornersLeft & ~corners.awayUntouched;
     if ((edges.hit | cornerCandidates) == 0) {
         return 0;
     }
@@ -48,8 +50,10 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
         }
     }
     for (int i = 0; i < 3; ++i) {
-        if ((cornerCandidates >> i & 1) != 0 && (bestFeature < 0 || corners.time[i] < best)) {
-            best = corners.time[i];
+        // A corner the sphere starts in and moves deeper into stops it at once.
+        const float time = (corners.wayIn >> i & 1) != 0 ? 0.0f : corners.time[i];
+        if ((cornerCandidates >> i & 1) != 0 && (bestFeature < 0 || time < best)) {
+            best = time;
             bestFeature = 3 + i;
         }
     }
@@ -61,6 +65,18 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     normalOut = normalized(sphere.position + sphere.displacement * best - contact);
     count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
     return 1;
+}
+
+// The normal the face is met by: with two sides, turned towards the side the
+// centre starts on, so that the face test (which stops only from the front)
+// and the plane's reach below see the triangle as if wound that way. Negating
+// is exact, so the turned normal has the same magnitudes.
+Vec3 facingNormal(const PreparedTriangle& triangle, const Vec3& centre, FaceSides sides) {
+    const Vec3& n = triangle.normal;
+    if (sides == FaceSides::Two && dot(n, centre - triangle.corners[0]) < 0.0f) {
+        return n * -1.0f;
+    }
+    return n;
 }
 
 }  // namespace
@@ -80,7 +96,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     SWEEP_ASSERT(isSetupOf(setup, sphere));
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const Vec3& n = triangle.normal;
+    const Vec3 n = facingNormal(triangle, o, setup.faceSides);
     const Vec3 leadingPoint = o - n * sphere.radius;
     const Segment path(leadingPoint, leadingPoint + d);
     if (sweepHitsFace(triangle.corners, n, path, timeOut) != 0) {

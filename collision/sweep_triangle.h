@@ -27,7 +27,17 @@ inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
 // With setup.edgeRule Exact (the overload with a setup), the edges are met by
 // sweepHitsEdgeExact and the earliest edge or corner contact decides; the
 // edges and corners are skipped only for a sphere clear of the plane on one
-// side for the whole step, so a sphere crossing it from behind meets them.
+// side for the whole step, so a sphere crossing it from behind meets them;
+// an edge (its nearest point between its ends) or corner closer than the
+// radius to the centre at the start, which the sphere moves deeper into
+// (displacement . (centre - nearest point) < 0), gives contact at time 0 with
+// the normal from that point towards the centre; one it moves away from is
+// passed.
+//
+// With setup.faceSides Two the triangle is met as if wound towards the side
+// the centre starts on (its normal negated when the centre lies behind): its
+// face stops the sphere from either side, normalOut on a face contact being
+// that turned normal, and the plane's reach is measured along it.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut);
 

@@ -133,6 +133,7 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
         _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), cc));
     const __m128 t = _mm_div_ps(_mm_mul_ps(two, cc), _mm_sub_ps(_mm_sqrt_ps(disc), b));
     const __m128 fraction = _mm_mul_ps(dot(w + d * t, edge), inverseSquared);
+    const __m128 startFraction = _mm_mul_ps(dot(w, edge), inverseSquared);
 
     // The scalar test's exits in order, as masks: each later one only where
     // the earlier ones passed.
@@ -144,9 +145,15 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
     hits.lineMissed = (~first & cClear & lanes(_mm_cmpge_ps(b, zero))) |
                       (first & ~discOk & lanes(_mm_cmplt_ps(disc, zero))) |
                       (first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one)));
-    hits.hit = first & discOk & inStep & onSegment;
-    _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
-    _mm_storeu_ps(hits.fraction, fraction);
+    // Within the radius of the line at the start, moving deeper, the nearest
+    // point on the edge: contact at time 0 there (never where first is set).
+    const __m128 wayIn =
+        _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(cc, zero), _mm_cmplt_ps(b, zero)),
+                   _mm_and_ps(_mm_cmpge_ps(startFraction, zero), _mm_cmple_ps(startFraction, one)));
+    hits.hit = (first & discOk & inStep & onSegment) | lanes(wayIn);
+    _mm_storeu_ps(hits.time,
+                  select(wayIn, zero, stoppedShortTime(t, _mm_set1_ps(setup.stepLength))));
+    _mm_storeu_ps(hits.fraction, select(wayIn, startFraction, fraction));
 }
 
 void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
@@ -172,8 +179,10 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     const __m128 zero = _mm_setzero_ps();
     hits.hit = lanes(_mm_cmpge_ps(disc, zero)) & lanes(_mm_cmpge_ps(t, zero)) &
                lanes(_mm_cmple_ps(t, _mm_set1_ps(1.0f)));
-    hits.awayUntouched = lanes(_mm_cmpge_ps(dm, zero)) &
-                         lanes(_mm_cmpgt_ps(dot(m, m), _mm_set1_ps(setup.radiusSquared)));
+    const __m128 mm = dot(m, m);
+    const __m128 radiusSquared = _mm_set1_ps(setup.radiusSquared);
+    hits.awayUntouched = lanes(_mm_cmpge_ps(dm, zero)) & lanes(_mm_cmpgt_ps(mm, radiusSquared));
+    hits.wayIn = lanes(_mm_cmplt_ps(dm, zero)) & lanes(_mm_cmplt_ps(mm, radiusSquared));
     _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
 }
 
@@ -210,12 +219,15 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
                       const PreparedTriangle& triangle, TriangleCornerHits& hits) {
     hits.hit = 0;
     hits.awayUntouched = 0;
+    hits.wayIn = 0;
     for (int i = 0; i < 3; ++i) {
         hits.hit |=
             sweepHitsVertex(sphere, setup, triangle.corners[i], hits.time[i]) != 0 ? 1 << i : 0;
         const Vec3 m = sphere.position - triangle.corners[i];
-        hits.awayUntouched |=
-            dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared ? 1 << i : 0;
+        const float dm = dot(sphere.displacement, m);
+        const float mm = dot(m, m);
+        hits.awayUntouched |= dm >= 0.0f && mm > setup.radiusSquared ? 1 << i : 0;
+        hits.wayIn |= dm < 0.0f && mm < setup.radiusSquared ? 1 << i : 0;
     }
 }
 

@@ -22,12 +22,15 @@ struct TriangleEdgeHits {
     float fraction[4];
 };
 
-// Per corner, what sweepHitsVertex returns and writes, and whether the sphere
+// Per corner, what sweepHitsVertex returns and writes, whether the sphere
 // moves away from a corner it does not touch at the start
-// (dot(d, o - corner) >= 0 and |o - corner|^2 > radius^2).
+// (dot(d, o - corner) >= 0 and |o - corner|^2 > radius^2), and whether it
+// starts within the radius of the corner and moves deeper in
+// (|o - corner|^2 < radius^2 and dot(d, o - corner) < 0).
 struct TriangleCornerHits {
     int hit;
     int awayUntouched;
+    int wayIn;
     float time[4];
 };
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Both edge rules against the double-precision reference of the accuracy test,
-# 2000 sweeps per scene, on two random meshes, the bundled scenes and the real
+# Both edge rules, and the exact one with two-sided faces, against the
+# double-precision reference of the accuracy test, 2000 sweeps per scene, on two random meshes, the bundled scenes and the real
 # meshes of the benchmark set; prints a Markdown table, a row per scene and
 # rule: hit or miss as the reference, then the common hits whose time lies
 # within the stop-short distance (plus 1e-4) of the reference's, for face

@@ -2,8 +2,9 @@
 # Soak runs: `dorn sim --check --stats` for STEPS steps (default a million) in
 # each bundled scene and in the rooms around the benchmark's real meshes, from
 # three start states each; prints one Markdown table row per run. Further
-# arguments go to dorn sim (--exact-edges for the exact edge test).
-#   scripts/soak.sh [STEPS [--exact-edges]]        (after a release build)
+# arguments go to dorn sim (--exact-edges for the exact edge test,
+# --two-sided for faces that stop from both sides).
+#   scripts/soak.sh [STEPS [--exact-edges] [--two-sided]]   (after a release build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 steps=${1:-1000000}

@@ -91,6 +91,36 @@ TEST(MeshEdit, PlacementWindingRoomAndWelding) {
     EXPECT_EQ(twice.triangles[2].vertex1, twice.triangles[0].vertex1);
 }
 
+// A cube with two of its six sides turned keeps facing out and a room with
+// one side turned keeps facing in; an open strip agrees with its majority.
+TEST(MeshEdit, OrientTurnsTheFewTowardsTheMany) {
+    for (const bool room : {false, true}) {
+        MeshData mesh;
+        addRoom(mesh, 1);
+        if (!room) {
+            flipMesh(mesh);
+        }
+        const std::size_t sides = room ? 1 : 2;
+        for (std::size_t i = 0; i < 2 * sides; ++i) {
+            std::swap(mesh.triangles[i].vertex1, mesh.triangles[i].vertex2);
+        }
+        EXPECT_EQ(orientMesh(mesh), 2 * sides);
+        for (const MeshTriangle& t : mesh.triangles) {
+            const float out = dot(normalOf(mesh, t), mesh.positions[t.vertex0]);
+            EXPECT_TRUE(room ? out < 0.0f : out > 0.0f);
+        }
+    }
+    MeshData strip;
+    strip.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 2, 0}, {1, 2, 0}};
+    strip.triangles = {{0, 1, 2, -1, -1, -1}, {1, 2, 3, -1, -1, -1}, {2, 3, 4, -1, -1, -1},
+                       {3, 5, 4, -1, -1, -1}};  // the second faces down
+    strip.triangles.push_back({4, 5, 5, -1, -1, -1});  // without area, left alone
+    EXPECT_EQ(orientMesh(strip), 1u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_GT(normalOf(strip, strip.triangles[i]).z, 0.0f) << i;
+    }
+}
+
 TEST(DornInfo, ReportsAndChecksTheTree) {
     auto scene = randomScene(3, 100, 10.0f, 1.0f);
     TempFile good("");

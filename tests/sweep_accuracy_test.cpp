@@ -1,6 +1,7 @@
 // Both edge rules against a brute-force sweep in double precision with the
 // same one-sided faces, exact edges (the sphere against the edge's cylinder)
-// and corners. The exact rule must agree on hit or miss, and on the time of
+// and corners, and the exact rule with two-sided faces against the same
+// reference with faces met from either side. The exact rule must agree on hit or miss, and on the time of
 // impact up to the stop-short distance, in 99.9% of sweeps that start clear of
 // the mesh; the design rule's figures are printed beside it. Extra scenes to
 // measure: SWEEP_ACCURACY_SCENES="a.dorn b.dorn" (scripts/measure-accuracy.sh).
@@ -39,11 +40,14 @@ struct Contact {
     double stopShort = 0;
     bool face = false;  // the earliest contact is a face's
     D normal{};         // from the contact point to the centre, unit
+    bool oneSided = true;  // met with one-sided faces too (all but faces met from behind)
 };
 
 D unitOf(const D& v) { return v * (1 / std::sqrt(dotP(v, v))); }
 
-Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon) {
+// The reference with one-sided faces in best[0], with two-sided ones in best[1].
+void reference(const CollisionMesh& scene, const SweptSphere& sphere, double epsilon,
+               Contact best[2]) {
     const D o = toDouble(sphere.position), d = toDouble(sphere.displacement);
     const double r = sphere.radius, alongPath = epsilon / std::sqrt(dotP(d, d));
     std::vector<Contact> found;
@@ -51,7 +55,10 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
         const D v[3] = {toDouble(scene.vertices[t.vertex0]), toDouble(scene.vertices[t.vertex1]),
                         toDouble(scene.vertices[t.vertex2])};
         const D normal = crossP(v[1] - v[0], v[2] - v[0]);
-        const D n = normal * (1 / std::sqrt(dotP(normal, normal)));
+        const D front = normal * (1 / std::sqrt(dotP(normal, normal)));
+        // Two-sided faces are met from the side the centre starts on.
+        const bool behind = dotP(o - v[0], front) < 0;
+        const D n = behind ? front * -1.0 : front;
         const double start = dotP(o - v[0], n), approach = -dotP(d, n);
         // The face, met from its front only. The face test looks at the
         // stopped-short point, back along the path: a contact that near
@@ -62,7 +69,7 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
         bool inside = true;
         for (int i = 0; i < 3; ++i) {
             const D edge = v[(i + 1) % 3] - v[i];
-            inside = inside && dotP(crossP(edge, q - v[i]), n) >= -margin * std::sqrt(dotP(edge, edge));
+            inside = inside && dotP(crossP(edge, q - v[i]), front) >= -margin * std::sqrt(dotP(edge, edge));
             const double length = std::sqrt(dotP(edge, edge));
             const D e = edge * (1 / length), w = o - v[i];
             const double edgeTime = entry(w - e * dotP(w, e), d - e * dotP(d, e), r);
@@ -72,18 +79,22 @@ Contact reference(const CollisionMesh& scene, const SweptSphere& sphere, double 
             const double cornerTime = entry(o - v[i], d, r);
             found.push_back({cornerTime, alongPath, false, unitOf(o + d * cornerTime - v[i])});
         }
-        found.push_back({inside ? time : INFINITY, epsilon / approach, true, n});
+        found.push_back({inside ? time : INFINITY, epsilon / approach, true, n, !behind});
     }
-    Contact best;
-    for (const Contact& c : found) {
-        if (c.time <= 1 && c.time < best.time) {
-            best = {c.time, 0, c.face, c.normal};
+    for (int sides = 0; sides < 2; ++sides) {
+        Contact& b = best[sides];
+        b = {};
+        for (const Contact& c : found) {
+            if ((sides == 1 || c.oneSided) && c.time <= 1 && c.time < b.time) {
+                b = {c.time, 0, c.face, c.normal};
+            }
+        }
+        for (const Contact& c : found) {
+            if ((sides == 1 || c.oneSided) && c.time <= b.time + 1e-4) {
+                b.stopShort = std::fmax(b.stopShort, c.stopShort);
+            }
         }
     }
-    for (const Contact& c : found) {
-        best.stopShort = c.time <= best.time + 1e-4 ? std::fmax(best.stopShort, c.stopShort) : best.stopShort;
-    }
-    return best;
 }
 
 struct Figures {
@@ -93,7 +104,7 @@ struct Figures {
 
 // Sweeps of 1% and 5% of the scene's diagonal, radius 1% of it, from starts
 // in its bounds clear of the mesh by more than the tolerance.
-void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], int count = 2000) {
+void measure(CollisionMesh& scene, const std::string& name, Figures figures[3], int count = 2000) {
     useViewerEpsilon();
     Vec3 lo;
     Vec3 hi;
@@ -110,10 +121,14 @@ void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], 
             continue;
         }
         ++i;
-        const Contact truth = reference(scene, sphere, 0.001);
-        for (int rule = 0; rule < 2; ++rule) {
+        Contact truths[2];
+        reference(scene, sphere, 0.001, truths);
+        for (int rule = 0; rule < 3; ++rule) {
+            const Contact& truth = truths[rule == 2];
             ContactState state;
-            const bool hit = sweepQuery(scene, sphere, state, rule ? EdgeRule::Exact : EdgeRule::Design);
+            const bool hit = sweepQuery(scene, sphere, state,
+                                       {rule ? EdgeRule::Exact : EdgeRule::Design,
+                                        rule == 2 ? FaceSides::Two : FaceSides::One});
             Figures& f = figures[rule];
             ++f.sweeps;
             f.agree += hit == std::isfinite(truth.time);
@@ -128,10 +143,10 @@ void measure(CollisionMesh& scene, const std::string& name, Figures figures[2], 
             }
         }
     }
-    for (int rule = 0; rule < 2; ++rule) {
+    for (int rule = 0; rule < 3; ++rule) {
         const Figures& f = figures[rule];
         std::printf("| %s | %s | %.2f%% of %d | %d of %d | %d of %d |\n", name.c_str(),
-                    rule ? "exact" : "viewer's", 100.0 * f.agree / f.sweeps, f.sweeps, f.close[1],
+                    rule == 2 ? "exact, two-sided" : rule ? "exact" : "viewer's", 100.0 * f.agree / f.sweeps, f.sweeps, f.close[1],
                     f.common[1], f.close[0], f.common[0]);
     }
 }
@@ -148,14 +163,15 @@ TEST(SweepAccuracy, ExactEdgesAgreeWithTheDoublePrecisionReference) {
         }
     }
     for (auto& [name, scene] : scenes) {
-        Figures figures[2];
+        Figures figures[3];
         measure(*scene, name, figures);
-        const Figures& exact = figures[1];
-        const int common = exact.common[0] + exact.common[1];
-        EXPECT_GE(exact.agree, 0.999 * exact.sweeps) << name;
-        EXPECT_GE(exact.close[0] + exact.close[1], 0.999 * common) << name;
-        EXPECT_GE(exact.aligned, 0.999 * (exact.close[0] + exact.close[1])) << name;
-        EXPECT_GT(common, exact.sweeps / 20) << name;  // the sweeps do meet the mesh
+        for (const Figures& exact : {figures[1], figures[2]}) {
+            const int common = exact.common[0] + exact.common[1];
+            EXPECT_GE(exact.agree, 0.999 * exact.sweeps) << name;
+            EXPECT_GE(exact.close[0] + exact.close[1], 0.999 * common) << name;
+            EXPECT_GE(exact.aligned, 0.999 * (exact.close[0] + exact.close[1])) << name;
+            EXPECT_GT(common, exact.sweeps / 20) << name;  // the sweeps do meet the mesh
+        }
     }
 }
 

@@ -140,8 +140,8 @@ TEST(SweepQueryBoxes, ABoxLeavingOutATriangleIsNotSkippedByTime) {
 //   decision counts: the compiled tree and the tuned walk of linked nodes
 //   (setup once per query, first child taken without the stack) change no
 //   result either, nor does the exact rule's pruning by the nearest time
-//   (every fourth sweep), also on a scene read back from a file (its boxes' caches
-//   left to the plain walk to fill).
+//   (every fourth sweep, and every eighth with two-sided faces), also on a scene read back from a
+//   file (its boxes' caches left to the plain walk to fill).
 TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
     useViewerEpsilon();
     std::mt19937 random(2024);
@@ -167,7 +167,8 @@ TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
             const Vec3 direction = normalized(Vec3(unit(random), unit(random), unit(random)));
             const float length = i % 7 == 0 ? 0.0f : (i % 2 ? 12.0f : 1.7f);
             const SweptSphere sphere(position, direction * length, i % 3 ? 0.3f : 2.5f);
-            const EdgeRule rule = i % 4 == 1 ? EdgeRule::Exact : EdgeRule::Design;
+            const SweepOptions rule(i % 4 == 1 || i % 8 == 3 ? EdgeRule::Exact : EdgeRule::Design,
+                                    i % 8 == 3 ? FaceSides::Two : FaceSides::One);
             ContactState query;
             ContactState oracle;
             query.hitTriangles = oracle.hitTriangles = {i};  // kept, not emptied

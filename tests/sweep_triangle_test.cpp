@@ -102,4 +102,43 @@ TEST(SweepHitsTriangle, DegenerateTrianglesAreTestedOnEdgesAndCorners) {
     }
 }
 
+// A sphere behind the face passes it one-sided and stops two-sided, the
+// normal turned towards it; with the exact rule a sphere starting within a
+// corner or an edge stops at once moving in and is free moving out.
+TEST(SweepHitsTriangle, TwoSidedFacesAndTheWayIntoCornersAndEdges) {
+    const TriangleCase behind = {{2, 2, -5}, {0, 0, 10}, 1, 0.3999f, {0, 0, -1}};
+    const float inCorner = 1 / std::sqrt(0.54f);  // centre (-0.5, -0.5, 0.2), corner V0
+    const float inEdge = 1 / std::sqrt(0.29f);    // centre (5, -0.5, 0.2), edge V0V1
+    const TriangleCase exact[] = {
+        {{-0.5f, -0.5f, 0.2f}, {1, 1, 0}, 1, 0.0f, Vec3(-0.5f, -0.5f, 0.2f) * inCorner},
+        {{-0.5f, -0.5f, 0.2f}, {-1, -1, 0}, 0, 0, {}},
+        {{5, -0.5f, 0.2f}, {0, 1, 0}, 1, 0.0f, Vec3(0, -0.5f, 0.2f) * inEdge},
+        {{5, -0.5f, 0.2f}, {0, -1, 0}, 0, 0, {}},
+    };
+    useViewerEpsilon();
+    const auto run = [](const TriangleCase& c, SweepOptions options) {
+        Triangle triangle;
+        triangle.init(Vec3(0, 0, 0), Vec3(10, 0, 0), Vec3(0, 10, 0));
+        const SweptSphere sphere(c.centre, c.displacement, 1.0f);
+        Vec3 normal;
+        float time = -1;
+        const std::int32_t hits =
+            sweepHitsTriangle(sphere, prepareSweep(sphere, options), triangle, normal, time);
+        EXPECT_EQ(hits, c.hits);
+        if (hits != 0) {
+            EXPECT_NEAR(time, c.time, 1e-5f);
+            EXPECT_NEAR(length(normal - c.normal), 0.0f, 1e-5f);
+        }
+    };
+    for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+        run({behind.centre, behind.displacement, 0, 0, {}}, rule);
+        run(behind, {rule, FaceSides::Two});
+    }
+    for (const TriangleCase& c : exact) {
+        SCOPED_TRACE(testing::Message() << c.centre.x << "," << c.displacement.x);
+        run(c, EdgeRule::Exact);
+        run(c, {EdgeRule::Exact, FaceSides::Two});
+    }
+}
+
 }  // namespace

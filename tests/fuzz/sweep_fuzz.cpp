@@ -155,8 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const float margin = 12.0f * std::fabs(radius) + scale * 0.001f;
     auto scene = buildScene(vertices, triangles);
     growBoxes(*scene, Vec3(margin, margin * 1.2345f, margin * 1.4321f));
-    // Both edge rules: the exact one also prunes triangles by the nearest time.
-    for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+    // Both edge rules, and the exact one with two-sided faces: the exact one
+    // also prunes triangles by the nearest time.
+    for (const SweepOptions rule : {SweepOptions(EdgeRule::Design), SweepOptions(EdgeRule::Exact),
+                                    SweepOptions(EdgeRule::Exact, FaceSides::Two)}) {
         ContactState viaTree;
         ContactState viaLeaves;
         const std::int32_t treeResult = sweepQuery(*scene, sphere, viaTree, rule);

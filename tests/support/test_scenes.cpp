@@ -139,7 +139,7 @@ std::unique_ptr<CollisionMesh> chainScene(int depth) {
 }
 
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                            bool testBoxes, EdgeRule rule) {
+                            bool testBoxes, SweepOptions rule) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     std::int32_t result = 0;
@@ -216,8 +216,9 @@ LaneComparison compareLanesWithScalar(const SweptSphere& sphere, const PreparedT
         const bool cornerHit = sweepHitsVertex(sphere, setup, start, time) != 0;
         const Vec3 m = sphere.position - start;
         const bool away = dot(sphere.displacement, m) >= 0.0f && dot(m, m) > setup.radiusSquared;
+        const bool in = dot(sphere.displacement, m) < 0.0f && dot(m, m) < setup.radiusSquared;
         if (cornerHit != bit(corners.hit) || away != bit(corners.awayUntouched) ||
-            (cornerHit && !same(time, corners.time[e]))) {
+            in != bit(corners.wayIn) || (cornerHit && !same(time, corners.time[e]))) {
             result.difference = "the corner test, corner " + std::to_string(e);
         }
         result.designHits += designHit;

@@ -72,7 +72,7 @@ std::unique_ptr<CollisionMesh> chainScene(int depth);
 // instead: every node's box tested by the stand-alone box test, every test
 // computing all it needs for itself, as the query did before it was tuned.
 std::int32_t sweepAllLeaves(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
-                            bool testBoxes = false, EdgeRule rule = EdgeRule::Design);
+                            bool testBoxes = false, SweepOptions rule = {});
 
 // Sets the viewer's tolerance 0.001, which the tests' numbers assume.
 void useViewerEpsilon();

@@ -147,7 +147,8 @@ StartResult flyOne(CollisionMesh& scene, const MeshChecks& checks, const MeshPar
     const bool escapes = region.escapes && within(position, region.boundsMin, region.boundsMax);
     const Vec3& leaveMin = escapes ? region.boundsMin : region.min;
     const Vec3& leaveMax = escapes ? region.boundsMax : region.max;
-    const EdgeRule rule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
+    const SweepOptions rule(options.exactEdges ? EdgeRule::Exact : EdgeRule::Design,
+                            options.twoSided ? FaceSides::Two : FaceSides::One);
     ContactState state;
     long step = 0;
     const auto add = [&](AuditEventKind kind, const Vec3& at, std::int32_t triangle, std::string detail) {

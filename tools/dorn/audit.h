@@ -26,6 +26,7 @@ struct AuditOptions {
     std::string ply;     // coloured mesh, when not empty
     std::vector<std::string> failOn;
     bool exactEdges = false;
+    bool twoSided = false;  // faces stop from both sides (FaceSides::Two)
 };
 
 enum class AuditEventKind { Escape, Overlap, Wedged, Bump, NonNumber };

@@ -107,10 +107,11 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
     const FlightResults& r = f.flights;
     char line[512];
     std::snprintf(line, sizeof line,
-                  "%s: %zu triangles; radius %g, speed %g, %ld starts of %ld steps, seed %llu, %s edge rule\n",
+                  "%s: %zu triangles; radius %g, speed %g, %ld starts of %ld steps, seed %llu, %s edge rule, %s faces\n",
                   f.options.scene.c_str(), f.scene.triangles.size(), f.options.radius, f.options.speed,
                   f.options.starts, f.options.steps, static_cast<unsigned long long>(f.options.seed),
-                  f.options.exactEdges ? "exact" : "viewer's");
+                  f.options.exactEdges ? "exact" : "viewer's",
+                  f.options.twoSided ? "two-sided" : "one-sided");
     out << line << startsChosen(f) << "\n\n| mesh finding | count | first at |\n|---|---|---|\n";
     for (int k = 0; k < 5; ++k) {
         const auto& list = meshFinding(f.checks, k);
@@ -152,7 +153,7 @@ void writeJsonReport(std::ostream& out, const AuditFindings& f) {
         << ",\n  \"configuration\": {\"starts\": " << o.starts << ", \"steps\": " << o.steps
         << ", \"radius\": " << number(o.radius) << ", \"speed\": " << number(o.speed)
         << ", \"seed\": " << o.seed << ", \"edge_rule\": \"" << (o.exactEdges ? "exact" : "viewer")
-        << "\"},\n  \"starts\": {\"closed_solid_inside\": " << f.parts.solidInside
+        << "\", \"faces\": \"" << (o.twoSided ? "two-sided" : "one-sided") << "\"},\n  \"starts\": {\"closed_solid_inside\": " << f.parts.solidInside
         << ", \"closed_solid_outside\": " << f.parts.solidOutside << ", \"open\": " << f.parts.open
         << ", \"region\": \"" << (r.region.grown ? "bounds grown by a quarter" : "bounds")
         << "\", \"min\": " << point(r.region.min) << ", \"max\": " << point(r.region.max)

@@ -103,6 +103,10 @@ int runBuild(const BuildOptions& options) {
         const std::size_t dropped = dropDegenerate(mesh);
         std::cout << "Dropped " << dropped << " degenerate triangles\n";
     }
+    if (options.orient) {
+        const std::size_t turned = orientMesh(mesh);
+        std::cout << "Turned " << turned << " triangles to agree with their neighbours\n";
+    }
     if (options.room > 0.0f) {
         Vec3 min;
         Vec3 max;

@@ -17,12 +17,13 @@ struct BuildOptions {
     bool flip = false;
     float room = 0.0f;  // 0: no room
     bool dropDegenerate = false;
+    bool orient = false;  // turn triangles to agree with their neighbours (orientMesh)
     bool normals = true;
 };
 
 // `dorn build`: reads and merges the inputs, welds identical vertices, applies
-// scale, centre, fit, move, flip, the dropping of degenerate triangles and the
-// room, in that order, builds the volume tree and writes the scene. Reports on
+// scale, centre, fit, move, flip, the dropping of degenerate triangles, the
+// orientation and the room, in that order, builds the volume tree and writes the scene. Reports on
 // standard output; returns 0, or 1 with the reason on standard error.
 [[nodiscard]] int runBuild(const BuildOptions& options);
 

@@ -120,6 +120,9 @@ int main(int argc, char** argv) {
         ->transform(numberIn(1e-18, FLOAT_SAFE));
     buildCommand->add_flag("--drop-degenerate", build.dropDegenerate,
                            "Leave out triangles without area");
+    buildCommand->add_flag("--orient", build.orient,
+                           "Turn triangles so neighbours agree, each part keeping the side most "
+                           "of its area faces");
     bool noNormals = false;
     buildCommand->add_flag("--no-normals", noNormals, "Write no vertex normals");
 
@@ -155,6 +158,8 @@ int main(int argc, char** argv) {
     simCommand->add_flag("--exact-edges", sim.exactEdges,
                          "Meet edges exactly (sphere against the edge's cylinder) instead of "
                          "with the viewer's rule");
+    simCommand->add_flag("--two-sided", sim.twoSided,
+                         "Let faces stop the sphere from both sides, not only the front");
 
     AuditOptions audit;
     CLI::App* auditCommand = app.add_subcommand(
@@ -181,6 +186,8 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember(findingNames));
     auditCommand->add_flag("--exact-edges", audit.exactEdges,
                            "Meet edges exactly instead of with the viewer's rule");
+    auditCommand->add_flag("--two-sided", audit.twoSided,
+                           "Let faces stop the sphere from both sides, not only the front");
 
     try {
         app.parse(argc, argv);

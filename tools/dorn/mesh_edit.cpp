@@ -8,6 +8,8 @@
 #include <numeric>
 
 #include "geometry/triangle.h"
+#include "scene/collision_mesh.h"
+#include "tools/dorn/mesh_checks.h"
 
 namespace sweepview {
 
@@ -124,6 +126,92 @@ void flipMesh(MeshData& mesh) {
     for (Vec3& n : mesh.normals) {
         n = n * -1.0f;
     }
+}
+
+namespace {
+
+double area(const MeshData& mesh, const MeshTriangle& t) {
+    const Vec3& a = mesh.positions[static_cast<std::size_t>(t.vertex0)];
+    const Vec3 u = mesh.positions[static_cast<std::size_t>(t.vertex1)] - a;
+    const Vec3 v = mesh.positions[static_cast<std::size_t>(t.vertex2)] - a;
+    const double x = double(u.y) * v.z - double(u.z) * v.y;
+    const double y = double(u.z) * v.x - double(u.x) * v.z;
+    const double z = double(u.x) * v.y - double(u.y) * v.x;
+    const double twice = std::sqrt(x * x + y * y + z * z);
+    return std::isfinite(twice) ? 0.5 * twice : 0.0;
+}
+
+}  // namespace
+
+std::size_t orientMesh(MeshData& mesh) {
+    CollisionMesh scene;
+    scene.vertices = mesh.positions;
+    scene.triangles = mesh.triangles;
+    const MeshChecks checks = checkMesh(scene);
+    const std::size_t count = mesh.triangles.size();
+    // Whether triangle t goes along its edge from corner i from the edge's a to b.
+    const auto alongAB = [&](std::size_t t, int i) {
+        const MeshTriangle& m = mesh.triangles[t];
+        const std::int32_t corner = i == 0 ? m.vertex0 : i == 1 ? m.vertex1 : m.vertex2;
+        const auto e =
+            static_cast<std::size_t>(checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
+        return checks.welded[static_cast<std::size_t>(corner)] == checks.edges[e].a;
+    };
+    // Per triangle: -1 not reached yet, else whether its winding differs from
+    // its part's first triangle's once the part agrees.
+    std::vector<std::int8_t> differs(count, -1);
+    std::vector<std::size_t> part;
+    std::size_t turned = 0;
+    for (std::size_t seed = 0; seed < count; ++seed) {
+        if (differs[seed] >= 0) {
+            continue;
+        }
+        differs[seed] = 0;
+        part.assign(1, seed);
+        double areaAsSeed = 0.0;
+        double areaDiffering = 0.0;
+        for (std::size_t k = 0; k < part.size(); ++k) {
+            const std::size_t t = part[k];
+            (differs[t] != 0 ? areaDiffering : areaAsSeed) += area(mesh, mesh.triangles[t]);
+            for (int i = 0; i < 3; ++i) {
+                const auto e = static_cast<std::size_t>(
+                    checks.triangleEdges[3 * t + static_cast<std::size_t>(i)]);
+                const MeshChecks::Edge& edge = checks.edges[e];
+                if (edge.a == edge.b || edge.triangles.size() != 2) {
+                    continue;
+                }
+                const auto u = static_cast<std::size_t>(
+                    edge.triangles[0] == static_cast<std::int32_t>(t) ? edge.triangles[1]
+                                                                      : edge.triangles[0]);
+                if (differs[u] >= 0) {
+                    continue;
+                }
+                for (int j = 0; j < 3; ++j) {
+                    if (checks.triangleEdges[3 * u + static_cast<std::size_t>(j)] ==
+                        static_cast<std::int32_t>(e)) {
+                        // Neighbours agree when they go along the edge in
+                        // opposite directions.
+                        const bool sameWay = alongAB(u, j) == alongAB(t, i);
+                        differs[u] = static_cast<std::int8_t>(differs[t] ^ (sameWay ? 1 : 0));
+                        break;
+                    }
+                }
+                part.push_back(u);
+            }
+        }
+        // The part keeps the winding most of its area has (the first
+        // triangle's on a tie).
+        const std::int8_t turnWhere = areaDiffering > areaAsSeed ? 0 : 1;
+        for (const std::size_t t : part) {
+            if (differs[t] == turnWhere) {
+                MeshTriangle& m = mesh.triangles[t];
+                std::swap(m.vertex1, m.vertex2);
+                std::swap(m.aux1, m.aux2);
+                ++turned;
+            }
+        }
+    }
+    return turned;
 }
 
 std::size_t dropDegenerate(MeshData& mesh) {

@@ -30,6 +30,16 @@ void moveMesh(MeshData& mesh, const Vec3& offset);
 // Reverses every triangle's winding (and so the side its face is met from).
 void flipMesh(MeshData& mesh);
 
+// Turns triangles (reverses their winding) so that the two triangles of every
+// manifold edge (two triangles, welded corners) use it in opposite directions.
+// Per part connected through such edges, the winding that most of the part's
+// area already has is kept: a closed surface whose faces mostly point out
+// keeps pointing out, a room mostly facing in keeps facing in. A part that
+// cannot agree everywhere (a one-sided surface such as a Moebius strip) keeps
+// the conflicts the walk across it leaves. Triangles without area weigh
+// nothing; vertex normals are left as they are. Returns how many turned.
+std::size_t orientMesh(MeshData& mesh);
+
 // Removes the triangles without area (their normal is not a number, so only
 // their edges and corners could ever be met). Returns how many went.
 std::size_t dropDegenerate(MeshData& mesh);

@@ -126,12 +126,14 @@ int runSim(const SimOptions& options) {
             csv.clear();
         }
     };
+    const SweepOptions sweepOptions(options.exactEdges ? EdgeRule::Exact : EdgeRule::Design,
+                                    options.twoSided ? FaceSides::Two : FaceSides::One);
     const auto start = std::chrono::steady_clock::now();
     bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
         const Vec3 before = position;
         const StepOutcome outcome = advanceSphere(*scene, options.radius, position, velocity, state,
-                                                  options.exactEdges ? EdgeRule::Exact : EdgeRule::Design);
+                                                  sweepOptions);
         char line[160];
         std::snprintf(line, sizeof line, "%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x,
                       position.y, position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);

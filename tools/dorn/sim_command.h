@@ -16,6 +16,7 @@ struct SimOptions {
     bool check = false;
     bool stats = false;
     bool exactEdges = false;  // EdgeRule::Exact instead of the viewer's rule
+    bool twoSided = false;    // FaceSides::Two: faces stop the sphere from either side
 };
 
 // `dorn sim`: runs the viewer's step (radius 2.5 unless given, tolerance
@@ -24,7 +25,8 @@ struct SimOptions {
 //   step,px,py,pz,vx,vy,vz,contacts,hits
 // with %.9g floats and the step's hit triangles separated by spaces. --check
 // and --stats report on standard error at the end; --exact-edges sweeps with
-// the exact edge test. Returns 0, or 1 when the scene cannot be loaded or the CSV not written.
+// the exact edge test, --two-sided with faces that stop from both sides.
+// Returns 0, or 1 when the scene cannot be loaded or the CSV not written.
 [[nodiscard]] int runSim(const SimOptions& options);
 
 }  // namespace sweepview
