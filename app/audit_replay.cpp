@@ -217,6 +217,8 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
     }
     e.scene = scene->text;
     e.edgeRule = rule->text == "exact" ? EdgeRule::Exact : EdgeRule::Design;
+    const Json* faces = configuration->get("faces");  // absent from one-sided reports of 0.3.0
+    e.faceSides = faces != nullptr && faces->text == "two-sided" ? FaceSides::Two : FaceSides::One;
     const Json* kind = events->get(e.kind);
     const Json* list = kind != nullptr ? kind->get("first") : nullptr;
     if (list == nullptr || list->kind != Json::Array) {
@@ -255,10 +257,12 @@ ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event) {
     sphereVelocity = event.flightVelocity;
     sphereRadius = event.radius;
     edgeRule = event.edgeRule;
+    faceSides = event.faceSides;
+    const SweepOptions rules(edgeRule, faceSides);
     contactState.hitTriangles.clear();
     const bool before = event.kind == "escape" || event.kind == "non-number";
     for (long step = 1; step < event.step; ++step) {
-        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, edgeRule);
+        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, rules);
     }
     frameCounter = static_cast<std::int32_t>(event.step - 1);
     ReplayResult result;
@@ -266,7 +270,7 @@ ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event) {
     if (!before) {
         // The event's own step; a bump is where its contact with the triangle was.
         bool bumped = false;
-        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, edgeRule,
+        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, rules,
                       [&](const Vec3& centre, const Vec3&, std::int32_t triangle) {
                           if (!bumped && triangle == event.triangle) {
                               result.position = centre;

@@ -24,6 +24,7 @@ struct ReplayEvent {
     Vec3 flightVelocity;
     float radius = 2.5f;
     EdgeRule edgeRule = EdgeRule::Design;
+    FaceSides faceSides = FaceSides::One;
 };
 
 // Reads event "KIND:INDEX" (e.g. escape:0) of the JSON report at path. Returns

@@ -72,6 +72,7 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     app.add_flag("--exact-edges", o.exactEdges,
                  "Meet edges exactly (sphere against the edge's cylinder) instead of with the "
                  "viewer's rule");
+    app.add_flag("--two-sided", o.twoSided, "Faces stop the sphere from both sides, not only the one they face");
     app.add_option("--steps", o.steps, "Take N steps at once before the first frame")
         ->transform(numberIn(0, 1e9));
     app.add_option("--screenshot", o.screenshot,

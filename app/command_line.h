@@ -15,6 +15,7 @@ struct ViewerOptions {
     std::optional<Vec3> velocity;  // its first displacement per step
     std::optional<float> radius;
     bool exactEdges = false;
+    bool twoSided = false;  // faces stop the sphere from both sides
     long steps = 0;          // taken at once before the first frame
     std::string screenshot;  // PNG of the first frame, then exit 0
     bool hud = false;        // on-screen facts from the start

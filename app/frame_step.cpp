@@ -23,13 +23,13 @@ bool stepIfDue(std::ostream& out) {
         static std::vector<StepContact> contacts;
         contacts.clear();
         advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
-                      edgeRule, [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
+                      SweepOptions(edgeRule, faceSides), [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
                           contacts.push_back({centre, normal, triangle, contactState.nearestTime});
                       });
         stepListener(contacts);
     } else {
         advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
-                      edgeRule);
+                      SweepOptions(edgeRule, faceSides));
     }
     if (stepRequested) {
         stepRequested = false;

@@ -75,6 +75,7 @@ int runWithCommandLine(int argc, char** argv) {
         sphereRadius = *options.radius;
     }
     edgeRule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
+    faceSides = options.twoSided ? FaceSides::Two : FaceSides::One;
     if (extras.replay) {
         const ReplayEvent& event = *extras.replay;
         const ReplayResult result = replayFlight(*currentScene, event);

@@ -267,8 +267,9 @@ void drawScreenOverlay() {
         std::vector<std::string> lines = {
             format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x,
                    spherePosition.y, spherePosition.z),
-            format("speed %.4g   radius %.4g   edges: %s", length(sphereVelocity), sphereRadius,
-                   edgeRule == EdgeRule::Exact ? "exact" : "viewer's rule"),
+            format("speed %.4g   radius %.4g   edges: %s%s", length(sphereVelocity), sphereRadius,
+                   edgeRule == EdgeRule::Exact ? "exact" : "viewer's rule",
+                   faceSides == FaceSides::Two ? ", two-sided faces" : ""),
             format("last step: %zu contact%s", lastContacts.size(),
                    lastContacts.size() == 1 ? "" : "s"),
         };

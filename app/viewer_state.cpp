@@ -19,6 +19,7 @@ bool stepRequested = false;
 std::int32_t frameCounter = 0;
 std::int32_t boxDrawMode = 0;
 EdgeRule edgeRule = EdgeRule::Design;
+FaceSides faceSides = FaceSides::One;
 
 void resetViewerState() {
     spherePosition = Vec3(0.0f, 12.5f, 0.0f);
@@ -34,6 +35,7 @@ void resetViewerState() {
     frameCounter = 0;
     boxDrawMode = 0;
     edgeRule = EdgeRule::Design;
+    faceSides = FaceSides::One;
 }
 
 }  // namespace sweepview

@@ -30,8 +30,10 @@ extern bool stepRequested;         // take exactly one step on the next frame, t
 extern std::int32_t frameCounter;  // steps taken so far
 extern std::int32_t boxDrawMode;   // 0 to 4, see drawNodeBox
 
-// How the sweeps meet edges; the viewer's own rule unless asked otherwise.
+// How the sweeps meet edges and faces; the viewer's own rule and one-sided
+// faces unless asked otherwise.
 extern EdgeRule edgeRule;
+extern FaceSides faceSides;
 
 // Puts every variable above back to its start-up value (currentScene aside).
 void resetViewerState();
