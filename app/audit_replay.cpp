@@ -246,6 +246,17 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
                "replayed)";
         return std::nullopt;
     }
+    // The ranges the command line takes: a report edited by hand must not
+    // fly for ever or into non-numbers.
+    const auto sane = [](const Vec3& v) {
+        return std::fabs(v.x) <= 1e18f && std::fabs(v.y) <= 1e18f && std::fabs(v.z) <= 1e18f;
+    };
+    if (!(e.step >= 1 && e.step <= 1'000'000'000) || !(e.radius >= 1e-6f && e.radius <= 1e18f) ||
+        !sane(e.flightStart) || !sane(e.flightVelocity)) {
+        *why = path + ": " + event +
+               ": step (1 to 1e9), radius (1e-06 to 1e18) or flight values (up to 1e18) out of range";
+        return std::nullopt;
+    }
     e.triangle = static_cast<std::int32_t>(triangle);
     e.positionText = reportPoint(position);
     return e;

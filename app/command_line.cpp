@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <vector>
+
+#include "scene/output_file.h"
 
 namespace sweepview {
 
@@ -105,6 +108,16 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         parsed.exitStatus = status == 0 ? 0 : USAGE_ERROR;
+        return parsed;
+    }
+    if (app.count("--screenshot") > 0 && o.screenshot.empty()) {
+        std::cerr << "--screenshot: no file name given\n";
+        parsed.exitStatus = USAGE_ERROR;
+        return parsed;
+    }
+    if (!o.screenshot.empty() && !o.scene.empty() && sameOutputFile(o.scene, o.screenshot)) {
+        std::cerr << "--screenshot: " << o.screenshot << " is the scene itself\n";
+        parsed.exitStatus = USAGE_ERROR;
         return parsed;
     }
     if (start.size() == 3) {

@@ -271,7 +271,8 @@ bool sameOutputFile(const std::string& a, const std::string& b) {
     struct stat infoA{};
     struct stat infoB{};
     if (::stat(a.c_str(), &infoA) == 0 && ::stat(b.c_str(), &infoB) == 0) {
-        return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+        // Two outputs to /dev/null harm nothing; only a file can be clobbered.
+        return S_ISREG(infoA.st_mode) && infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
     }
     std::string targetA;
     std::string targetB;

@@ -57,8 +57,10 @@ private:
 // *whyFailed (when not null).
 [[nodiscard]] bool checkOutputPath(const std::string& path, std::string* whyFailed);
 
-// True when a and b name the same file: the same existing file (through links
-// or other spellings) or the same new name in the same folder.
+// True when a and b name the same file: the same existing regular file
+// (through links or other spellings) or the same new name in the same folder.
+// A device or FIFO named twice is not the same file: writing it twice harms
+// nothing.
 bool sameOutputFile(const std::string& a, const std::string& b);
 
 // Writes what fill puts into the stream to path through an OutputFile.

@@ -106,6 +106,7 @@ TEST(OutputFile, RefusalsNameThePathAndTheReason) {
 
     EXPECT_TRUE(sameOutputFile(folder / "a.json", folder.path.string() + "/./a.json"));
     EXPECT_FALSE(sameOutputFile(folder / "a.json", folder / "a.ply"));
+    EXPECT_FALSE(sameOutputFile("/dev/null", "/dev/null"));  // written twice, harms nothing
 }
 
 TEST(OutputFile, AFailedWriteLeavesTheOldFileAndNoTemporary) {

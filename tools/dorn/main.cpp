@@ -54,14 +54,22 @@ CLI::Validator numberIn(double min, double max) {
         "in [" + range + "]");
 }
 
-// Output files: named, each a different file, and writable, all checked
+// Output files: named, each a different file, none an input, and writable, all checked
 // before the long work starts. Returns 0, or the status to exit with.
-int checkOutputs(const char* command, const std::vector<std::pair<const char*, const std::string*>>& outputs) {
+int checkOutputs(const char* command, const std::vector<std::pair<const char*, const std::string*>>& outputs,
+                 const std::vector<std::string>& inputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, path] = outputs[i];
         if (path->empty()) {
             std::cerr << "dorn " << command << ": " << option << ": no file name given\n";
             return USAGE_ERROR;
+        }
+        for (const std::string& input : inputs) {
+            if (sameOutputFile(input, *path)) {
+                std::cerr << "dorn " << command << ": " << option << ": " << *path
+                          << " is an input; writing it would destroy it\n";
+                return USAGE_ERROR;
+            }
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (sameOutputFile(*outputs[j].second, *path)) {
@@ -200,7 +208,7 @@ int main(int argc, char** argv) {
         if (move.size() == 3) {
             build.move = Vec3(move[0], move[1], move[2]);
         }
-        if (const int status = checkOutputs("build", {{"--output", &build.output}})) {
+        if (const int status = checkOutputs("build", {{"--output", &build.output}}, build.inputs)) {
             return status;
         }
         return runBuild(build);
@@ -213,7 +221,7 @@ int main(int argc, char** argv) {
             sim.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
         }
         if (simCommand->count("--output") > 0) {
-            if (const int status = checkOutputs("sim", {{"--output", &sim.output}})) {
+            if (const int status = checkOutputs("sim", {{"--output", &sim.output}}, {sim.scene})) {
                 return status;
             }
         }
@@ -227,7 +235,7 @@ int main(int argc, char** argv) {
         if (auditCommand->count("--ply") > 0) {
             outputs.emplace_back("--ply", &audit.ply);
         }
-        if (const int status = checkOutputs("audit", outputs)) {
+        if (const int status = checkOutputs("audit", outputs, {audit.scene})) {
             return status;
         }
         return runAudit(audit);
