@@ -89,8 +89,11 @@ std::int32_t sweepHitsBounds(const SweptSphere& sphere, const SweepSetup& setup,
     if ((startCode & endCode) != 0) {
         return 0;  // both ends beyond the same face plane
     }
-    if ((startCode | endCode) == 0) {
-        return 1;  // both ends inside
+    if (startCode == 0 || endCode == 0) {
+        // An end inside: the path reaches the box, also where it enters exactly
+        // through an edge or corner of the grown box, which the strict face
+        // tests below would reject (a sphere flying straight at a box's corner).
+        return 1;
     }
     // A bit is set in one of the two codes at most: each names a face plane the
     // path crosses within the step.

@@ -61,11 +61,11 @@ inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Compiled
     if (((startBelow & endBelow) | (startAbove & endAbove)) != 0) {
         return 0;  // both ends beyond the same face plane
     }
+    if ((startBelow | startAbove) == 0 || (endBelow | endAbove) == 0) {
+        return 1;  // an end inside, as sweepHitsBounds
+    }
     const int belowCrossed = startBelow | endBelow;
     const int aboveCrossed = startAbove | endAbove;
-    if ((belowCrossed | aboveCrossed) == 0) {
-        return 1;  // both ends inside
-    }
     // Each crossed face: where the path meets its plane, strictly inside the
     // face on the other two axes (its own axis's lane is left out).
     const __m128 tBelow = _mm_div_ps(_mm_sub_ps(lo, sweep.start), sweep.displacement);

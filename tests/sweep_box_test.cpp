@@ -27,7 +27,8 @@ TEST(SweepHitsBox, DesignedCases) {
         {{-3, 0.5f, 0}, {3.5f, 2.5f, 0}, 1, 4, 1},  // x = -2 crossed at y ~ 1.21
         {{2, -5, 0}, {0, 10, 0}, 8, 4, 0},          // along the face plane x = 2: grazing
         {{2, 0, 0}, {0, 1, 0}, 0, 0, 1},            // on the face plane: inside
-        {{-3, 3, 0}, {2, -2, 0}, 1 | 4, 0, 0},      // through the grown box's edge exactly
+        {{-3, 3, 0}, {2, -2, 0}, 1 | 4, 0, 1},      // in through the grown box's edge exactly
+        {{3, 3, 3}, {-1.5f, -1.5f, -1.5f}, 2 | 4 | 32, 0, 1},  // in through its corner
         {{0, 0, 0}, {0, 0, 10}, 0, 32, 1},          // found from the end's side
         {{-2, -2, -2}, {0, 0, 0}, 0, 0, 1},         // resting on a corner
         {{-2.5f, 0, 0}, {0, 0, 0}, 1, 1, 0},        // resting outside
