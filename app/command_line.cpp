@@ -9,45 +9,13 @@
 #include <vector>
 
 #include "scene/output_file.h"
+#include "tools/number_option.h"
 
 namespace sweepview {
 
 namespace {
 
 constexpr int USAGE_ERROR = 2;
-
-// Coordinates and sizes up to this magnitude keep their squares, and sums of
-// three squares, finite in a float.
-constexpr double FLOAT_SAFE = 1e18;
-
-std::string shortNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// A number from min to max: refuses non-numbers, infinities and anything
-// outside, naming the range, before CLI11 converts it (as dorn does). A whole
-// number in exponent form (1e6) is handed on as digits for integer options.
-CLI::Validator numberIn(double min, double max) {
-    const std::string range = shortNumber(min) + " to " + shortNumber(max);
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double value = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !(value >= min && value <= max)) {
-                return "takes a number from " + range + ", not '" + text + "'";
-            }
-            if (text.find_first_of("eE") != std::string::npos && value == std::floor(value) &&
-                std::fabs(value) < 1.8e19) {
-                char digits[32];
-                std::snprintf(digits, sizeof digits, "%.0f", value);
-                text = digits;
-            }
-            return {};
-        },
-        "in [" + range + "]");
-}
 
 CLI::Option* addPoint(CLI::App& app, const char* name, std::vector<float>& into, const char* help) {
     return app.add_option(name, into, help)

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "scene/output_file.h"
+#include "tools/number_option.h"
 #include "tools/dorn/audit_command.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/build_command.h"
@@ -20,39 +21,6 @@ namespace {
 
 // Exit statuses: 0 success, 1 a refused input, 2 a usage error (3: audit findings).
 constexpr int USAGE_ERROR = 2;
-
-// Coordinates and sizes up to this magnitude keep their squares, and sums of
-// three squares, finite in a float.
-constexpr double FLOAT_SAFE = 1e18;
-
-std::string shortNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// A number from min to max: refuses non-numbers, infinities and anything
-// outside, naming the range, before CLI11 converts it. A whole number in
-// exponent form (1e6) is handed on as digits, which integer options take.
-CLI::Validator numberIn(double min, double max) {
-    const std::string range = shortNumber(min) + " to " + shortNumber(max);
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double value = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !(value >= min && value <= max)) {
-                return "takes a number from " + range + ", not '" + text + "'";
-            }
-            if (text.find_first_of("eE") != std::string::npos && value == std::floor(value) &&
-                std::fabs(value) < 1.8e19) {
-                char digits[32];
-                std::snprintf(digits, sizeof digits, "%.0f", value);
-                text = digits;
-            }
-            return {};
-        },
-        "in [" + range + "]");
-}
 
 // Output files: named, each a different file, none an input, and writable, all checked
 // before the long work starts. Returns 0, or the status to exit with.
