@@ -7,6 +7,7 @@
 #include "collision/query_counters.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_box_lanes.h"
+#include "collision/sweep_box_wide.h"
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/node_stack.h"
@@ -162,15 +163,30 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
 // the compile allows boxes and triangles. A non-number or infinity among the
 // scene's coordinates makes the reach a non-number, and then nothing is
 // skipped.
-BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere) {
+BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
+                         EdgeRule edges = EdgeRule::Exact) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                   std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
     const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon) +
                          (tree.largestCoordinate - tree.largestCoordinate);
+    // The viewer's edge rule meets the path, shifted by the radius, with the
+    // edge's line where their closest approach may lie up to (1 / |m x e| - |m
+    // x e|) radii apart (m, e the unit directions, |m x e| at least 0.1 where
+    // the edge test runs), so its contact centre can be 10.9 radii from the
+    // edge; 12 covers that and the rounding of the cross product's bound.
+    const float radii = edges == EdgeRule::Exact ? 1.0f : 12.0f;
     return {Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
-            sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
+            radii * sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
+}
+
+// Whether skipping boxes by time can pay for its test: always with the exact
+// rule; with the viewer's, whose reach is twelve radii, only on a step more
+// than twice as long as the reach (elsewhere it skipped little and cost up to
+// a tenth).
+bool worthPruning(const BoxPruning& pruning, const SweepSetup& setup, EdgeRule edges) {
+    return edges == EdgeRule::Exact || 2.0f * pruning.reach < setup.stepLength;
 }
 
 // The walk of sweepNode over the compiled tree: the same nodes in the same
@@ -186,7 +202,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     bool setupDone = false;
     // Counting keeps every box and triangle test the plain walk makes.
     // Pruning needs a contact first, so its values wait for one.
-    const bool prune = options.edges == EdgeRule::Exact && queryCounters == nullptr;
+    const bool prune = queryCounters == nullptr;
+    bool pruning = false;
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -210,7 +227,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             continue;
         }
         if (isCompiledInner(*current)) {
-            if (prune && state.found != 0 && current->triangle == COMPILED_INNER &&
+            if (pruning && current->triangle == COMPILED_INNER &&
                 boxTooLate(*current, sphere, boxPruning, state)) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
@@ -238,7 +255,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
                 if (prune && result == 0) {
-                    boxPruning = boxPruningFor(tree, sphere);
+                    boxPruning = boxPruningFor(tree, sphere, options.edges);
+                    pruning = worthPruning(boxPruning, setup, options.edges);
                 }
                 result = 1;
             }
@@ -247,6 +265,187 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     }
     return result;
 }
+
+#if SWEEP_WIDE_WALK
+
+// Entries of the wide walk's stack: a wide node's index, or WIDE_LEAF and a
+// prepared triangle. Balanced trees stay in the inline slots.
+class WideStack {
+public:
+    bool empty() const { return size_ == 0; }
+    void push(std::uint32_t entry) {
+        if (size_ < INLINE_CAPACITY) {
+            inline_[size_] = entry;
+        } else {
+            spill_.push_back(entry);
+        }
+        ++size_;
+    }
+    std::uint32_t pop() {
+        --size_;
+        if (size_ < INLINE_CAPACITY) {
+            return inline_[size_];
+        }
+        const std::uint32_t entry = spill_.back();
+        spill_.pop_back();
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t INLINE_CAPACITY = 128;
+    std::uint32_t inline_[INLINE_CAPACITY];
+    std::vector<std::uint32_t> spill_;
+    std::size_t size_ = 0;
+};
+
+// Lanes of the boxes among four whose contacts all come too late to be kept
+// (boxTooLate, lane by lane).
+int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+                 float late) {
+    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
+    const Vec3& v = pruning.inverseDisplacement;
+    const float inverse[3] = {v.x, v.y, v.z};
+    const __m128 reach = _mm_set1_ps(pruning.reach);
+    const __m128 lateLanes = _mm_set1_ps(late);
+    __m128 tooLate = _mm_setzero_ps();
+    for (int axis = 0; axis < 3; ++axis) {
+        const __m128 s = _mm_set1_ps(start[axis]);
+        const __m128 scale = _mm_set1_ps(inverse[axis]);
+        const __m128 low =
+            _mm_mul_ps(_mm_sub_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), reach), s), scale);
+        const __m128 high =
+            _mm_mul_ps(_mm_sub_ps(_mm_add_ps(_mm_load_ps(node.slotMax[axis]), reach), s), scale);
+        tooLate = _mm_or_ps(tooLate,
+                            _mm_and_ps(_mm_cmpge_ps(low, lateLanes), _mm_cmpge_ps(high, lateLanes)));
+    }
+    return _mm_movemask_ps(tooLate);
+}
+
+bool isFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The compiled walk over the wide nodes, for a sweep of finite numbers: boxes
+// by the quick test, the leaves it reaches in the compiled walk's order, and
+// a leaf's contact kept only when the exact box test reaches the leaf and
+// each of its ancestors, so the same contacts in the same order as the
+// compiled walk: the same results bit for bit. Once a contact is known, a
+// subtree whose box holds its contacts and that the sweep reaches only after
+// the nearest time plus the tolerance is skipped, with either edge rule: its
+// contacts could only be ignored.
+std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, ContactState& state,
+                       SweepOptions options) {
+    SweepSetup setup;
+    setup.end = sphere.position + sphere.displacement;
+    bool setupDone = false;
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                  std::fabs(d.y), std::fabs(d.z), tree.largestBound});
+    const WideSweep sweep =
+        wideSweep(sphere, 1e-4f * (std::fabs(sphere.radius) + scale + collisionEpsilon));
+    const WideNode* nodes = tree.wide.data();
+    BoxPruning pruning;
+    bool pruneOn = false;
+    float late = 0.0f;
+    std::int32_t result = 0;
+    // Nodes whose exact test passed, by their low bits: contacts of one sweep
+    // share most of their ancestors. Filled from the first contact on.
+    constexpr std::uint32_t MEMO = 64;
+    std::uint32_t passed[MEMO];
+    bool memoReady = false;
+    const auto reachedExactly = [&](std::uint32_t node) {
+        if (!memoReady) {
+            std::fill(passed, passed + MEMO, WIDE_EMPTY);
+            memoReady = true;
+        }
+        const SweepLanes lanes = sweepLanes(sphere, setup.end);
+        for (;; node = tree.parents[node]) {
+            std::uint32_t& memo = passed[node % MEMO];
+            if (memo == node) {
+                return true;
+            }
+            if (sweepHitsBoundsLanes(lanes, tree.nodes[node]) == 0) {
+                return false;
+            }
+            memo = node;
+            if (node == 0) {
+                return true;
+            }
+        }
+    };
+    const auto testLeaf = [&](std::uint32_t prepared) {
+        // Should the triangle report a contact, the leaf's exact box test
+        // reads its node: fetched while the triangle is tested.
+        const std::uint32_t leafNode = tree.leafNodes[prepared];
+        __builtin_prefetch(&tree.nodes[leafNode]);
+        __builtin_prefetch(&tree.nodes[tree.parents[leafNode]]);
+        if (!setupDone) {
+            setup = prepareSweep(sphere, options);
+            setupDone = true;
+        }
+        Vec3 normal = zeroVector;
+        float time = 0.0f;
+        if (sweepHitsTriangle(sphere, setup, tree.triangles[prepared], normal, time) == 0 ||
+            !reachedExactly(leafNode)) {
+            return;
+        }
+        recordContact(state, tree.leafTriangles[prepared], normal, time);
+        if (result == 0) {
+            pruning = boxPruningFor(tree, sphere, options.edges);
+            pruneOn = worthPruning(pruning, setup, options.edges);
+        }
+        late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
+        result = 1;
+    };
+    WideStack pending;
+    std::uint32_t current = 0;
+    for (;;) {
+        const WideNode& node = nodes[current];
+        int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
+        if (pruneOn && (reached & node.prunable) != 0) {
+            reached &= ~(boxesTooLate(node, sphere, pruning, late) & node.prunable);
+        }
+        // Leaves before the first inner slot are tested at once; from that
+        // slot on, the rest wait on the stack, last first.
+        bool descended = false;
+        while (reached != 0) {
+            const int lane = __builtin_ctz(static_cast<unsigned>(reached));
+            reached &= reached - 1;
+            const std::uint32_t slot = node.slot[lane];
+            if ((slot & WIDE_LEAF) != 0) {
+                testLeaf(slot & ~WIDE_LEAF);
+                continue;
+            }
+            for (int rest = reached; rest != 0;) {
+                const int last = 31 - __builtin_clz(static_cast<unsigned>(rest));
+                rest &= ~(1 << last);
+                const std::uint32_t entry = node.slot[last];
+                if ((entry & WIDE_LEAF) == 0) {
+                    __builtin_prefetch(nodes + entry);
+                }
+                pending.push(entry);
+            }
+            current = slot;
+            descended = true;
+            break;
+        }
+        if (descended) {
+            continue;
+        }
+        for (;;) {
+            if (pending.empty()) {
+                return result;
+            }
+            const std::uint32_t entry = pending.pop();
+            if ((entry & WIDE_LEAF) == 0) {
+                current = entry;
+                break;
+            }
+            testLeaf(entry & ~WIDE_LEAF);
+        }
+    }
+}
+
+#endif
 
 }  // namespace
 
@@ -258,6 +457,13 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, Contact
         ++queryCounters->sweeps;
     }
     if (scene.compiled != nullptr) {
+#if SWEEP_WIDE_WALK
+        if (!scene.compiled->wide.empty() && queryCounters == nullptr &&
+            isFinite(sphere.position) && isFinite(sphere.displacement) &&
+            std::isfinite(sphere.radius)) {
+            return sweepWide(*scene.compiled, sphere, state, options);
+        }
+#endif
         return sweepCompiled(*scene.compiled, sphere, state, options);
     }
     if (scene.root == nullptr) {

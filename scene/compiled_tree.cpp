@@ -210,6 +210,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
         }
         prepareLeafTriangles(scene, *tree);
         markLooseNodes(*tree);
+        buildWideNodes(*tree);
         return tree;
     }
     // Pre-order, first child before second, as the query walks: each node
@@ -237,6 +238,7 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
     }
     prepareLeafTriangles(scene, *tree);
     markLooseNodes(*tree);
+    buildWideNodes(*tree);
     return tree;
 }
 

@@ -8,6 +8,7 @@
 
 #include "../geometry/prepared_triangle.h"
 #include "huge_page_allocator.h"
+#include "wide_tree.h"
 
 namespace sweepview {
 
@@ -51,6 +52,15 @@ struct CompiledTree {
     std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
     // The leaves' triangles, prepared (normal and edge frames), in walk order.
     std::vector<PreparedTriangle, HugePageAllocator<PreparedTriangle>> triangles;
+    // The tree four grandchildren to a node (see WideNode), for the SSE walk,
+    // and per prepared triangle its leaf node and scene triangle, per node
+    // its parent (the root's is 0); all empty when the walk cannot use them.
+    std::vector<WideNode, HugePageAllocator<WideNode>> wide;
+    std::vector<std::uint32_t> leafNodes;
+    std::vector<std::int32_t> leafTriangles;
+    std::vector<std::uint32_t> parents;
+    // The largest magnitude of the nodes' bounds (infinity for a non-number).
+    float largestBound = 0.0f;
     // The largest magnitude of the triangles' coordinates (0 without
     // triangles; a non-number or infinity where one is): the scale of their
     // rounding errors.

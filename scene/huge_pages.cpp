@@ -25,8 +25,8 @@ void adviseHugePages(void* data, std::size_t bytes) {
 #endif
 }
 
-void* allocateHugePageBlock(std::size_t bytes) {
-    void* block = ::operator new(bytes);
+void* allocateHugePageBlock(std::size_t bytes, std::size_t alignment) {
+    void* block = ::operator new(bytes, std::align_val_t(alignment));
     adviseHugePages(block, bytes);
     return block;
 }

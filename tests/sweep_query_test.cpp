@@ -4,7 +4,9 @@
 #include <limits>
 #include <random>
 
+#include "collision/sweep_box.h"
 #include "collision/sweep_query.h"
+#include "collision/sweep_triangle.h"
 #include "scene/dorn_reader.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
@@ -129,6 +131,41 @@ TEST(SweepQueryBoxes, ABoxLeavingOutATriangleIsNotSkippedByTime) {
         EXPECT_NEAR(state.nearestTime, 0.2499f, 1e-6f);
         EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{2});
     }
+}
+
+// The quick box test of the walk over wide nodes reaches a box the exact test
+// rejects (a path touching the grown box's edge only), and the viewer's
+// slanted edge test reports a contact with the triangle inside it: the
+// design's walk never tests that triangle, so the query must not keep it.
+TEST(SweepQueryBoxes, AContactUnderABoxTheExactTestRejectsIsNotKept) {
+    useViewerEpsilon();
+    auto scene = std::make_unique<CollisionMesh>();
+    scene->vertices = {Vec3(0.3f, 0.4f, 0.6f), Vec3(0.2f, 0.6f, -0.2f), Vec3(0.8f, 0.8f, 0.4f),
+                       Vec3(9, 9, 0), Vec3(9.5f, 9, 0), Vec3(9, 9.5f, 0)};
+    scene->triangles = {meshTriangle(0, 1, 2), meshTriangle(3, 4, 5)};
+    const auto node = [](Vec3 centre, Vec3 half, VolumeNode* left, VolumeNode* right, int triangle) {
+        auto* n = new VolumeNode();
+        n->box = NodeBox(centre, half);
+        n->left = left;
+        n->right = right;
+        n->triangle = triangle;
+        return n;
+    };
+    scene->root = node(Vec3(5, 5, 0), Vec3(5, 5, 1),
+                       node(Vec3(0.5f, 0.5f, 0), Vec3(0.5f, 0.5f, 1), nullptr, nullptr, 0),
+                       node(Vec3(9.25f, 9.25f, 0), Vec3(0.25f, 0.25f, 0), nullptr, nullptr, 1),
+                       NO_TRIANGLE);
+    const SweptSphere sphere(Vec3(-1.5f, 0.5f, 0), Vec3(2, 2, 0), 0.5f);
+    Triangle inside;
+    inside.init(scene->vertices[0], scene->vertices[1], scene->vertices[2]);
+    Vec3 normal;
+    float time = 0.0f;
+    ASSERT_EQ(sweepHitsTriangle(sphere, inside, normal, time), 1);  // the slanted edge rule
+    ASSERT_EQ(sweepHitsBox(sphere, scene->root->left->box), 0);
+    compileScene(*scene);
+    ContactState state;
+    EXPECT_EQ(sweepQuery(*scene, sphere, state), 0);
+    EXPECT_TRUE(state.hitTriangles.empty());
 }
 
 // The query against two oracles on many random sweeps:

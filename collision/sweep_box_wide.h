@@ -1,0 +1,64 @@
+#pragma once
+
+// A quick test of four boxes at once, one per SSE lane, kept as WideNode keeps
+// them: whether the path, from start (time 0) to end (time 1), meets each box
+// grown by the radius and a margin (the slab test). With the margin at least
+// a ten-thousandth of the size of the coordinates, the radius and the tolerance,
+// it never rejects a box sweepHitsBounds reaches, whose rounding (of the grown
+// box, of where the path crosses a face plane) stays far smaller; it may
+// reach boxes that test rejects, so what it finds needs that test to confirm.
+#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
+#define SWEEP_WIDE_WALK 1
+
+#include <immintrin.h>
+
+#include <cmath>
+
+#include "geometry/swept_sphere.h"
+
+namespace sweepview {
+
+// The sweep's values for the slab test, each in all four lanes. Only for a
+// sweep of finite numbers.
+struct WideSweep {
+    __m128 nearSide[3];  // start + radius + margin, per axis
+    __m128 farSide[3];   // start - radius - margin
+    __m128 inverse[3];   // 1 / displacement; a huge number of its sign where it is near 0
+};
+
+inline WideSweep wideSweep(const SweptSphere& sphere, float margin) {
+    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
+    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
+    WideSweep sweep;
+    for (int axis = 0; axis < 3; ++axis) {
+        const float grow = sphere.radius + margin;
+        sweep.nearSide[axis] = _mm_set1_ps(start[axis] + grow);
+        sweep.farSide[axis] = _mm_set1_ps(start[axis] - grow);
+        // A step this small moves the centre by far less than the margin: a
+        // finite stand-in keeps the products free of non-numbers.
+        const float inverse =
+            std::fabs(step[axis]) < 1e-20f ? std::copysign(1e20f, step[axis]) : 1.0f / step[axis];
+        sweep.inverse[axis] = _mm_set1_ps(inverse);
+    }
+    return sweep;
+}
+
+// Bit i set when the path may reach box i (lanes min[axis], max[axis]).
+inline int sweepMayReachBoxes(const WideSweep& sweep, const float (&min)[3][4],
+                              const float (&max)[3][4]) {
+    __m128 enter = _mm_setzero_ps();
+    __m128 leave = _mm_set1_ps(1.0f);
+    for (int axis = 0; axis < 3; ++axis) {
+        const __m128 a =
+            _mm_mul_ps(_mm_sub_ps(_mm_load_ps(min[axis]), sweep.nearSide[axis]), sweep.inverse[axis]);
+        const __m128 b =
+            _mm_mul_ps(_mm_sub_ps(_mm_load_ps(max[axis]), sweep.farSide[axis]), sweep.inverse[axis]);
+        enter = _mm_max_ps(enter, _mm_min_ps(a, b));
+        leave = _mm_min_ps(leave, _mm_max_ps(a, b));
+    }
+    return _mm_movemask_ps(_mm_cmple_ps(enter, leave));
+}
+
+}  // namespace sweepview
+
+#endif

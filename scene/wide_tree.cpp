@@ -1,0 +1,149 @@
+#include "scene/wide_tree.h"
+
+#include <cmath>
+#include <vector>
+
+#include "scene/compiled_tree.h"
+
+namespace sweepview {
+
+namespace {
+
+void setSlotBox(WideNode& wide, int lane, const CompiledNode& node) {
+    const float low[3] = {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z};
+    const float high[3] = {node.boundsMax.x, node.boundsMax.y, node.boundsMax.z};
+    for (int axis = 0; axis < 3; ++axis) {
+        wide.slotMin[axis][lane] = low[axis];
+        wide.slotMax[axis][lane] = high[axis];
+    }
+}
+
+// The largest magnitude of the tree's bounds; infinity where one is not a
+// finite number.
+float largestBound(const CompiledTree& tree) {
+    float largest = 0.0f;
+    for (const CompiledNode& node : tree.nodes) {
+        for (const float value : {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z,
+                                  node.boundsMax.x, node.boundsMax.y, node.boundsMax.z}) {
+            const float size = std::fabs(value);
+            largest = size <= largest ? largest : size;  // a non-number wins
+        }
+    }
+    return std::isfinite(largest) ? largest : INFINITY;
+}
+
+void clearWide(CompiledTree& tree) {
+    tree.wide.clear();
+    tree.leafNodes.clear();
+    tree.leafTriangles.clear();
+    tree.parents.clear();
+}
+
+}  // namespace
+
+void buildWideNodes(CompiledTree& tree) {
+    clearWide(tree);
+    const auto& nodes = tree.nodes;
+    tree.largestBound = largestBound(tree);
+    if (nodes.empty() || !isCompiledInner(nodes[0]) || !std::isfinite(tree.largestBound) ||
+        tree.triangles.size() > WIDE_TRIANGLE_LIMIT) {
+        return;
+    }
+    tree.parents.assign(nodes.size(), 0);
+    tree.leafNodes.reserve(tree.triangles.size());
+    tree.leafTriangles.reserve(tree.triangles.size());
+    for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+        const CompiledNode& node = nodes[i];
+        if (node.triangle >= 0) {
+            tree.leafNodes.push_back(i);
+            tree.leafTriangles.push_back(node.triangle);
+        } else if (isCompiledInner(node)) {
+            tree.parents[i + 1] = i;
+            if (node.secondChild != 0) {
+                tree.parents[node.secondChild] = i;
+            }
+        }
+    }
+    // Pending inner nodes of the compiled tree, each with the slot of its
+    // parent wide node that is to name it; depth first, first slot first, so
+    // a walk finds the wide nodes in memory in the order it needs them.
+    struct Pending {
+        std::uint32_t node;
+        std::size_t parentIndex;
+        int lane;
+    };
+    std::vector<Pending> pending{{0, 0, -1}};
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        const auto index = static_cast<std::uint32_t>(tree.wide.size());
+        if (next.lane >= 0) {
+            tree.wide[next.parentIndex].slot[next.lane] = index;
+        }
+        // The node's children, then, while a slot is free, the inner node of
+        // largest box among them replaced by its children in its place: the
+        // slots stay in walk order, and fuller nodes make a shallower walk.
+        std::uint32_t slots[4];
+        int count = 0;
+        slots[count++] = next.node + 1;
+        if (nodes[next.node].secondChild != 0) {
+            slots[count++] = nodes[next.node].secondChild;
+        }
+        while (count < 4) {
+            int widest = -1;
+            float widestArea = -1.0f;
+            for (int i = 0; i < count; ++i) {
+                const CompiledNode& candidate = nodes[slots[i]];
+                if (!isCompiledInner(candidate)) {
+                    continue;
+                }
+                const Vec3 e = candidate.boundsMax - candidate.boundsMin;
+                const float area = e.x * e.y + e.y * e.z + e.z * e.x;
+                if (widest < 0 || area > widestArea) {
+                    widest = i;
+                    widestArea = area;
+                }
+            }
+            if (widest < 0) {
+                break;
+            }
+            const std::uint32_t expanded = slots[widest];
+            const std::uint32_t second = nodes[expanded].secondChild;
+            const int added = second != 0 ? 1 : 0;
+            for (int i = count - 1; i > widest; --i) {
+                slots[i + added] = slots[i];
+            }
+            slots[widest] = expanded + 1;
+            if (second != 0) {
+                slots[widest + 1] = second;
+            }
+            count += added;
+        }
+        WideNode wide{};
+        std::uint32_t innerSlots[4] = {0, 0, 0, 0};
+        for (int lane = 0; lane < 4; ++lane) {
+            wide.slot[lane] = WIDE_EMPTY;
+            const CompiledNode& slot = nodes[slots[lane < count ? lane : 0]];
+            setSlotBox(wide, lane, slot);
+            if (lane >= count || slot.triangle == COMPILED_SKIPPED) {
+                continue;
+            }
+            wide.used |= static_cast<std::uint8_t>(1 << lane);
+            if (slot.triangle >= 0) {
+                wide.slot[lane] = WIDE_LEAF | slot.secondChild;
+            } else {
+                const bool prunable = slot.triangle == COMPILED_INNER;
+                wide.prunable |= static_cast<std::uint8_t>(prunable ? 1 << lane : 0);
+                innerSlots[lane] = slots[lane];
+            }
+        }
+        tree.wide.push_back(wide);
+        for (int lane = 4; lane-- > 0;) {
+            if (innerSlots[lane] != 0) {
+                pending.push_back({innerSlots[lane], index, lane});
+            }
+        }
+    }
+}
+
+}  // namespace sweepview
