@@ -1,11 +1,14 @@
-// Sweep query throughput beside Bullet Physics, frame steps, and the reader.
+// Sweep query throughput beside Bullet Physics (and Jolt Physics, when built
+// with it), frame steps, and the reader.
 //   sweep_bench [--two-sided] SCENE.dorn... [benchmark flags]
 // --two-sided also measures each edge rule with two-sided faces.
 // Every scene given is measured. For each, sweeps come from a seeded generator
 // (see makeSweeps) and run, in the same benchmark iteration, through our query
 // and through Bullet's convexSweepTest (a btSphereShape against a
-// btBvhTriangleMeshShape, allowedCcdPenetration 0, closest-hit callback), so
-// that the ratio is measured under the same machine load.
+// btBvhTriangleMeshShape, allowedCcdPenetration 0, closest-hit callback) and,
+// with SWEEP_WITH_JOLT, Jolt's closest-hit sphere cast against a MeshShape of
+// the same triangles (back faces ignored, met with --two-sided), so that the
+// ratios are measured under the same machine load.
 #include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
 #include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
@@ -17,6 +20,17 @@
 #include <embree3/rtcore.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+#if SWEEP_WITH_JOLT
+#include <Jolt/Jolt.h>
+// After Jolt.h, whose configuration they need.
+#include <Jolt/Core/Factory.h>
+#include <Jolt/Physics/Collision/CollisionCollectorImpl.h>
+#include <Jolt/Physics/Collision/CollisionDispatch.h>
+#include <Jolt/Physics/Collision/Shape/MeshShape.h>
+#include <Jolt/Physics/Collision/Shape/SphereShape.h>
+#include <Jolt/RegisterTypes.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -55,6 +69,9 @@ struct BenchScene {
     std::unique_ptr<btCollisionWorld> world;
     std::unique_ptr<btCollisionObject> object;
     RTCScene embreeScene = nullptr;
+#if SWEEP_WITH_JOLT
+    JPH::RefConst<JPH::Shape> joltMesh;  // null when Jolt would not take the mesh
+#endif
 
     float diagonal() const { return length(max - min); }
 };
@@ -168,6 +185,55 @@ double bulletPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, flo
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+#if SWEEP_WITH_JOLT
+// The same vertices and triangles, in the same winding, as a Jolt MeshShape
+// at the origin. Jolt drops degenerate and duplicate triangles; a mesh it
+// refuses (too big, say) is reported and timed without Jolt.
+void prepareJolt(BenchScene& s) {
+    JPH::VertexList vertices;
+    vertices.reserve(s.mesh->vertices.size());
+    for (const Vec3& v : s.mesh->vertices) {
+        vertices.push_back(JPH::Float3(v.x, v.y, v.z));
+    }
+    JPH::IndexedTriangleList triangles;
+    triangles.reserve(s.mesh->triangles.size());
+    for (const MeshTriangle& t : s.mesh->triangles) {
+        triangles.push_back(JPH::IndexedTriangle(t.vertex0, t.vertex1, t.vertex2, 0));
+    }
+    const JPH::ShapeSettings::ShapeResult result =
+        JPH::MeshShapeSettings(std::move(vertices), std::move(triangles)).Create();
+    if (result.HasError()) {
+        std::fprintf(stderr, "sweep_bench: Jolt refuses %s: %s; timed without Jolt\n",
+                     s.name.c_str(), result.GetError().c_str());
+        return;
+    }
+    s.joltMesh = result.Get();
+}
+
+// Jolt's closest-hit cast of the given sphere along each sweep; its other
+// settings as Jolt has them.
+double joltPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, const JPH::Shape& sphere,
+                     JPH::EBackFaceMode backFaces, int& hits) {
+    JPH::ShapeCastSettings settings;
+    settings.mBackFaceModeTriangles = backFaces;
+    const JPH::ShapeFilter filter;
+    hits = 0;
+    const auto start = Clock::now();
+    for (const BenchSweep& sweep : sweeps) {
+        const JPH::ShapeCast cast(
+            &sphere, JPH::Vec3::sOne(),
+            JPH::Mat44::sTranslation(JPH::Vec3(sweep.from.x, sweep.from.y, sweep.from.z)),
+            JPH::Vec3(sweep.displacement.x, sweep.displacement.y, sweep.displacement.z));
+        JPH::ClosestHitCollisionCollector<JPH::CastShapeCollector> collector;
+        JPH::CollisionDispatch::sCastShapeVsShapeLocalSpace(
+            cast, settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter, JPH::Mat44::sIdentity(),
+            JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
+        hits += collector.HadHit() ? 1 : 0;
+    }
+    return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+#endif
+
 // args: scene index, radius kind (0: 2.5, 1: 1% of the diagonal), length kind
 // (0: |(1,-1,1)|, 1: a tenth of the diagonal), our edge rule and face sides.
 void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind,
@@ -181,10 +247,23 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     int oursHits = 0;
     int bulletHits = 0;
     int embreeHits = 0;
+#if SWEEP_WITH_JOLT
+    const JPH::RefConst<JPH::Shape> sphere = new JPH::SphereShape(radius);
+    const JPH::EBackFaceMode backFaces = rule.faces == FaceSides::Two
+                                             ? JPH::EBackFaceMode::CollideWithBackFaces
+                                             : JPH::EBackFaceMode::IgnoreBackFaces;
+    double jolt = 0;
+    int joltHits = 0;
+#endif
     for (auto _ : state) {
         ours += oursPerSecond(*s, sweeps, radius, rule, oursHits);
         bullet += bulletPerSecond(*s, sweeps, radius, bulletHits);
         embree += embreePerSecond(*s, sweeps, embreeHits);
+#if SWEEP_WITH_JOLT
+        if (s->joltMesh != nullptr) {
+            jolt += joltPerSecond(*s, sweeps, *sphere, backFaces, joltHits);
+        }
+#endif
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["ours_per_s"] = ours / n;
@@ -195,6 +274,13 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
     state.counters["bullet_hit_share"] = static_cast<double>(bulletHits) / sweeps.size();
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+#if SWEEP_WITH_JOLT
+    if (s->joltMesh != nullptr) {
+        state.counters["jolt_per_s"] = jolt / n;
+        state.counters["jolt_ratio"] = ours / jolt;  // above 1: we are faster
+        state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
+    }
+#endif
 }
 
 // The viewer's step, from its start state, over and over.
@@ -243,6 +329,11 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     setCollisionEpsilon(0.001f);
     embreeDevice = rtcNewDevice("threads=1");  // one thread, as our query and Bullet's
+#if SWEEP_WITH_JOLT
+    JPH::RegisterDefaultAllocator();
+    JPH::Factory::sInstance = new JPH::Factory();
+    JPH::RegisterTypes();
+#endif
     std::vector<SweepOptions> rules = {EdgeRule::Design, EdgeRule::Exact};
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--two-sided") {
@@ -268,6 +359,9 @@ int main(int argc, char** argv) {
         s->max = stats.boundsMax;
         prepareBullet(*s);
         prepareEmbree(*s);
+#if SWEEP_WITH_JOLT
+        prepareJolt(*s);
+#endif
         BenchScene* raw = s.get();
         for (int radius = 0; radius < 2; ++radius) {
             for (int length = 0; length < 2; ++length) {

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Runs the query, frame step and reader benchmarks beside Bullet and Embree on the bundled
+# Runs the query, frame step and reader benchmarks beside Bullet and Embree (and Jolt,
+# in a build that has it) on the bundled
 # scenes, on real meshes of Debian's assimp-testmodels and on generated terrains
 # of 1 thousand to 4 million triangles, all made with `dorn build`; writes the
 # results to docs/performance/sweep_bench.csv and plots query cost against
 # triangle count to docs/performance/query-scaling.png; the tables of medians go
 # to docs/performance/tables.md.
 #   scripts/bench.sh        (after a release build)
+#   JOLT_SOURCE=/path/to/jolt scripts/bench.sh   (configures the release build with Jolt first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Jolt's library is built once, in build/bench/jolt: about 4 minutes on 2 cores.
+if [[ -n ${JOLT_SOURCE:-} ]]; then
+    cmake --preset release -DSWEEP_JOLT_SOURCE="$JOLT_SOURCE" >/dev/null
+    cmake --build --preset release --target sweep_bench
+fi
 scenes=build/bench-scenes
 mkdir -p "$scenes" docs/performance
 source scripts/lib/bench_scenes.sh
@@ -27,12 +34,19 @@ build/bin/sweep_bench build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitio
 
 awk -F, -f scripts/lib/bench_tables.awk docs/performance/sweep_bench.csv >docs/performance/tables.md
 
-# Microseconds per short sweep (median) against triangles: ours, Bullet's and an Embree ray.
+# Microseconds per short sweep (median) against triangles: ours, Bullet's, an Embree ray
+# and, when measured, Jolt's (NaN where it refused the mesh).
 awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3\/viewer.*_median"/ {
-    for (i = 1; i <= NF; ++i) if (header[i] == "ours_per_s") ours = $i; else if (header[i] == "bullet_per_s") bullet = $i; else if (header[i] == "embree_per_s") embree = $i; else if (header[i] == "triangles") t = $i;
-    print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree }
-    /^name,/ { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]) } }' docs/performance/sweep_bench.csv |
+    jolt = ""
+    for (i = 1; i <= NF; ++i) if (header[i] == "ours_per_s") ours = $i; else if (header[i] == "bullet_per_s") bullet = $i; else if (header[i] == "embree_per_s") embree = $i; else if (header[i] == "triangles") t = $i; else if (header[i] == "jolt_per_s") jolt = $i;
+    if (withJolt) print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree, jolt == "" ? "NaN" : 1e6 / jolt
+    else print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree }
+    /^name,/ { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]); if (header[i] == "jolt_per_s") withJolt = 1 } }' docs/performance/sweep_bench.csv |
     sort -g >"$scenes/scaling.dat"
+jolt_line=
+if awk 'NF >= 5 && $5 != "NaN" { found = 1 } END { exit !found }' "$scenes/scaling.dat"; then
+    jolt_line=", '$scenes/scaling.dat' using 1:5 with linespoints title 'Jolt ShapeCast'"
+fi
 if command -v gnuplot >/dev/null; then
     gnuplot <<PLOT
 set terminal pngcairo size 720,480
@@ -43,6 +57,6 @@ set ylabel 'microseconds per sweep (radius 2.5, length sqrt 3)'
 set key top left
 plot '$scenes/scaling.dat' using 1:2 with linespoints title 'sweepQuery', \
      '$scenes/scaling.dat' using 1:3 with linespoints title 'Bullet convexSweepTest', \
-     '$scenes/scaling.dat' using 1:4 with linespoints title 'Embree ray (radius 0)'
+     '$scenes/scaling.dat' using 1:4 with linespoints title 'Embree ray (radius 0)'$jolt_line
 PLOT
 fi

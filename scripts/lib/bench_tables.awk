@@ -9,9 +9,14 @@
         radius = part[3] == "r=2.5" ? "2.5" : "1% of diagonal"
         len = part[4] == "len=sqrt3" ? "1.73" : "diagonal/10"
         edges = name ~ /\/exact/ ? "exact" : "viewer's"
-        sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f | %.0f | %.1f |", part[2],
+        # Jolt's columns only from a sweep_bench built with it; "-" for a mesh it refused.
+        jolt = ""
+        if ("jolt_per_s" in col)
+            jolt = $col["jolt_per_s"] == "" ? " - | - |" \
+                 : sprintf(" %.0f | %.1f |", $col["jolt_per_s"], $col["jolt_ratio"])
+        sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f |%s %.0f | %.1f |", part[2],
                               $col["triangles"], radius, len, edges, $col["ours_per_s"], $col["bullet_per_s"],
-                              $col["ratio"], $col["embree_per_s"], $col["embree_ratio"])
+                              $col["ratio"], jolt, $col["embree_per_s"], $col["embree_ratio"])
     } else if (part[1] == "ReadScene") {
         order[++m] = part[2]
         readScene[part[2]] = $col["bytes_per_second"]; readItems[part[2]] = $col["items_per_second"]
@@ -22,8 +27,10 @@
     }
 }
 END {
-    print "| Scene | Triangles | Radius | Length | Edge rule | Ours (sweeps/s) | Bullet (sweeps/s) | Ours : Bullet | Embree (rays/s) | Embree : ours |"
-    print "|---|---|---|---|---|---|---|---|---|---|"
+    withJolt = "jolt_per_s" in col
+    print "| Scene | Triangles | Radius | Length | Edge rule | Ours (sweeps/s) | Bullet (sweeps/s) | Ours : Bullet |" \
+          (withJolt ? " Jolt (sweeps/s) | Ours : Jolt |" : "") " Embree (rays/s) | Embree : ours |"
+    print "|---|---|---|---|---|---|---|---|" (withJolt ? "---|---|" : "") "---|---|"
     for (i = 1; i <= n; ++i) print sweeps[i]
     print ""
     print "| Scene | Reader (MB/s) | Reader (triangles/s) | Plain read of the bytes (MB/s) | Ratio | Frame steps/s |"
