@@ -244,6 +244,14 @@ std::unique_ptr<CompiledTree> compileTree(const CollisionMesh& scene) {
 
 void compileScene(CollisionMesh& scene) { scene.compiled = compileTree(scene); }
 
+std::size_t compiledTreeBytes(const CompiledTree& tree) {
+    return tree.nodes.size() * sizeof(CompiledNode) +
+           tree.triangles.size() * sizeof(PreparedTriangle) + tree.wide.size() * sizeof(WideNode) +
+           tree.leafNodes.size() * sizeof(std::uint32_t) +
+           tree.leafTriangles.size() * sizeof(std::int32_t) +
+           tree.parents.size() * sizeof(std::uint32_t);
+}
+
 namespace {
 
 bool broken(std::string* why, std::size_t node, const char* what) {

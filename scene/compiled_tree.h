@@ -67,6 +67,10 @@ struct CompiledTree {
     float largestCoordinate = 0.0f;
 };
 
+// The bytes tree holds in its arrays (their sizes, not their capacities),
+// the memory a scene's query form costs beside the scene itself.
+[[nodiscard]] std::size_t compiledTreeBytes(const CompiledTree& tree);
+
 // Compiles scene's tree (null for a scene without a root). Nodes with only a
 // first child keep it; a node without a first child is a leaf, as the walk
 // tells them. Works without recursion; a tree in a node pool (the reader's
