@@ -14,6 +14,7 @@
         if ("jolt_per_s" in col)
             jolt = $col["jolt_per_s"] == "" ? " - | - |" \
                  : sprintf(" %.0f | %.1f |", $col["jolt_per_s"], $col["jolt_ratio"])
+        if ("bytes_per_triangle" in col) bytesPerTriangle[part[2]] = $col["bytes_per_triangle"]
         sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f |%s %.0f | %.1f |", part[2],
                               $col["triangles"], radius, len, edges, $col["ours_per_s"], $col["bullet_per_s"],
                               $col["ratio"], jolt, $col["embree_per_s"], $col["embree_ratio"])
@@ -33,11 +34,12 @@ END {
     print "|---|---|---|---|---|---|---|---|" (withJolt ? "---|---|" : "") "---|---|"
     for (i = 1; i <= n; ++i) print sweeps[i]
     print ""
-    print "| Scene | Reader (MB/s) | Reader (triangles/s) | Plain read of the bytes (MB/s) | Ratio | Frame steps/s |"
-    print "|---|---|---|---|---|---|"
+    print "| Scene | Reader (MB/s) | Reader (triangles/s) | Plain read of the bytes (MB/s) | Ratio | Frame steps/s | Query form (bytes/triangle) |"
+    print "|---|---|---|---|---|---|---|"
     for (i = 1; i <= m; ++i) {
         s = order[i]
-        printf "| %s | %.0f | %.0f | %.0f | %.2f | %s |\n", s, readScene[s] / 1e6, readItems[s],
-               readBytes[s] / 1e6, readScene[s] / readBytes[s], s in steps ? sprintf("%.0f", steps[s]) : "-"
+        printf "| %s | %.0f | %.0f | %.0f | %.2f | %s | %s |\n", s, readScene[s] / 1e6, readItems[s],
+               readBytes[s] / 1e6, readScene[s] / readBytes[s], s in steps ? sprintf("%.0f", steps[s]) : "-",
+               s in bytesPerTriangle ? sprintf("%.0f", bytesPerTriangle[s]) : "-"
     }
 }
