@@ -19,10 +19,10 @@ for preset in release sanitize; do
     ctest --preset "$preset"
 done
 
-echo "== tsan build: concurrent queries and the audit"
+echo "== tsan build: concurrent queries, batches and the audit"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target concurrent_query_test dorn_audit_test
-ctest --preset tsan -R 'ConcurrentQueries|DornAudit'
+cmake --build --preset tsan --target concurrent_query_test sweep_batch_test dorn_audit_test
+ctest --preset tsan -R 'ConcurrentQueries|SweepBatch|DornAudit'
 
 echo "== scalar build: the query's tests and the pinned trajectories without the SSE lanes"
 cmake --preset scalar >/dev/null

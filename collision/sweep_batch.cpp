@@ -1,0 +1,125 @@
+#include "collision/sweep_batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "collision/query_counters.h"
+#include "collision/sweep_query.h"
+#include "geometry/assert.h"
+#include "scene/scene_builder.h"
+
+namespace sweepview {
+
+namespace {
+
+// Large enough that threads rarely meet at the counter and that neighbouring
+// chunks' results (48 bytes each) share a cache line only at their ends; small
+// enough that a batch of a few thousand still gives every thread several.
+constexpr std::size_t MAX_CHUNK = 256;
+constexpr std::size_t CHUNKS_PER_THREAD = 4;
+
+// One batch, shared by the calling thread and its helpers. Helpers are
+// detached and hold it by shared_ptr: on a busy machine a new thread may wait
+// a scheduler slice before it starts, longer than a small batch takes, and the
+// call must not wait for a helper that has no sweep to do. The counters sit on
+// lines of their own, away from each other and the read-mostly fields.
+struct Batch {
+    alignas(64) std::atomic<std::size_t> nextChunk{0};
+    // Threads that may still claim a chunk; the call returns once it is 0 and
+    // every chunk is claimed, so a helper counted in later finds none.
+    alignas(64) std::atomic<int> working{0};
+    alignas(64) CollisionMesh* scene = nullptr;
+    const SweptSphere* spheres = nullptr;
+    ContactState* results = nullptr;
+    std::size_t count = 0;
+    std::size_t chunk = 0;
+    std::size_t chunks = 0;
+    SweepOptions options;
+    std::mutex failureLock;
+    std::exception_ptr failure;
+
+    // Sweeps chunks until none is left. Sequentially consistent counters: a
+    // thread counts itself in before it claims, the caller claims the last
+    // chunk before it reads the count, so one of them sees the other.
+    void work() noexcept {
+        try {
+            for (;;) {
+                const std::size_t first = nextChunk.fetch_add(1) * chunk;
+                if (first >= count) {
+                    return;
+                }
+                const std::size_t last = std::min(count, first + chunk);
+                for (std::size_t i = first; i < last; ++i) {
+                    ContactState& result = results[i];
+                    result.hitTriangles.clear();
+                    result.contactNormal = Vec3();
+                    sweepQuery(*scene, spheres[i], result, options);
+                }
+            }
+        } catch (...) {
+            const std::lock_guard hold(failureLock);
+            if (failure == nullptr) {
+                failure = std::current_exception();
+            }
+            nextChunk.store(chunks);  // the others stop too
+        }
+    }
+
+    void help() noexcept {
+        working.fetch_add(1);
+        work();
+        if (working.fetch_sub(1) == 1) {
+            working.notify_all();
+        }
+    }
+};
+
+}  // namespace
+
+void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
+                std::span<ContactState> results, int threads, SweepOptions options) {
+    SWEEP_ASSERT(results.size() == spheres.size());
+    const std::size_t count = std::min(spheres.size(), results.size());
+    if (count == 0) {
+        return;
+    }
+    std::size_t wanted = threads > 0 ? static_cast<std::size_t>(threads)
+                                     : std::max(1u, std::thread::hardware_concurrency());
+    if (queryCounters != nullptr) {
+        wanted = 1;  // the counters are plain integers
+    }
+    wanted = std::min(wanted, count);
+    if (wanted > 1 && scene.compiled == nullptr) {
+        fillBoundsCaches(scene);  // lazily filled caches allow one thread only
+    }
+    const auto batch = std::make_shared<Batch>();
+    batch->scene = &scene;
+    batch->spheres = spheres.data();
+    batch->results = results.data();
+    batch->count = count;
+    batch->chunk = std::clamp(count / (wanted * CHUNKS_PER_THREAD), std::size_t(1), MAX_CHUNK);
+    batch->chunks = (count + batch->chunk - 1) / batch->chunk;
+    batch->options = options;
+
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            std::thread([batch] { batch->help(); }).detach();
+        } catch (const std::system_error&) {
+            break;  // out of threads: the ones started share the chunks
+        }
+    }
+    batch->work();
+    for (int busy = batch->working.load(); busy != 0; busy = batch->working.load()) {
+        batch->working.wait(busy);
+    }
+    if (batch->failure != nullptr) {
+        std::rethrow_exception(batch->failure);
+    }
+}
+
+}  // namespace sweepview

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <span>
+
+#include "../geometry/swept_sphere.h"
+#include "../scene/collision_mesh.h"
+#include "contact_state.h"
+#include "sweep_setup.h"
+
+namespace sweepview {
+
+// Sweeps every sphere of spheres against scene on up to `threads` threads
+// (0 or less: std::thread::hardware_concurrency()), the calling thread one of
+// them, and never more threads than spheres. results[i] receives spheres[i]'s
+// query: exactly what sweepQuery(scene, spheres[i], state, options) leaves in
+// a new ContactState and returns (found), bit for bit, whatever the thread
+// count. Each result is reset first (hitTriangles emptied, keeping its
+// capacity, contactNormal zero), so a miss leaves found 0, nearestTime
+// +infinity, a zero normal and no triangles. A non-number sphere gets what
+// sweepQuery gives it. results must be as long as spheres (checked in debug
+// builds; otherwise only the shorter length is swept). A scene without a root
+// finds nothing.
+//
+// Threads: the sweeps are handed out in contiguous chunks, each thread taking
+// the next chunk as it finishes one, so an uneven batch still balances. With
+// a compiled tree (CollisionMesh::compiled) the call only reads the scene:
+// other queries and batches may run on it at once. Without one, when more
+// than one thread will run, it first fills every box's cache on the calling
+// thread (fillBoundsCaches, the one change sweepQuery itself would make), so
+// nothing else may use the scene during the call. While queryCounters is set
+// every sweep runs on the calling thread, so the counts stay right. Do not
+// change the tolerance during the call. The call returns once every sweep is
+// done, without waiting for a helper thread the system has not started yet
+// (it finds nothing left and ends on its own). When the system refuses a
+// thread, the call goes on with those it has. An exception from a sweep
+// (memory for hitTriangles) is thrown again by the call once every thread
+// that took sweeps has stopped; results are then partly filled.
+void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
+                std::span<ContactState> results, int threads, SweepOptions options = {});
+
+}  // namespace sweepview

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "collision/query_counters.h"
+#include "collision/sweep_batch.h"
+#include "collision/sweep_query.h"
+#include "support/test_scenes.h"
+
+using namespace sweepview;
+
+namespace {
+
+// Sweeps through and around a random scene, most of them meeting it, with a
+// non-number and a motionless one among them.
+std::vector<SweptSphere> spheres(std::size_t count) {
+    std::vector<SweptSphere> out;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec3 from(std::sin(i * 1.1f) * 22, std::sin(i * 2.3f) * 22, std::sin(i * 3.7f) * 22);
+        const Vec3 motion(std::sin(i * 5.9f) * 8, std::sin(i * 7.3f) * 8, std::sin(i * 9.1f) * 8);
+        out.emplace_back(from, i == 1 ? Vec3() : motion, 2.5f);
+    }
+    out.at(2).position.y = std::numeric_limits<float>::quiet_NaN();
+    return out;
+}
+
+// The batch against sweepQuery one sphere at a time on new states, into results
+// left over from other sweeps; returns how many met the scene.
+int expectSameAsOneByOne(CollisionMesh& scene, const std::vector<SweptSphere>& batch,
+                         int threads, SweepOptions options) {
+    std::vector<ContactState> results(batch.size(), ContactState{0.0f, 1, Vec3(1, 2, 3), {9, 9}});
+    sweepBatch(scene, batch, results, threads, options);
+    int contacts = 0;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        ContactState alone;
+        const std::int32_t found = sweepQuery(scene, batch[i], alone, options);
+        EXPECT_EQ(results[i].found, found) << i;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(results[i].nearestTime),
+                  std::bit_cast<std::uint32_t>(alone.nearestTime)) << i;
+        EXPECT_TRUE(sameBits(results[i].contactNormal, alone.contactNormal)) << i;
+        EXPECT_EQ(results[i].hitTriangles, alone.hitTriangles) << i;
+        contacts += found;
+    }
+    return contacts;
+}
+
+TEST(SweepBatch, SameBitsAsOneByOneInInputOrderOnAnyThreadCount) {
+    useViewerEpsilon();
+    const auto scene = randomScene(3, 3000, 20.0f, 4.0f);
+    const auto batch = spheres(3000);
+    for (const SweepOptions options : {SweepOptions(EdgeRule::Design), SweepOptions(EdgeRule::Exact),
+                                       SweepOptions(EdgeRule::Design, FaceSides::Two),
+                                       SweepOptions(EdgeRule::Exact, FaceSides::Two)}) {
+        for (const int threads : {0, 1, 2, 5}) {
+            EXPECT_GT(expectSameAsOneByOne(*scene, batch, threads, options), 1000) << threads;
+        }
+        expectSameAsOneByOne(*scene, spheres(3), 8, options);  // more threads than sweeps
+    }
+    std::vector<ContactState> none;
+    sweepBatch(*scene, {}, none, 2);
+}
+
+// Linked nodes with empty caches: the batch fills them before its threads
+// start (the ThreadSanitizer build reports the race otherwise).
+TEST(SweepBatch, SceneWithoutACompiledTree) {
+    useViewerEpsilon();
+    const auto scene = randomScene(4, 2000, 20.0f, 4.0f);
+    scene->compiled.reset();
+    for (VolumeNode& node : scene->nodePool) {
+        node.box.boundsValid = 0;
+    }
+    EXPECT_GT(expectSameAsOneByOne(*scene, spheres(2000), 4, EdgeRule::Exact), 500);
+
+    CollisionMesh empty;  // no root: nothing found, results reset
+    EXPECT_EQ(expectSameAsOneByOne(empty, spheres(600), 3, {}), 0);
+}
+
+// Counting queries run on the calling thread alone, so every sweep is counted.
+TEST(SweepBatch, CountersSeeEverySweep) {
+    useViewerEpsilon();
+    const auto scene = randomScene(5, 500, 20.0f, 4.0f);
+    QueryCounters counters;
+    queryCounters = &counters;
+    std::vector<ContactState> results(4000);
+    sweepBatch(*scene, spheres(4000), results, 4);
+    queryCounters = nullptr;
+    EXPECT_EQ(counters.sweeps, 4000u);
+}
+
+}  // namespace
