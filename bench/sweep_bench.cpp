@@ -323,10 +323,12 @@ void BM_Batch(benchmark::State& state, BenchScene* s, int threads) {
             ratios.push_back(perSecond / single);
         }
     }
-    state.counters["sweeps_per_s"] = batch / static_cast<double>(state.iterations());
+    // The CSV takes its counter names from the first row: a batch row reuses
+    // ours_per_s and puts its speedup in the label.
+    state.counters["ours_per_s"] = batch / static_cast<double>(state.iterations());
     if (!ratios.empty()) {
         std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
-        state.counters["speedup"] = ratios[ratios.size() / 2];
+        state.SetLabel("speedup " + std::to_string(ratios[ratios.size() / 2]).substr(0, 4));
     }
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
 }

@@ -23,6 +23,10 @@
         readScene[part[2]] = $col["bytes_per_second"]; readItems[part[2]] = $col["items_per_second"]
     } else if (part[1] == "ReadBytes") {
         readBytes[part[2]] = $col["bytes_per_second"]
+    } else if (part[1] == "Batch") {
+        label = $col["label"]; gsub(/"/, "", label); sub(/^speedup /, "", label)
+        batches[++b] = sprintf("| %s | %d | %s | %.0f | %s |", part[2], $col["triangles"],
+                               substr(part[3], 9), $col["ours_per_s"], label == "" ? "-" : label)
     } else if (part[1] == "FrameStep") {
         steps[part[2]] = $col["items_per_second"]
     }
@@ -33,6 +37,12 @@ END {
           (withJolt ? " Jolt (sweeps/s) | Ours : Jolt |" : "") " Embree (rays/s) | Embree : ours |"
     print "|---|---|---|---|---|---|---|---|" (withJolt ? "---|---|" : "") "---|---|"
     for (i = 1; i <= n; ++i) print sweeps[i]
+    if (b > 0) {
+        print ""
+        print "| Scene | Triangles | Threads | sweepBatch (sweeps/s) | Speedup over one thread |"
+        print "|---|---|---|---|---|"
+        for (i = 1; i <= b; ++i) print batches[i]
+    }
     print ""
     print "| Scene | Reader (MB/s) | Reader (triangles/s) | Plain read of the bytes (MB/s) | Ratio | Frame steps/s | Query form (bytes/triangle) |"
     print "|---|---|---|---|---|---|---|"
