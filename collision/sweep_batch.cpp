@@ -5,7 +5,6 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "collision/query_counters.h"
@@ -109,8 +108,10 @@ void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
     for (std::size_t t = 1; t < wanted; ++t) {
         try {
             std::thread([batch] { batch->help(); }).detach();
-        } catch (const std::system_error&) {
-            break;  // out of threads: the ones started share the chunks
+        } catch (...) {
+            // Out of threads or memory: the ones started share the chunks (and
+            // may not be left running on the caller's spans by a throw).
+            break;
         }
     }
     batch->work();
