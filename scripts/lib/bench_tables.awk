@@ -24,9 +24,9 @@
     } else if (part[1] == "ReadBytes") {
         readBytes[part[2]] = $col["bytes_per_second"]
     } else if (part[1] == "Batch") {
-        label = $col["label"]; gsub(/"/, "", label); sub(/^speedup /, "", label)
         batches[++b] = sprintf("| %s | %d | %s | %.0f | %s |", part[2], $col["triangles"],
-                               substr(part[3], 9), $col["ours_per_s"], label == "" ? "-" : label)
+                               substr(part[3], 9), $col["ours_per_s"],
+                               $col["ratio"] == "" ? "-" : sprintf("%.2f", $col["ratio"]))
     } else if (part[1] == "FrameStep") {
         steps[part[2]] = $col["items_per_second"]
     }
