@@ -59,7 +59,8 @@ struct CompiledTree {
     std::vector<std::uint32_t> leafNodes;
     std::vector<std::int32_t> leafTriangles;
     std::vector<std::uint32_t> parents;
-    // The largest magnitude of the nodes' bounds (infinity for a non-number).
+    // The largest magnitude of the nodes' bounds, the wide walk's scale (0
+    // without a wide form, infinity for a non-number).
     float largestBound = 0.0f;
     // The largest magnitude of the triangles' coordinates (0 without
     // triangles; a non-number or infinity where one is): the scale of their

@@ -44,9 +44,12 @@ void clearWide(CompiledTree& tree) {
 void buildWideNodes(CompiledTree& tree) {
     clearWide(tree);
     const auto& nodes = tree.nodes;
-    tree.largestBound = largestBound(tree);
-    if (nodes.empty() || !isCompiledInner(nodes[0]) || !std::isfinite(tree.largestBound) ||
+    if (nodes.empty() || !isCompiledInner(nodes[0]) ||
         tree.triangles.size() > WIDE_TRIANGLE_LIMIT) {
+        return;
+    }
+    tree.largestBound = largestBound(tree);
+    if (!std::isfinite(tree.largestBound)) {
         return;
     }
     tree.parents.assign(nodes.size(), 0);
