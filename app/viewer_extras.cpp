@@ -147,6 +147,12 @@ Vec3 turned(const Vec3& p) {
 }
 
 // Turns the camera while the scene's centre stays where it is on the screen.
+void placeCamera(const Vec3& offset) {
+    cameraX = offset.x;
+    cameraY = offset.y;
+    cameraZ = offset.z;
+}
+
 void turnAboutScene(float yawChange, float pitchChange) {
     Vec3 centre;
     float radius = 0;
@@ -154,10 +160,7 @@ void turnAboutScene(float yawChange, float pitchChange) {
     const Vec3 seen = turned(centre) + Vec3(cameraX, cameraY, cameraZ);
     cameraYaw += yawChange;
     cameraPitch += pitchChange;
-    const Vec3 offset = seen - turned(centre);
-    cameraX = offset.x;
-    cameraY = offset.y;
-    cameraZ = offset.z;
+    placeCamera(seen - turned(centre));
 }
 
 // The scene's centre in the middle of the view, far enough for all of it.
@@ -166,10 +169,7 @@ void frameScene() {
     float radius = 0;
     sceneSphere(centre, radius);
     const float distance = radius / std::sin(static_cast<float>(std::numbers::pi / 8.0));
-    const Vec3 offset = Vec3(0, 0, -distance) - turned(centre);
-    cameraX = offset.x;
-    cameraY = offset.y;
-    cameraZ = offset.z;
+    placeCamera(Vec3(0, 0, -distance) - turned(centre));
 }
 
 // Distance from the eye to the scene's centre, for zoom and pan steps.
