@@ -127,6 +127,12 @@ namespace {
 struct BoxPruning {
     Vec3 inverseDisplacement;
     float reach = 0.0f;
+    // The along-path bound (boxAheadTooLate): the step's length, and how far
+    // back along the path from the nearest point of a box a contact with a
+    // triangle in it can place the centre; a non-number when it cannot be
+    // used.
+    float stepLength = 0.0f;
+    float aheadReach = 0.0f;
 };
 
 // Whether the centre, on the path, stays outside bounds grown by reach until
@@ -152,6 +158,26 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
            (zLow >= late && zHigh >= late);
 }
 
+// Whether every point of the node's box lies so far ahead along the path
+// that a contact with a triangle under it comes after state's nearest time
+// plus the tolerance. Every contact puts the centre at most the reach behind
+// a point of its triangle, measured along the path, whatever its distance
+// sideways: a face's or corner's lies within the radius; the viewer's edge
+// rule meets the edge where the shifted path, moved forwards by at most the
+// radius, comes closest to the edge's line, and the line joining two closest
+// points is square to the path. So the viewer's rule, whose contacts can lie
+// ten radii off the edge sideways, is bounded here by one radius.
+bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
+                     const BoxPruning& pruning, float late) {
+    const Vec3& s = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float ahead = std::min((node.boundsMin.x - s.x) * d.x, (node.boundsMax.x - s.x) * d.x) +
+                        std::min((node.boundsMin.y - s.y) * d.y, (node.boundsMax.y - s.y) * d.y) +
+                        std::min((node.boundsMin.z - s.z) * d.z, (node.boundsMax.z - s.z) * d.z);
+    const float length = pruning.stepLength;
+    return ahead >= length * (late * length + pruning.aheadReach);
+}
+
 // The pruning values of one sweep. A stopped-short contact of the exact rule
 // puts the centre within the radius and twice the tolerance (a face's is the
 // tolerance off its plane, measured along an axis, on either side with
@@ -164,7 +190,8 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
 // scene's coordinates makes the reach a non-number, and then nothing is
 // skipped.
 BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
-                         EdgeRule edges = EdgeRule::Exact) {
+                         const SweepSetup& setup) {
+    const EdgeRule edges = setup.edgeRule;
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
@@ -177,8 +204,16 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
     // the edge test runs), so its contact centre can be 10.9 radii from the
     // edge; 12 covers that and the rounding of the cross product's bound.
     const float radii = edges == EdgeRule::Exact ? 1.0f : 12.0f;
-    return {Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z),
-            radii * sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin};
+    BoxPruning pruning;
+    pruning.inverseDisplacement = Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z);
+    pruning.reach = radii * sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin;
+    // A face's contact is judged inside on the point stopped short, which lies
+    // up to twice the tolerance off the plane point below it; no step, no bound.
+    pruning.stepLength = setup.stepLength;
+    pruning.aheadReach = pruning.stepLength > 0.0f
+                             ? sphere.radius + 4.0f * collisionEpsilon + 2.0f * margin
+                             : std::numeric_limits<float>::quiet_NaN();
+    return pruning;
 }
 
 // Whether skipping boxes by time can pay for its test: always with the exact
@@ -187,6 +222,12 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
 // a tenth).
 bool worthPruning(const BoxPruning& pruning, const SweepSetup& setup, EdgeRule edges) {
     return edges == EdgeRule::Exact || 2.0f * pruning.reach < setup.stepLength;
+}
+
+// Whether the along-path bound can pay for its test: on a step longer than
+// twice its reach; on shorter ones it skipped little and cost up to a tenth.
+bool worthPruningAhead(const BoxPruning& pruning) {
+    return 2.0f * pruning.aheadReach < pruning.stepLength;
 }
 
 // The walk of sweepNode over the compiled tree: the same nodes in the same
@@ -204,6 +245,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     // Pruning needs a contact first, so its values wait for one.
     const bool prune = queryCounters == nullptr;
     bool pruning = false;
+    bool slabPruning = false;
+    bool aheadPruning = false;
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -228,7 +271,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         }
         if (isCompiledInner(*current)) {
             if (pruning && current->triangle == COMPILED_INNER &&
-                boxTooLate(*current, sphere, boxPruning, state)) {
+                ((aheadPruning &&
+                  boxAheadTooLate(*current, sphere, boxPruning,
+                                  state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f)) ||
+                 (slabPruning && boxTooLate(*current, sphere, boxPruning, state)))) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
             }
@@ -255,8 +301,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
                 if (prune && result == 0) {
-                    boxPruning = boxPruningFor(tree, sphere, options.edges);
-                    pruning = worthPruning(boxPruning, setup, options.edges);
+                    boxPruning = boxPruningFor(tree, sphere, setup);
+                    slabPruning = worthPruning(boxPruning, setup, options.edges);
+                    aheadPruning = worthPruningAhead(boxPruning);
+                    pruning = slabPruning || aheadPruning;
                 }
                 result = 1;
             }
@@ -299,15 +347,31 @@ private:
 };
 
 // Lanes of the boxes among four whose contacts all come too late to be kept
-// (boxTooLate, lane by lane).
+// (boxAheadTooLate, and with slabs also boxTooLate, lane by lane).
 int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
-                 float late) {
+                 float late, bool slabs, bool ahead) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
+    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
+    __m128 tooLate = _mm_setzero_ps();
+    if (ahead) {
+        __m128 nearest = _mm_setzero_ps();
+        for (int axis = 0; axis < 3; ++axis) {
+            const __m128 s = _mm_set1_ps(start[axis]);
+            const __m128 d = _mm_set1_ps(step[axis]);
+            const __m128 low = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s), d);
+            const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
+            nearest = _mm_add_ps(nearest, _mm_min_ps(low, high));
+        }
+        const float length = pruning.stepLength;
+        tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(length * (late * length + pruning.aheadReach)));
+    }
+    if (!slabs) {
+        return _mm_movemask_ps(tooLate);
+    }
     const Vec3& v = pruning.inverseDisplacement;
     const float inverse[3] = {v.x, v.y, v.z};
     const __m128 reach = _mm_set1_ps(pruning.reach);
     const __m128 lateLanes = _mm_set1_ps(late);
-    __m128 tooLate = _mm_setzero_ps();
     for (int axis = 0; axis < 3; ++axis) {
         const __m128 s = _mm_set1_ps(start[axis]);
         const __m128 scale = _mm_set1_ps(inverse[axis]);
@@ -345,6 +409,8 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     const WideNode* nodes = tree.wide.data();
     BoxPruning pruning;
     bool pruneOn = false;
+    bool slabPruning = false;
+    bool aheadPruning = false;
     float late = 0.0f;
     std::int32_t result = 0;
     // Nodes whose exact test passed, by their low bits: contacts of one sweep
@@ -390,8 +456,10 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         }
         recordContact(state, tree.leafTriangles[prepared], normal, time);
         if (result == 0) {
-            pruning = boxPruningFor(tree, sphere, options.edges);
-            pruneOn = worthPruning(pruning, setup, options.edges);
+            pruning = boxPruningFor(tree, sphere, setup);
+            slabPruning = worthPruning(pruning, setup, options.edges);
+            aheadPruning = worthPruningAhead(pruning);
+            pruneOn = slabPruning || aheadPruning;
         }
         late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
         result = 1;
@@ -402,7 +470,8 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         const WideNode& node = nodes[current];
         int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
         if (pruneOn && (reached & node.prunable) != 0) {
-            reached &= ~(boxesTooLate(node, sphere, pruning, late) & node.prunable);
+            reached &= ~(boxesTooLate(node, sphere, pruning, late, slabPruning, aheadPruning) &
+                       node.prunable);
         }
         // Leaves before the first inner slot are tested at once; from that
         // slot on, the rest wait on the stack, last first.

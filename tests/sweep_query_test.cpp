@@ -98,38 +98,68 @@ TEST_F(SweepQueryTest, MissesAndScenesBreakingTheInvariants) {
     EXPECT_EQ(sweepQuery(*scene, down, state), 1);
 }
 
-// A box that leaves out its second child's triangle (as a file may have it):
-// the exact rule's walk, which skips boxes the sweep enters only after the
-// nearest contact, must still reach that triangle, met first, as the design's
-// walk does. Walls facing the sphere at x = 8 (first leaf), then inside a box
-// at x 9 to 10, at 9.5 and at 3 (outside that box).
-TEST(SweepQueryBoxes, ABoxLeavingOutATriangleIsNotSkippedByTime) {
-    useViewerEpsilon();
+// Walls facing -x at x, one triangle each, as leaves: the first wall's leaf,
+// then an inner node of two far walls (at 40 and 60, out of reach, their box
+// wider so that the walk over wide nodes takes them up into its root), then
+// an inner node of the second and third walls whose box spans x from boxLow
+// to boxHigh. Compiled, with the wide form or without.
+std::unique_ptr<CollisionMesh> wallScene(std::vector<float> walls, float boxLow, float boxHigh,
+                                         bool wide) {
+    walls.insert(walls.end(), {40, 60});
     auto scene = std::make_unique<CollisionMesh>();
-    for (const float x : {8.0f, 9.5f, 3.0f}) {
+    for (const float x : walls) {
         const auto base = static_cast<std::int32_t>(scene->vertices.size());
         scene->vertices.insert(scene->vertices.end(),
                                {Vec3(x, 0, 5), Vec3(x, 5, -5), Vec3(x, -5, -5)});
         scene->triangles.push_back(meshTriangle(base, base + 1, base + 2));
     }
-    const auto node = [](float x, float half, VolumeNode* left, VolumeNode* right, int triangle) {
+    const auto node = [](float low, float high, VolumeNode* left, VolumeNode* right, int triangle) {
         auto* n = new VolumeNode();
-        n->box = NodeBox(Vec3(x, 0, 0), Vec3(half, 5, 5));
+        n->box = NodeBox(Vec3(0.5f * (low + high), 0, 0), Vec3(0.5f * (high - low), 5, 5));
         n->left = left;
         n->right = right;
         n->triangle = triangle;
         return n;
     };
-    scene->root = node(5, 5, node(8, 0, nullptr, nullptr, 0),
-                       node(9.5f, 0.5f, node(9.5f, 0, nullptr, nullptr, 1),
-                            node(3, 0, nullptr, nullptr, 2), NO_TRIANGLE),
+    const auto leaf = [&](int i) { return node(walls[i], walls[i], nullptr, nullptr, i); };
+    scene->root = node(-5, 65, leaf(0),
+                       node(-5, 65, node(40, 60, leaf(3), leaf(4), NO_TRIANGLE),
+                            node(boxLow, boxHigh, leaf(1), leaf(2), NO_TRIANGLE), NO_TRIANGLE),
                        NO_TRIANGLE);
     compileScene(*scene);
-    for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
-        ContactState state;
-        ASSERT_EQ(sweepQuery(*scene, SweptSphere(Vec3(), Vec3(10, 0, 0), 0.5f), state, rule), 1);
-        EXPECT_NEAR(state.nearestTime, 0.2499f, 1e-6f);
-        EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{2});
+    if (!wide) {
+        scene->compiled->wide.clear();
+    }
+    return scene;
+}
+
+// Walls met after the first leaf's contact: skipping a box by time must leave
+// the contacts recordContact keeps, with either edge rule and either walk.
+// - A box that leaves out its second child's wall (as a file may have it): a
+//   sweep by 10 meets the walls at 8, then at 9.5 inside a box from 9 to 10,
+//   and at 3 outside it, which is met first.
+// - A box whose nearest point lies one radius less a tenth beyond the centre
+//   at the first contact (a sweep by 20 meets walls at 15, 14.9 and 17): the
+//   wall at 14.9 is met earlier, so the bound along the path must reach back
+//   a whole radius.
+TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
+    useViewerEpsilon();
+    struct Case {
+        std::vector<float> walls;
+        float boxLow, boxHigh, step, time;
+        std::int32_t hit;
+    } cases[] = {{{8, 9.5f, 3}, 9, 10, 10, 0.2499f, 2}, {{15, 14.9f, 17}, 14.9f, 17, 20, 0.69495f, 1}};
+    for (const Case& c : cases) {
+        for (const bool wide : {true, false}) {
+            const auto scene = wallScene(c.walls, c.boxLow, c.boxHigh, wide);
+            for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+                ContactState state;
+                const SweptSphere sphere(Vec3(), Vec3(c.step, 0, 0), c.step / 20);
+                ASSERT_EQ(sweepQuery(*scene, sphere, state, rule), 1);
+                EXPECT_NEAR(state.nearestTime, c.time, 1e-6f) << c.step << wide;
+                EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{c.hit}) << c.step << wide;
+            }
+        }
     }
 }
 
