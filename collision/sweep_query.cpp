@@ -178,6 +178,17 @@ bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
     return ahead >= length * (late * length + pruning.aheadReach);
 }
 
+// boxAheadTooLate for one triangle, by its corners.
+bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
+                          const BoxPruning& pruning, float late) {
+    const Vec3& s = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const Vec3* c = triangle.corners;
+    const float ahead = std::min({dot(c[0] - s, d), dot(c[1] - s, d), dot(c[2] - s, d)});
+    const float length = pruning.stepLength;
+    return ahead >= length * (late * length + pruning.aheadReach);
+}
+
 // The pruning values of one sweep. A stopped-short contact of the exact rule
 // puts the centre within the radius and twice the tolerance (a face's is the
 // tolerance off its plane, measured along an axis, on either side with
@@ -295,7 +306,10 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             setup = prepareSweep(sphere, options);
             setupDone = true;
         }
-        if (triangle != nullptr) {
+        if (triangle != nullptr &&
+            !(aheadPruning &&
+              triangleAheadTooLate(*triangle, sphere, boxPruning,
+                                   state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f))) {
             Vec3 normal = zeroVector;
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
@@ -447,6 +461,9 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         if (!setupDone) {
             setup = prepareSweep(sphere, options);
             setupDone = true;
+        }
+        if (aheadPruning && triangleAheadTooLate(tree.triangles[prepared], sphere, pruning, late)) {
+            return;
         }
         Vec3 normal = zeroVector;
         float time = 0.0f;
