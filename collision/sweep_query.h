@@ -41,12 +41,15 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // options choose the edge test and the sides faces stop from (see EdgeRule,
 // FaceSides); the default is the viewer's rule with one-sided faces, and an
 // EdgeRule alone keeps faces one-sided. The compiled walk leaves untested a
-// subtree whose box holds its triangles' contacts when the sweep enters that
-// box, grown by how far a contact can place the centre from its triangle (the
-// radius with the exact rule, twelve with the viewer's), only after the nearest
-// contact found plus SIMULTANEOUS_HIT_TOLERANCE (every contact in it one
-// recordContact would ignore), so the result is the same; with queryCounters
-// set it tests them all, as they count.
+// subtree whose box holds its triangles' contacts, and a leaf's triangle, when
+// every contact in it would come after the nearest contact found plus
+// SIMULTANEOUS_HIT_TOLERANCE (one recordContact would ignore), so the result
+// is the same: when the sweep enters the box grown by how far a contact can
+// place the centre from its triangle (the radius with the exact rule, twelve
+// with the viewer's) only after that time, or when the box lies wholly ahead
+// of the centre at that time by more than the radius along the path (with
+// either rule: the viewer's slanted edge contacts lie far sideways, never
+// further back). With queryCounters set it tests them all, as they count.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 
