@@ -64,32 +64,30 @@ inline std::int32_t sweepHitsBoundsLanes(const SweepLanes& sweep, const Compiled
     if ((startBelow | startAbove) == 0 || (endBelow | endAbove) == 0) {
         return 1;  // an end inside, as sweepHitsBounds
     }
+    // Each face plane crossed: where the path meets it, strictly inside the
+    // face on the other two axes (its own axis's lane is left out). All six
+    // are computed, the ones not crossed masked out afterwards: which faces a
+    // path crosses varies from box to box, and branching on it mispredicts.
     const int belowCrossed = startBelow | endBelow;
     const int aboveCrossed = startAbove | endAbove;
-    // Each crossed face: where the path meets its plane, strictly inside the
-    // face on the other two axes (its own axis's lane is left out).
     const __m128 tBelow = _mm_div_ps(_mm_sub_ps(lo, sweep.start), sweep.displacement);
     const __m128 tAbove = _mm_div_ps(_mm_sub_ps(hi, sweep.start), sweep.displacement);
-    alignas(16) float timesBelow[4];
-    alignas(16) float timesAbove[4];
-    _mm_store_ps(timesBelow, tBelow);
-    _mm_store_ps(timesAbove, tAbove);
-    for (int axis = 0; axis < 3; ++axis) {
-        const int bit = 1 << axis;
-        for (int side = 0; side < 2; ++side) {
-            if (((side == 0 ? belowCrossed : aboveCrossed) & bit) == 0) {
-                continue;
-            }
-            const __m128 t = _mm_set1_ps(side == 0 ? timesBelow[axis] : timesAbove[axis]);
-            const __m128 crossing = _mm_add_ps(sweep.start, _mm_mul_ps(sweep.displacement, t));
-            const int inside =
-                _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(lo, crossing), _mm_cmplt_ps(crossing, hi)));
-            if (((inside | bit) & AXES) == AXES) {
-                return 1;
-            }
-        }
-    }
-    return 0;
+    const auto insideFace = [&](__m128 t) {
+        const __m128 crossing = _mm_add_ps(sweep.start, _mm_mul_ps(sweep.displacement, t));
+        return _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(lo, crossing), _mm_cmplt_ps(crossing, hi)));
+    };
+    const auto through = [](int inside, int axis) {
+        return ((inside | (1 << axis)) & AXES) == AXES ? 1 << axis : 0;
+    };
+    const int belowThrough =
+        through(insideFace(_mm_shuffle_ps(tBelow, tBelow, _MM_SHUFFLE(0, 0, 0, 0))), 0) |
+        through(insideFace(_mm_shuffle_ps(tBelow, tBelow, _MM_SHUFFLE(1, 1, 1, 1))), 1) |
+        through(insideFace(_mm_shuffle_ps(tBelow, tBelow, _MM_SHUFFLE(2, 2, 2, 2))), 2);
+    const int aboveThrough =
+        through(insideFace(_mm_shuffle_ps(tAbove, tAbove, _MM_SHUFFLE(0, 0, 0, 0))), 0) |
+        through(insideFace(_mm_shuffle_ps(tAbove, tAbove, _MM_SHUFFLE(1, 1, 1, 1))), 1) |
+        through(insideFace(_mm_shuffle_ps(tAbove, tAbove, _MM_SHUFFLE(2, 2, 2, 2))), 2);
+    return ((belowCrossed & belowThrough) | (aboveCrossed & aboveThrough)) != 0 ? 1 : 0;
 }
 
 }  // namespace sweepview
