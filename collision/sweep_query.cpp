@@ -158,6 +158,18 @@ bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPr
            (zLow >= late && zHigh >= late);
 }
 
+// How far along the displacement (in units of its squared length) a box or
+// triangle must lie to hold only contacts after late: the step's length times
+// the distance the centre travels by late plus the reach. A non-number when it
+// cannot be used, or when it overflows: a distance that overflows too would
+// compare as equal to it.
+float aheadLimit(const BoxPruning& pruning, float late) {
+    const float length = pruning.stepLength;
+    const float limit = length * (late * length + pruning.aheadReach);
+    return limit <= std::numeric_limits<float>::max() ? limit
+                                                       : std::numeric_limits<float>::quiet_NaN();
+}
+
 // Whether every point of the node's box lies so far ahead along the path
 // that a contact with a triangle under it comes after state's nearest time
 // plus the tolerance. Every contact puts the centre at most the reach behind
@@ -174,8 +186,7 @@ bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
     const float ahead = std::min((node.boundsMin.x - s.x) * d.x, (node.boundsMax.x - s.x) * d.x) +
                         std::min((node.boundsMin.y - s.y) * d.y, (node.boundsMax.y - s.y) * d.y) +
                         std::min((node.boundsMin.z - s.z) * d.z, (node.boundsMax.z - s.z) * d.z);
-    const float length = pruning.stepLength;
-    return ahead >= length * (late * length + pruning.aheadReach);
+    return ahead >= aheadLimit(pruning, late);
 }
 
 // boxAheadTooLate for one triangle, by its corners.
@@ -185,8 +196,7 @@ bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& s
     const Vec3& d = sphere.displacement;
     const Vec3* c = triangle.corners;
     const float ahead = std::min({dot(c[0] - s, d), dot(c[1] - s, d), dot(c[2] - s, d)});
-    const float length = pruning.stepLength;
-    return ahead >= length * (late * length + pruning.aheadReach);
+    return ahead >= aheadLimit(pruning, late);
 }
 
 // The pruning values of one sweep. A stopped-short contact of the exact rule
@@ -219,11 +229,13 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
     pruning.inverseDisplacement = Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z);
     pruning.reach = radii * sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin;
     // A face's contact is judged inside on the point stopped short, which lies
-    // up to twice the tolerance off the plane point below it; no step, no bound.
+    // up to twice the tolerance off the plane point below it. No bound for a
+    // step of no length or of infinite length (whose contacts all come at 0).
     pruning.stepLength = setup.stepLength;
-    pruning.aheadReach = pruning.stepLength > 0.0f
-                             ? sphere.radius + 4.0f * collisionEpsilon + 2.0f * margin
-                             : std::numeric_limits<float>::quiet_NaN();
+    const bool finiteStep =
+        pruning.stepLength > 0.0f && pruning.stepLength <= std::numeric_limits<float>::max();
+    pruning.aheadReach = finiteStep ? sphere.radius + 4.0f * collisionEpsilon + 2.0f * margin
+                                    : std::numeric_limits<float>::quiet_NaN();
     return pruning;
 }
 
@@ -376,8 +388,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
             const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
             nearest = _mm_add_ps(nearest, _mm_min_ps(low, high));
         }
-        const float length = pruning.stepLength;
-        tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(length * (late * length + pruning.aheadReach)));
+        tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(aheadLimit(pruning, late)));
     }
     if (!slabs) {
         return _mm_movemask_ps(tooLate);

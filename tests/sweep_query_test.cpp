@@ -142,22 +142,28 @@ std::unique_ptr<CollisionMesh> wallScene(std::vector<float> walls, float boxLow,
 //   at the first contact (a sweep by 20 meets walls at 15, 14.9 and 17): the
 //   wall at 14.9 is met earlier, so the bound along the path must reach back
 //   a whole radius.
+// - A step of 1e37 meets every wall (the far ones too) within the tolerance:
+//   how far the box from 40 to 45 lies along the step, and how far it may
+//   lie, both overflow, and equal infinities must not skip it.
 TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
     useViewerEpsilon();
+    using List = std::vector<std::int32_t>;
     struct Case {
         std::vector<float> walls;
-        float boxLow, boxHigh, step, time;
-        std::int32_t hit;
-    } cases[] = {{{8, 9.5f, 3}, 9, 10, 10, 0.2499f, 2}, {{15, 14.9f, 17}, 14.9f, 17, 20, 0.69495f, 1}};
+        float boxLow, boxHigh, step, radius, time;
+        List hits;
+    } cases[] = {{{8, 9.5f, 3}, 9, 10, 10, 0.5f, 0.2499f, {2}},
+                 {{15, 14.9f, 17}, 14.9f, 17, 20, 1, 0.69495f, {1}},
+                 {{50, 40, 45}, 40, 45, 1e37f, 0.5f, 4.9499e-36f, {0, 3, 4, 1, 2}}};
     for (const Case& c : cases) {
         for (const bool wide : {true, false}) {
             const auto scene = wallScene(c.walls, c.boxLow, c.boxHigh, wide);
             for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
                 ContactState state;
-                const SweptSphere sphere(Vec3(), Vec3(c.step, 0, 0), c.step / 20);
+                const SweptSphere sphere(Vec3(), Vec3(c.step, 0, 0), c.radius);
                 ASSERT_EQ(sweepQuery(*scene, sphere, state, rule), 1);
-                EXPECT_NEAR(state.nearestTime, c.time, 1e-6f) << c.step << wide;
-                EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{c.hit}) << c.step << wide;
+                EXPECT_NEAR(state.nearestTime, c.time, c.time * 1e-5f) << c.step << wide;
+                EXPECT_EQ(state.hitTriangles, c.hits) << c.step << wide;
             }
         }
     }
