@@ -189,6 +189,22 @@ bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
     return ahead >= aheadLimit(pruning, late);
 }
 
+// Whether every point of the node's box lies further from the centre's start
+// than the centre travels by late plus the reach: with the exact rule every
+// contact puts the centre within the reach of a point of its triangle (not so
+// the viewer's slanted edge test), so such a box holds only contacts after
+// late. An overflowing limit is no bound, as in aheadLimit.
+bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+                    float late) {
+    const Vec3& s = sphere.position;
+    const float dx = std::max({node.boundsMin.x - s.x, s.x - node.boundsMax.x, 0.0f});
+    const float dy = std::max({node.boundsMin.y - s.y, s.y - node.boundsMax.y, 0.0f});
+    const float dz = std::max({node.boundsMin.z - s.z, s.z - node.boundsMax.z, 0.0f});
+    const float reach = late * pruning.stepLength + pruning.aheadReach;
+    const float limit = reach * reach;
+    return limit <= std::numeric_limits<float>::max() && dx * dx + dy * dy + dz * dz >= limit;
+}
+
 // boxAheadTooLate for one triangle, by its corners.
 bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
                           const BoxPruning& pruning, float late) {
@@ -270,6 +286,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     bool pruning = false;
     bool slabPruning = false;
     bool aheadPruning = false;
+    bool ballPruning = false;
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -297,6 +314,9 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
                 ((aheadPruning &&
                   boxAheadTooLate(*current, sphere, boxPruning,
                                   state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f)) ||
+                 (ballPruning &&
+                  boxBeyondReach(*current, sphere, boxPruning,
+                                 state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f)) ||
                  (slabPruning && boxTooLate(*current, sphere, boxPruning, state)))) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
@@ -330,7 +350,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
                     boxPruning = boxPruningFor(tree, sphere, setup);
                     slabPruning = worthPruning(boxPruning, setup, options.edges);
                     aheadPruning = worthPruningAhead(boxPruning);
-                    pruning = slabPruning || aheadPruning;
+                    ballPruning = options.edges == EdgeRule::Exact;
+                    pruning = slabPruning || aheadPruning || ballPruning;
                 }
                 result = 1;
             }

@@ -49,7 +49,9 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // with the viewer's) only after that time, or when the box lies wholly ahead
 // of the centre at that time by more than the radius along the path (with
 // either rule: the viewer's slanted edge contacts lie far sideways, never
-// further back). With queryCounters set it tests them all, as they count.
+// further back), or, with the exact rule, lies further from the start than
+// the centre travels by then plus the radius. With queryCounters set it
+// tests them all, as they count.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 

@@ -140,8 +140,8 @@ std::unique_ptr<CollisionMesh> wallScene(std::vector<float> walls, float boxLow,
 //   and at 3 outside it, which is met first.
 // - A box whose nearest point lies one radius less a tenth beyond the centre
 //   at the first contact (a sweep by 20 meets walls at 15, 14.9 and 17): the
-//   wall at 14.9 is met earlier, so the bound along the path must reach back
-//   a whole radius.
+//   wall at 14.9 is met earlier, so the bounds along the path and (exact
+//   rule) around the start must reach a whole radius.
 // - A step of 1e37 meets every wall (the far ones too) within the tolerance:
 //   how far the box from 40 to 45 lies along the step, and how far it may
 //   lie, both overflow, and equal infinities must not skip it.
