@@ -394,9 +394,10 @@ private:
 };
 
 // Lanes of the boxes among four whose contacts all come too late to be kept
-// (boxAheadTooLate, and with slabs also boxTooLate, lane by lane).
+// (lane by lane: boxAheadTooLate, boxBeyondReach and boxTooLate, each where
+// asked for).
 int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
-                 float late, bool slabs, bool ahead) {
+                 float late, bool slabs, bool ahead, bool ball) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
     __m128 tooLate = _mm_setzero_ps();
@@ -410,6 +411,22 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
             nearest = _mm_add_ps(nearest, _mm_min_ps(low, high));
         }
         tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(aheadLimit(pruning, late)));
+    }
+    if (ball) {
+        const float reach = late * pruning.stepLength + pruning.aheadReach;
+        const float limit = reach * reach;
+        if (limit <= std::numeric_limits<float>::max()) {
+            __m128 distanceSquared = _mm_setzero_ps();
+            for (int axis = 0; axis < 3; ++axis) {
+                const __m128 s = _mm_set1_ps(start[axis]);
+                const __m128 outside = _mm_max_ps(
+                    _mm_max_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s),
+                               _mm_sub_ps(s, _mm_load_ps(node.slotMax[axis]))),
+                    _mm_setzero_ps());
+                distanceSquared = _mm_add_ps(distanceSquared, _mm_mul_ps(outside, outside));
+            }
+            tooLate = _mm_or_ps(tooLate, _mm_cmpge_ps(distanceSquared, _mm_set1_ps(limit)));
+        }
     }
     if (!slabs) {
         return _mm_movemask_ps(tooLate);
@@ -457,6 +474,7 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     bool pruneOn = false;
     bool slabPruning = false;
     bool aheadPruning = false;
+    bool ballPruning = false;
     float late = 0.0f;
     std::int32_t result = 0;
     // Nodes whose exact test passed, by their low bits: contacts of one sweep
@@ -508,7 +526,8 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
             pruning = boxPruningFor(tree, sphere, setup);
             slabPruning = worthPruning(pruning, setup, options.edges);
             aheadPruning = worthPruningAhead(pruning);
-            pruneOn = slabPruning || aheadPruning;
+            ballPruning = options.edges == EdgeRule::Exact;
+            pruneOn = slabPruning || aheadPruning || ballPruning;
         }
         late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
         result = 1;
@@ -519,7 +538,7 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         const WideNode& node = nodes[current];
         int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
         if (pruneOn && (reached & node.prunable) != 0) {
-            reached &= ~(boxesTooLate(node, sphere, pruning, late, slabPruning, aheadPruning) &
+            reached &= ~(boxesTooLate(node, sphere, pruning, late, slabPruning, aheadPruning, ballPruning) &
                        node.prunable);
         }
         // Leaves before the first inner slot are tested at once; from that
