@@ -189,20 +189,28 @@ bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
     return ahead >= aheadLimit(pruning, late);
 }
 
+// The squared distance from the start beyond which a box holds only contacts
+// after late (boxBeyondReach); a non-number where it overflows, as in
+// aheadLimit.
+float beyondReachLimit(const BoxPruning& pruning, float late) {
+    const float reach = late * pruning.stepLength + pruning.aheadReach;
+    const float limit = reach * reach;
+    return limit <= std::numeric_limits<float>::max() ? limit
+                                                       : std::numeric_limits<float>::quiet_NaN();
+}
+
 // Whether every point of the node's box lies further from the centre's start
 // than the centre travels by late plus the reach: with the exact rule every
 // contact puts the centre within the reach of a point of its triangle (not so
 // the viewer's slanted edge test), so such a box holds only contacts after
-// late. An overflowing limit is no bound, as in aheadLimit.
+// late.
 bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                     float late) {
     const Vec3& s = sphere.position;
     const float dx = std::max({node.boundsMin.x - s.x, s.x - node.boundsMax.x, 0.0f});
     const float dy = std::max({node.boundsMin.y - s.y, s.y - node.boundsMax.y, 0.0f});
     const float dz = std::max({node.boundsMin.z - s.z, s.z - node.boundsMax.z, 0.0f});
-    const float reach = late * pruning.stepLength + pruning.aheadReach;
-    const float limit = reach * reach;
-    return limit <= std::numeric_limits<float>::max() && dx * dx + dy * dy + dz * dz >= limit;
+    return dx * dx + dy * dy + dz * dz >= beyondReachLimit(pruning, late);
 }
 
 // boxAheadTooLate for one triangle, by its corners.
@@ -287,6 +295,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     bool slabPruning = false;
     bool aheadPruning = false;
     bool ballPruning = false;
+    float late = 0.0f;  // the nearest time plus the tolerance, once there is one
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
@@ -311,12 +320,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         }
         if (isCompiledInner(*current)) {
             if (pruning && current->triangle == COMPILED_INNER &&
-                ((aheadPruning &&
-                  boxAheadTooLate(*current, sphere, boxPruning,
-                                  state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f)) ||
-                 (ballPruning &&
-                  boxBeyondReach(*current, sphere, boxPruning,
-                                 state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f)) ||
+                ((aheadPruning && boxAheadTooLate(*current, sphere, boxPruning, late)) ||
+                 (ballPruning && boxBeyondReach(*current, sphere, boxPruning, late)) ||
                  (slabPruning && boxTooLate(*current, sphere, boxPruning, state)))) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
@@ -339,13 +344,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             setupDone = true;
         }
         if (triangle != nullptr &&
-            !(aheadPruning &&
-              triangleAheadTooLate(*triangle, sphere, boxPruning,
-                                   state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f))) {
+            !(aheadPruning && triangleAheadTooLate(*triangle, sphere, boxPruning, late))) {
             Vec3 normal = zeroVector;
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
                 recordContact(state, current->triangle, normal, time);
+                late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
                 if (prune && result == 0) {
                     boxPruning = boxPruningFor(tree, sphere, setup);
                     slabPruning = worthPruning(boxPruning, setup, options.edges);
@@ -413,20 +417,17 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
         tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(aheadLimit(pruning, late)));
     }
     if (ball) {
-        const float reach = late * pruning.stepLength + pruning.aheadReach;
-        const float limit = reach * reach;
-        if (limit <= std::numeric_limits<float>::max()) {
-            __m128 distanceSquared = _mm_setzero_ps();
-            for (int axis = 0; axis < 3; ++axis) {
-                const __m128 s = _mm_set1_ps(start[axis]);
-                const __m128 outside = _mm_max_ps(
-                    _mm_max_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s),
-                               _mm_sub_ps(s, _mm_load_ps(node.slotMax[axis]))),
-                    _mm_setzero_ps());
-                distanceSquared = _mm_add_ps(distanceSquared, _mm_mul_ps(outside, outside));
-            }
-            tooLate = _mm_or_ps(tooLate, _mm_cmpge_ps(distanceSquared, _mm_set1_ps(limit)));
+        __m128 distanceSquared = _mm_setzero_ps();
+        for (int axis = 0; axis < 3; ++axis) {
+            const __m128 s = _mm_set1_ps(start[axis]);
+            const __m128 outside =
+                _mm_max_ps(_mm_max_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s),
+                                      _mm_sub_ps(s, _mm_load_ps(node.slotMax[axis]))),
+                           _mm_setzero_ps());
+            distanceSquared = _mm_add_ps(distanceSquared, _mm_mul_ps(outside, outside));
         }
+        tooLate = _mm_or_ps(tooLate, _mm_cmpge_ps(distanceSquared,
+                                                  _mm_set1_ps(beyondReachLimit(pruning, late))));
     }
     if (!slabs) {
         return _mm_movemask_ps(tooLate);
