@@ -133,6 +133,12 @@ struct BoxPruning {
     // used.
     float stepLength = 0.0f;
     float aheadReach = 0.0f;
+    // Which bounds pay for their tests on this sweep (see boxPruningFor).
+    bool slabs = false;
+    bool ahead = false;
+    bool ball = false;
+
+    bool any() const { return slabs || ahead || ball; }
 };
 
 // Whether the centre, on the path, stays outside bounds grown by reach until
@@ -260,21 +266,16 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
         pruning.stepLength > 0.0f && pruning.stepLength <= std::numeric_limits<float>::max();
     pruning.aheadReach = finiteStep ? sphere.radius + 4.0f * collisionEpsilon + 2.0f * margin
                                     : std::numeric_limits<float>::quiet_NaN();
+    // The slab test always with the exact rule; with the viewer's, whose reach
+    // is twelve radii, and the along-path bound, only on a step more than
+    // twice as long as their reach: on shorter ones they skipped little and
+    // cost up to a tenth. The bound around the start holds for the exact rule
+    // alone.
+    const bool exact = edges == EdgeRule::Exact;
+    pruning.slabs = exact || 2.0f * pruning.reach < setup.stepLength;
+    pruning.ahead = 2.0f * pruning.aheadReach < pruning.stepLength;
+    pruning.ball = exact;
     return pruning;
-}
-
-// Whether skipping boxes by time can pay for its test: always with the exact
-// rule; with the viewer's, whose reach is twelve radii, only on a step more
-// than twice as long as the reach (elsewhere it skipped little and cost up to
-// a tenth).
-bool worthPruning(const BoxPruning& pruning, const SweepSetup& setup, EdgeRule edges) {
-    return edges == EdgeRule::Exact || 2.0f * pruning.reach < setup.stepLength;
-}
-
-// Whether the along-path bound can pay for its test: on a step longer than
-// twice its reach; on shorter ones it skipped little and cost up to a tenth.
-bool worthPruningAhead(const BoxPruning& pruning) {
-    return 2.0f * pruning.aheadReach < pruning.stepLength;
 }
 
 // The walk of sweepNode over the compiled tree: the same nodes in the same
@@ -292,9 +293,6 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     // Pruning needs a contact first, so its values wait for one.
     const bool prune = queryCounters == nullptr;
     bool pruning = false;
-    bool slabPruning = false;
-    bool aheadPruning = false;
-    bool ballPruning = false;
     float late = 0.0f;  // the nearest time plus the tolerance, once there is one
     BoxPruning boxPruning;
 #if SWEEP_BOX_LANES
@@ -320,9 +318,9 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         }
         if (isCompiledInner(*current)) {
             if (pruning && current->triangle == COMPILED_INNER &&
-                ((aheadPruning && boxAheadTooLate(*current, sphere, boxPruning, late)) ||
-                 (ballPruning && boxBeyondReach(*current, sphere, boxPruning, late)) ||
-                 (slabPruning && boxTooLate(*current, sphere, boxPruning, state)))) {
+                ((boxPruning.ahead && boxAheadTooLate(*current, sphere, boxPruning, late)) ||
+                 (boxPruning.ball && boxBeyondReach(*current, sphere, boxPruning, late)) ||
+                 (boxPruning.slabs && boxTooLate(*current, sphere, boxPruning, state)))) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
             }
@@ -344,7 +342,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             setupDone = true;
         }
         if (triangle != nullptr &&
-            !(aheadPruning && triangleAheadTooLate(*triangle, sphere, boxPruning, late))) {
+            !(boxPruning.ahead && triangleAheadTooLate(*triangle, sphere, boxPruning, late))) {
             Vec3 normal = zeroVector;
             float time = 0.0f;
             if (sweepHitsTriangle(sphere, setup, *triangle, normal, time) != 0) {
@@ -352,10 +350,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
                 late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
                 if (prune && result == 0) {
                     boxPruning = boxPruningFor(tree, sphere, setup);
-                    slabPruning = worthPruning(boxPruning, setup, options.edges);
-                    aheadPruning = worthPruningAhead(boxPruning);
-                    ballPruning = options.edges == EdgeRule::Exact;
-                    pruning = slabPruning || aheadPruning || ballPruning;
+                    pruning = boxPruning.any();
                 }
                 result = 1;
             }
@@ -399,13 +394,13 @@ private:
 
 // Lanes of the boxes among four whose contacts all come too late to be kept
 // (lane by lane: boxAheadTooLate, boxBeyondReach and boxTooLate, each where
-// asked for).
+// the sweep's pruning asks for it).
 int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
-                 float late, bool slabs, bool ahead, bool ball) {
+                 float late) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
     __m128 tooLate = _mm_setzero_ps();
-    if (ahead) {
+    if (pruning.ahead) {
         __m128 nearest = _mm_setzero_ps();
         for (int axis = 0; axis < 3; ++axis) {
             const __m128 s = _mm_set1_ps(start[axis]);
@@ -416,7 +411,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
         }
         tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(aheadLimit(pruning, late)));
     }
-    if (ball) {
+    if (pruning.ball) {
         __m128 distanceSquared = _mm_setzero_ps();
         for (int axis = 0; axis < 3; ++axis) {
             const __m128 s = _mm_set1_ps(start[axis]);
@@ -429,7 +424,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
         tooLate = _mm_or_ps(tooLate, _mm_cmpge_ps(distanceSquared,
                                                   _mm_set1_ps(beyondReachLimit(pruning, late))));
     }
-    if (!slabs) {
+    if (!pruning.slabs) {
         return _mm_movemask_ps(tooLate);
     }
     const Vec3& v = pruning.inverseDisplacement;
@@ -473,9 +468,6 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     const WideNode* nodes = tree.wide.data();
     BoxPruning pruning;
     bool pruneOn = false;
-    bool slabPruning = false;
-    bool aheadPruning = false;
-    bool ballPruning = false;
     float late = 0.0f;
     std::int32_t result = 0;
     // Nodes whose exact test passed, by their low bits: contacts of one sweep
@@ -513,7 +505,7 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
             setup = prepareSweep(sphere, options);
             setupDone = true;
         }
-        if (aheadPruning && triangleAheadTooLate(tree.triangles[prepared], sphere, pruning, late)) {
+        if (pruning.ahead && triangleAheadTooLate(tree.triangles[prepared], sphere, pruning, late)) {
             return;
         }
         Vec3 normal = zeroVector;
@@ -525,10 +517,7 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         recordContact(state, tree.leafTriangles[prepared], normal, time);
         if (result == 0) {
             pruning = boxPruningFor(tree, sphere, setup);
-            slabPruning = worthPruning(pruning, setup, options.edges);
-            aheadPruning = worthPruningAhead(pruning);
-            ballPruning = options.edges == EdgeRule::Exact;
-            pruneOn = slabPruning || aheadPruning || ballPruning;
+            pruneOn = pruning.any();
         }
         late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
         result = 1;
@@ -539,7 +528,7 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         const WideNode& node = nodes[current];
         int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
         if (pruneOn && (reached & node.prunable) != 0) {
-            reached &= ~(boxesTooLate(node, sphere, pruning, late, slabPruning, aheadPruning, ballPruning) &
+            reached &= ~(boxesTooLate(node, sphere, pruning, late) &
                        node.prunable);
         }
         // Leaves before the first inner slot are tested at once; from that
