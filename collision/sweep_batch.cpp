@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -22,13 +24,16 @@ namespace {
 constexpr std::size_t MAX_CHUNK = 256;
 constexpr std::size_t CHUNKS_PER_THREAD = 4;
 
-// One batch, shared by the calling thread and its helpers. Helpers are
-// detached and hold it by shared_ptr: on a busy machine a new thread may wait
-// a scheduler slice before it starts, longer than a small batch takes, and the
-// call must not wait for a helper that has no sweep to do. The counters sit on
-// lines of their own, away from each other and the read-mostly fields.
+// One batch, shared by the calling thread and its helpers. Helpers hold it by
+// shared_ptr: on a busy machine a helper may wake a scheduler slice late,
+// longer than a small batch takes, and the call must not wait for a helper
+// that has no sweep to do. The counters sit on lines of their own, away from
+// each other and the read-mostly fields.
 struct Batch {
     alignas(64) std::atomic<std::size_t> nextChunk{0};
+    // Pool threads that may still join; one that finds none left goes back
+    // to sleep, so a batch never runs on more threads than it asked for.
+    alignas(64) std::atomic<std::ptrdiff_t> seats{0};
     // Threads that may still claim a chunk; the call returns once it is 0 and
     // every chunk is claimed, so a helper counted in later finds none.
     alignas(64) std::atomic<int> working{0};
@@ -78,6 +83,67 @@ struct Batch {
     }
 };
 
+// Helper threads kept from one batch to the next: starting a thread takes
+// 60 to 150 microseconds here (milliseconds on a busy machine), as long as a
+// batch of a few thousand short sweeps. They sleep on a condition variable
+// between batches. Never destroyed: at exit the sleeping helpers simply end
+// with the process.
+class HelperPool {
+public:
+    // Offers batch to `helpers` pool threads, starting threads up to that
+    // count; returns at once. A thread the system refuses is not retried
+    // until a later call.
+    void offer(const std::shared_ptr<Batch>& batch, std::size_t helpers) {
+        batch->seats.store(static_cast<std::ptrdiff_t>(helpers));
+        {
+            const std::lock_guard hold(lock_);
+            batch_ = batch;
+            ++generation_;
+            while (threads_ < helpers) {
+                try {
+                    std::thread([this] { serve(); }).detach();
+                } catch (...) {
+                    break;  // out of threads or memory: the ones started share the chunks
+                }
+                ++threads_;
+            }
+        }
+        wake_.notify_all();
+    }
+
+private:
+    void serve() {
+        std::uint64_t seen = 0;
+        {
+            const std::lock_guard hold(lock_);
+            seen = generation_ - 1;  // started for the batch on offer
+        }
+        for (;;) {
+            std::shared_ptr<Batch> batch;
+            {
+                std::unique_lock hold(lock_);
+                wake_.wait(hold, [&] { return generation_ != seen; });
+                seen = generation_;
+                batch = batch_;
+            }
+            if (batch->seats.fetch_sub(1) > 0) {
+                batch->help();
+            }
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::shared_ptr<Batch> batch_;  // the latest batch offered
+    std::uint64_t generation_ = 0;  // batches offered so far
+    std::size_t threads_ = 0;
+};
+
+HelperPool& helperPool() {
+    static HelperPool* const pool = new HelperPool;  // see HelperPool: never destroyed
+    return *pool;
+}
+
 }  // namespace
 
 void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
@@ -105,14 +171,8 @@ void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
     batch->chunks = (count + batch->chunk - 1) / batch->chunk;
     batch->options = options;
 
-    for (std::size_t t = 1; t < wanted; ++t) {
-        try {
-            std::thread([batch] { batch->help(); }).detach();
-        } catch (...) {
-            // Out of threads or memory: the ones started share the chunks (and
-            // may not be left running on the caller's spans by a throw).
-            break;
-        }
+    if (wanted > 1) {
+        helperPool().offer(batch, wanted - 1);
     }
     batch->work();
     for (int busy = batch->working.load(); busy != 0; busy = batch->working.load()) {

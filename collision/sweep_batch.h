@@ -29,10 +29,12 @@ namespace sweepview {
 // thread (fillBoundsCaches, the one change sweepQuery itself would make), so
 // nothing else may use the scene during the call. While queryCounters is set
 // every sweep runs on the calling thread, so the counts stay right. Do not
-// change the tolerance during the call. The call returns once every sweep is
-// done, without waiting for a helper thread the system has not started yet
-// (it finds nothing left and ends on its own). When the system refuses a
-// thread, the call goes on with those it has. An exception from a sweep
+// change the tolerance during the call. Helper threads are kept from call to
+// call (as many as the largest call asked for, less the caller), asleep
+// between batches. The call returns once every sweep is done, without waiting
+// for a helper the system has not woken yet (it finds nothing left and goes
+// back to sleep). When the system refuses a thread, the call goes on with
+// those it has. An exception from a sweep
 // (memory for hitTriangles) is thrown again by the call once every thread
 // that took sweeps has stopped; results are then partly filled.
 void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "collision/query_counters.h"
 #include "collision/sweep_batch.h"
@@ -75,6 +76,24 @@ TEST(SweepBatch, SceneWithoutACompiledTree) {
 
     CollisionMesh empty;  // no root: nothing found, results reset
     EXPECT_EQ(expectSameAsOneByOne(empty, spheres(600), 3, {}), 0);
+}
+
+// The helper threads serve every caller: batches called at once from two
+// threads, on scenes of their own, each get their own results.
+TEST(SweepBatch, CallsFromTwoThreadsAtOnce) {
+    useViewerEpsilon();
+    const auto first = randomScene(6, 1500, 20.0f, 4.0f);
+    const auto second = randomScene(7, 1500, 20.0f, 4.0f);
+    const auto batch = spheres(1500);
+    std::thread other([&] {
+        for (int i = 0; i < 4; ++i) {
+            expectSameAsOneByOne(*second, batch, 3, EdgeRule::Exact);
+        }
+    });
+    for (int i = 0; i < 4; ++i) {
+        expectSameAsOneByOne(*first, batch, 2, {});
+    }
+    other.join();
 }
 
 // Counting queries run on the calling thread alone, so every sweep is counted.
