@@ -18,9 +18,12 @@ namespace sweepview {
 
 namespace {
 
-// Large enough that threads rarely meet at the counter and that neighbouring
-// chunks' results (48 bytes each) share a cache line only at their ends; small
-// enough that a batch of a few thousand still gives every thread several.
+// A chunk is the sweeps left shared out CHUNKS_PER_THREAD times over the
+// threads, at least one and at most MAX_CHUNK: large enough that threads
+// rarely meet at the counter and that neighbouring chunks' results (48 bytes
+// each) share a cache line only at their ends; small enough that a batch of a
+// few thousand still gives every thread several. Chunks shrink towards the
+// end, down to single sweeps, so the threads finish close together.
 constexpr std::size_t MAX_CHUNK = 256;
 constexpr std::size_t CHUNKS_PER_THREAD = 4;
 
@@ -30,7 +33,7 @@ constexpr std::size_t CHUNKS_PER_THREAD = 4;
 // that has no sweep to do. The counters sit on lines of their own, away from
 // each other and the read-mostly fields.
 struct Batch {
-    alignas(64) std::atomic<std::size_t> nextChunk{0};
+    alignas(64) std::atomic<std::size_t> nextSweep{0};
     // Pool threads that may still join; one that finds none left goes back
     // to sleep, so a batch never runs on more threads than it asked for.
     alignas(64) std::atomic<std::ptrdiff_t> seats{0};
@@ -41,23 +44,37 @@ struct Batch {
     const SweptSphere* spheres = nullptr;
     ContactState* results = nullptr;
     std::size_t count = 0;
-    std::size_t chunk = 0;
-    std::size_t chunks = 0;
+    std::size_t threads = 1;
     SweepOptions options;
     std::mutex failureLock;
     std::exception_ptr failure;
+
+    // Claims the next chunk into [first, last); false when none is left.
+    bool claim(std::size_t& first, std::size_t& last) {
+        std::size_t next = nextSweep.load();
+        for (;;) {
+            if (next >= count) {
+                return false;
+            }
+            const std::size_t size =
+                std::clamp((count - next) / (threads * CHUNKS_PER_THREAD), std::size_t(1), MAX_CHUNK);
+            const std::size_t end = std::min(count, next + size);
+            if (nextSweep.compare_exchange_weak(next, end)) {
+                first = next;
+                last = end;
+                return true;
+            }
+        }
+    }
 
     // Sweeps chunks until none is left. Sequentially consistent counters: a
     // thread counts itself in before it claims, the caller claims the last
     // chunk before it reads the count, so one of them sees the other.
     void work() noexcept {
         try {
-            for (;;) {
-                const std::size_t first = nextChunk.fetch_add(1) * chunk;
-                if (first >= count) {
-                    return;
-                }
-                const std::size_t last = std::min(count, first + chunk);
+            std::size_t first = 0;
+            std::size_t last = 0;
+            while (claim(first, last)) {
                 for (std::size_t i = first; i < last; ++i) {
                     ContactState& result = results[i];
                     result.hitTriangles.clear();
@@ -70,7 +87,7 @@ struct Batch {
             if (failure == nullptr) {
                 failure = std::current_exception();
             }
-            nextChunk.store(chunks);  // the others stop too
+            nextSweep.store(count);  // the others stop too
         }
     }
 
@@ -167,8 +184,7 @@ void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
     batch->spheres = spheres.data();
     batch->results = results.data();
     batch->count = count;
-    batch->chunk = std::clamp(count / (wanted * CHUNKS_PER_THREAD), std::size_t(1), MAX_CHUNK);
-    batch->chunks = (count + batch->chunk - 1) / batch->chunk;
+    batch->threads = wanted;
     batch->options = options;
 
     if (wanted > 1) {
