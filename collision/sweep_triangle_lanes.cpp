@@ -107,6 +107,9 @@ void sweepHitsEdges(const SweptSphere& sphere, const SweepSetup& setup,
     tau = select(_mm_cmpgt_ps(stoppedShort, zero), stoppedShort, tau);
     hits.hit = hit;
     hits.lineMissed = 0;
+    if (hit == 0) {
+        return;  // times and fractions are read only where an edge hit: spare the divisions
+    }
     _mm_storeu_ps(hits.time, _mm_div_ps(tau, stepLength));
     _mm_storeu_ps(hits.fraction, _mm_div_ps(sigma, edgeLength));
 }
@@ -151,6 +154,9 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
         _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(cc, zero), _mm_cmplt_ps(b, zero)),
                    _mm_and_ps(_mm_cmpge_ps(startFraction, zero), _mm_cmple_ps(startFraction, one)));
     hits.hit = (first & discOk & inStep & onSegment) | lanes(wayIn);
+    if (hits.hit == 0) {
+        return;
+    }
     _mm_storeu_ps(hits.time,
                   select(wayIn, zero, stoppedShortTime(t, _mm_set1_ps(setup.stepLength))));
     _mm_storeu_ps(hits.fraction, select(wayIn, startFraction, fraction));
@@ -183,6 +189,9 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     const __m128 radiusSquared = _mm_set1_ps(setup.radiusSquared);
     hits.awayUntouched = lanes(_mm_cmpge_ps(dm, zero)) & lanes(_mm_cmpgt_ps(mm, radiusSquared));
     hits.wayIn = lanes(_mm_cmplt_ps(dm, zero)) & lanes(_mm_cmplt_ps(mm, radiusSquared));
+    if (hits.hit == 0) {
+        return;  // a corner the sphere starts in takes time 0, not this
+    }
     _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
 }
 

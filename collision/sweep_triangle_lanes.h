@@ -12,7 +12,7 @@ namespace sweepview {
 // order (its branches become masks), so every field is the same bit for bit
 // as three calls of the scalar test give; elsewhere they are those calls.
 // Masks have bit i for edge or corner i; time and fraction [i] are
-// meaningful only where hit has bit i.
+// meaningful only where hit has bit i (with no bit set, they are not written).
 
 // Per edge, what sweepHitsEdge or sweepHitsEdgeExact returns and writes.
 struct TriangleEdgeHits {
