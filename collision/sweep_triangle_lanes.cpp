@@ -134,8 +134,6 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
     const __m128 a = dot(dAcross, dAcross);
     const __m128 disc =
         _mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(4.0f), a), cc));
-    const __m128 t = _mm_div_ps(_mm_mul_ps(two, cc), _mm_sub_ps(_mm_sqrt_ps(disc), b));
-    const __m128 fraction = _mm_mul_ps(dot(w + d * t, edge), inverseSquared);
     const __m128 startFraction = _mm_mul_ps(dot(w, edge), inverseSquared);
 
     // The scalar test's exits in order, as masks: each later one only where
@@ -143,17 +141,27 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
     const int cClear = lanes(_mm_cmpge_ps(cc, zero));
     const int first = cClear & lanes(_mm_cmplt_ps(b, zero));
     const int discOk = lanes(_mm_cmpge_ps(disc, zero));
-    const int inStep = lanes(_mm_cmple_ps(t, one));
-    const int onSegment = lanes(_mm_cmpge_ps(fraction, zero)) & lanes(_mm_cmple_ps(fraction, one));
     hits.lineMissed = (~first & cClear & lanes(_mm_cmpge_ps(b, zero))) |
-                      (first & ~discOk & lanes(_mm_cmplt_ps(disc, zero))) |
-                      (first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one)));
+                      (first & ~discOk & lanes(_mm_cmplt_ps(disc, zero)));
     // Within the radius of the line at the start, moving deeper, the nearest
     // point on the edge: contact at time 0 there (never where first is set).
     const __m128 wayIn =
         _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(cc, zero), _mm_cmplt_ps(b, zero)),
                    _mm_and_ps(_mm_cmpge_ps(startFraction, zero), _mm_cmple_ps(startFraction, one)));
-    hits.hit = (first & discOk & inStep & onSegment) | lanes(wayIn);
+    hits.hit = lanes(wayIn);
+    // Where no edge can be met on the way in (most calls), the time of entry
+    // and its square root and division are not needed.
+    __m128 t = zero;
+    __m128 fraction = zero;
+    if ((first & discOk) != 0) {
+        t = _mm_div_ps(_mm_mul_ps(two, cc), _mm_sub_ps(_mm_sqrt_ps(disc), b));
+        fraction = _mm_mul_ps(dot(w + d * t, edge), inverseSquared);
+        const int inStep = lanes(_mm_cmple_ps(t, one));
+        const int onSegment =
+            lanes(_mm_cmpge_ps(fraction, zero)) & lanes(_mm_cmple_ps(fraction, one));
+        hits.lineMissed |= first & discOk & ~inStep & lanes(_mm_cmpgt_ps(t, one));
+        hits.hit |= first & discOk & inStep & onSegment;
+    }
     if (hits.hit == 0) {
         return;
     }
