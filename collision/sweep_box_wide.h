@@ -27,19 +27,30 @@ struct WideSweep {
 };
 
 inline WideSweep wideSweep(const SweptSphere& sphere, float margin) {
-    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
-    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
+    const Vec3& s = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const __m128 start = _mm_setr_ps(s.x, s.y, s.z, 0.0f);
+    const __m128 step = _mm_setr_ps(d.x, d.y, d.z, 1.0f);
+    const __m128 grow = _mm_set1_ps(sphere.radius + margin);
+    const __m128 nearSide = _mm_add_ps(start, grow);
+    const __m128 farSide = _mm_sub_ps(start, grow);
+    // A step this small moves the centre by far less than the margin: a
+    // finite stand-in of its sign keeps the products free of non-numbers.
+    const __m128 signBit = _mm_set1_ps(-0.0f);
+    const __m128 tiny = _mm_cmplt_ps(_mm_andnot_ps(signBit, step), _mm_set1_ps(1e-20f));
+    const __m128 standIn = _mm_or_ps(_mm_set1_ps(1e20f), _mm_and_ps(signBit, step));
+    const __m128 inverse = _mm_or_ps(_mm_and_ps(tiny, standIn),
+                                     _mm_andnot_ps(tiny, _mm_div_ps(_mm_set1_ps(1.0f), step)));
     WideSweep sweep;
-    for (int axis = 0; axis < 3; ++axis) {
-        const float grow = sphere.radius + margin;
-        sweep.nearSide[axis] = _mm_set1_ps(start[axis] + grow);
-        sweep.farSide[axis] = _mm_set1_ps(start[axis] - grow);
-        // A step this small moves the centre by far less than the margin: a
-        // finite stand-in keeps the products free of non-numbers.
-        const float inverse =
-            std::fabs(step[axis]) < 1e-20f ? std::copysign(1e20f, step[axis]) : 1.0f / step[axis];
-        sweep.inverse[axis] = _mm_set1_ps(inverse);
-    }
+    sweep.nearSide[0] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(0, 0, 0, 0));
+    sweep.nearSide[1] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(1, 1, 1, 1));
+    sweep.nearSide[2] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(2, 2, 2, 2));
+    sweep.farSide[0] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(0, 0, 0, 0));
+    sweep.farSide[1] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(1, 1, 1, 1));
+    sweep.farSide[2] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(2, 2, 2, 2));
+    sweep.inverse[0] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(0, 0, 0, 0));
+    sweep.inverse[1] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(1, 1, 1, 1));
+    sweep.inverse[2] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(2, 2, 2, 2));
     return sweep;
 }
 
