@@ -157,7 +157,8 @@ private:
     std::size_t threads_ = 0;
 };
 
-void pause() {
+// A hint to the core that this thread is waiting in a loop.
+void spinPause() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
@@ -207,7 +208,7 @@ void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
         if (spin % 64 == 0 && std::chrono::steady_clock::now() > spinUntil) {
             break;
         }
-        pause();
+        spinPause();
     }
     for (int busy = batch->working.load(); busy != 0; busy = batch->working.load()) {
         batch->working.wait(busy);

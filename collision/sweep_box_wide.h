@@ -41,16 +41,18 @@ inline WideSweep wideSweep(const SweptSphere& sphere, float margin) {
     const __m128 standIn = _mm_or_ps(_mm_set1_ps(1e20f), _mm_and_ps(signBit, step));
     const __m128 inverse = _mm_or_ps(_mm_and_ps(tiny, standIn),
                                      _mm_andnot_ps(tiny, _mm_div_ps(_mm_set1_ps(1.0f), step)));
+    alignas(16) float nearLanes[4];
+    alignas(16) float farLanes[4];
+    alignas(16) float inverseLanes[4];
+    _mm_store_ps(nearLanes, nearSide);
+    _mm_store_ps(farLanes, farSide);
+    _mm_store_ps(inverseLanes, inverse);
     WideSweep sweep;
-    sweep.nearSide[0] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(0, 0, 0, 0));
-    sweep.nearSide[1] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(1, 1, 1, 1));
-    sweep.nearSide[2] = _mm_shuffle_ps(nearSide, nearSide, _MM_SHUFFLE(2, 2, 2, 2));
-    sweep.farSide[0] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(0, 0, 0, 0));
-    sweep.farSide[1] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(1, 1, 1, 1));
-    sweep.farSide[2] = _mm_shuffle_ps(farSide, farSide, _MM_SHUFFLE(2, 2, 2, 2));
-    sweep.inverse[0] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(0, 0, 0, 0));
-    sweep.inverse[1] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(1, 1, 1, 1));
-    sweep.inverse[2] = _mm_shuffle_ps(inverse, inverse, _MM_SHUFFLE(2, 2, 2, 2));
+    for (int axis = 0; axis < 3; ++axis) {
+        sweep.nearSide[axis] = _mm_set1_ps(nearLanes[axis]);
+        sweep.farSide[axis] = _mm_set1_ps(farLanes[axis]);
+        sweep.inverse[axis] = _mm_set1_ps(inverseLanes[axis]);
+    }
     return sweep;
 }
 

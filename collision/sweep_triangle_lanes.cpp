@@ -103,13 +103,13 @@ void sweepHitsEdges(const SweptSphere& sphere, const SweepSetup& setup,
                     lanes(_mm_cmpge_ps(clearance, zero)) & lanes(_mm_cmpge_ps(tau, zero)) &
                     lanes(_mm_cmple_ps(tau, stepLength)) & lanes(_mm_cmpge_ps(sigma, zero)) &
                     lanes(_mm_cmple_ps(sigma, edgeLength));
-    const __m128 stoppedShort = _mm_sub_ps(tau, _mm_set1_ps(collisionEpsilon));
-    tau = select(_mm_cmpgt_ps(stoppedShort, zero), stoppedShort, tau);
     hits.hit = hit;
     hits.lineMissed = 0;
     if (hit == 0) {
         return;  // times and fractions are read only where an edge hit: spare the divisions
     }
+    const __m128 stoppedShort = _mm_sub_ps(tau, _mm_set1_ps(collisionEpsilon));
+    tau = select(_mm_cmpgt_ps(stoppedShort, zero), stoppedShort, tau);
     _mm_storeu_ps(hits.time, _mm_div_ps(tau, stepLength));
     _mm_storeu_ps(hits.fraction, _mm_div_ps(sigma, edgeLength));
 }
