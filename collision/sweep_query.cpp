@@ -219,6 +219,41 @@ bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const B
     return dx * dx + dy * dy + dz * dz >= beyondReachLimit(pruning, late);
 }
 
+// The limit for boxBehindStart, in units of the step's length as the
+// projections there are: a contact's point on its triangle (a face's point of
+// entry, the point on an edge, a corner) never lies behind the plane through
+// the start square to the step, since every test meets a feature the sphere
+// moves towards, and rounding moves it by far less than the pruning's margin
+// (which also covers the compile's allowance for a box holding its
+// triangles). A non-number, which never prunes, for a step of no length or
+// one too long to measure.
+float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere) {
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
+    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon);
+    const float limit = -2.0f * margin * std::sqrt(dot(d, d));
+    return limit < 0.0f && limit >= -std::numeric_limits<float>::max()
+               ? limit
+               : std::numeric_limits<float>::quiet_NaN();
+}
+
+// Whether every point of the node's box lies behind the plane through the
+// start square to the step by more than the margin of behindStartLimit, so
+// that no triangle under a node whose box holds its contacts can give one:
+// those boxes are reached only because they overlap the sphere's start. Needs
+// no contact, so it prunes from the first box on; a projection that
+// overflows never prunes.
+bool boxBehindStart(const CompiledNode& node, const SweptSphere& sphere, float limit) {
+    const Vec3& s = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float far = std::max((node.boundsMin.x - s.x) * d.x, (node.boundsMax.x - s.x) * d.x) +
+                      std::max((node.boundsMin.y - s.y) * d.y, (node.boundsMax.y - s.y) * d.y) +
+                      std::max((node.boundsMin.z - s.z) * d.z, (node.boundsMax.z - s.z) * d.z);
+    return far < limit && far >= -std::numeric_limits<float>::max();
+}
+
 // boxAheadTooLate for one triangle, by its corners.
 bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
                           const BoxPruning& pruning, float late) {
@@ -299,6 +334,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
     const CompiledNode* nodes = tree.nodes.data();
+    const float behindLimit = prune ? behindStartLimit(tree, sphere)
+                                    : std::numeric_limits<float>::quiet_NaN();
     std::int32_t result = 0;
     NodeStack<const CompiledNode> pending;
     const CompiledNode* current = nodes;
@@ -317,10 +354,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             continue;
         }
         if (isCompiledInner(*current)) {
-            if (pruning && current->triangle == COMPILED_INNER &&
-                ((boxPruning.ahead && boxAheadTooLate(*current, sphere, boxPruning, late)) ||
-                 (boxPruning.ball && boxBeyondReach(*current, sphere, boxPruning, late)) ||
-                 (boxPruning.slabs && boxTooLate(*current, sphere, boxPruning, state)))) {
+            if (current->triangle == COMPILED_INNER &&
+                (boxBehindStart(*current, sphere, behindLimit) ||
+                 (pruning &&
+                  ((boxPruning.ahead && boxAheadTooLate(*current, sphere, boxPruning, late)) ||
+                   (boxPruning.ball && boxBeyondReach(*current, sphere, boxPruning, late)) ||
+                   (boxPruning.slabs && boxTooLate(*current, sphere, boxPruning, state)))))) {
                 current = pending.empty() ? nullptr : pending.pop();
                 continue;
             }
@@ -444,6 +483,22 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
     return _mm_movemask_ps(tooLate);
 }
 
+// Lanes of the boxes among four that boxBehindStart would skip.
+int boxesBehindStart(const WideNode& node, const SweptSphere& sphere, float limit) {
+    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
+    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
+    __m128 far = _mm_setzero_ps();
+    for (int axis = 0; axis < 3; ++axis) {
+        const __m128 s = _mm_set1_ps(start[axis]);
+        const __m128 d = _mm_set1_ps(step[axis]);
+        const __m128 low = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s), d);
+        const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
+        far = _mm_add_ps(far, _mm_max_ps(low, high));
+    }
+    const __m128 finite = _mm_cmpge_ps(far, _mm_set1_ps(-std::numeric_limits<float>::max()));
+    return _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(far, _mm_set1_ps(limit)), finite));
+}
+
 bool isFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // The compiled walk over the wide nodes, for a sweep of finite numbers: boxes
@@ -466,6 +521,8 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     const WideSweep sweep =
         wideSweep(sphere, 1e-4f * (std::fabs(sphere.radius) + scale + collisionEpsilon));
     const WideNode* nodes = tree.wide.data();
+    const float behindLimit = behindStartLimit(tree, sphere);
+    const bool behindOn = behindLimit == behindLimit;
     BoxPruning pruning;
     bool pruneOn = false;
     float late = 0.0f;
@@ -527,6 +584,9 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     for (;;) {
         const WideNode& node = nodes[current];
         int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
+        if (behindOn && (reached & node.prunable) != 0) {
+            reached &= ~(boxesBehindStart(node, sphere, behindLimit) & node.prunable);
+        }
         if (pruneOn && (reached & node.prunable) != 0) {
             reached &= ~(boxesTooLate(node, sphere, pruning, late) &
                        node.prunable);

@@ -50,8 +50,11 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // of the centre at that time by more than the radius along the path (with
 // either rule: the viewer's slanted edge contacts lie far sideways, never
 // further back), or, with the exact rule, lies further from the start than
-// the centre travels by then plus the radius. With queryCounters set it
-// tests them all, as they count.
+// the centre travels by then plus the radius. Such a box is also left
+// untested, from the first box on, when it lies wholly behind the plane
+// through the start square to the step: every edge, corner and face test
+// meets only points the sphere moves towards, so no contact lies there. With
+// queryCounters set it tests them all, as they count.
 std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 

@@ -169,6 +169,49 @@ TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
     }
 }
 
+// A box is skipped when it lies wholly behind the sphere's start (measured
+// along the step): no test meets a feature the sphere moves away from. A
+// face contact at time 0 puts the contact's point exactly on that plane,
+// under a box whose far side lies on it: the box must still be searched.
+TEST(SweepQueryBoxes, ABoxEndingOnTheStartPlaneIsStillSearched) {
+    useViewerEpsilon();
+    for (const bool wide : {true, false}) {
+        auto scene = std::make_unique<CollisionMesh>();
+        scene->vertices = {Vec3(0, -5, 0),   Vec3(0, 5, 0),   Vec3(-10, 0, 0),
+                           Vec3(-10, 20, 0), Vec3(-6, 20, 0), Vec3(-8, 25, 0),
+                           Vec3(30, 0, 0),   Vec3(35, 0, 0),  Vec3(32, 5, 0)};
+        scene->triangles = {meshTriangle(0, 1, 2), meshTriangle(3, 4, 5), meshTriangle(6, 7, 8)};
+        const auto node = [](Vec3 low, Vec3 high, VolumeNode* left, VolumeNode* right,
+                             int triangle) {
+            auto* n = new VolumeNode();
+            n->box = NodeBox((low + high) * 0.5f, (high - low) * 0.5f);
+            n->left = left;
+            n->right = right;
+            n->triangle = triangle;
+            return n;
+        };
+        VolumeNode* behind =
+            node(Vec3(-10, -5, 0), Vec3(0, 25, 0),
+                 node(Vec3(-10, -5, 0), Vec3(0, 5, 0), nullptr, nullptr, 0),
+                 node(Vec3(-10, 20, 0), Vec3(-6, 25, 0), nullptr, nullptr, 1), NO_TRIANGLE);
+        scene->root = node(Vec3(-10, -5, 0), Vec3(35, 25, 0), behind,
+                           node(Vec3(30, 0, 0), Vec3(35, 5, 0), nullptr, nullptr, 2), NO_TRIANGLE);
+        compileScene(*scene);
+        ASSERT_EQ(scene->compiled->nodes[1].triangle, COMPILED_INNER);
+        if (!wide) {
+            scene->compiled->wide.clear();
+        }
+        for (const EdgeRule rule : {EdgeRule::Design, EdgeRule::Exact}) {
+            ContactState state;
+            ASSERT_EQ(sweepQuery(*scene, SweptSphere(Vec3(0, 0, 1), Vec3(5, 0, 0), 1), state, rule),
+                      1) << wide;
+            EXPECT_EQ(state.nearestTime, 0.0f);
+            EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{0});
+            EXPECT_EQ(state.contactNormal, Vec3(0, 0, 1));
+        }
+    }
+}
+
 // The quick box test of the walk over wide nodes reaches a box the exact test
 // rejects (a path touching the grown box's edge only), and the viewer's
 // slanted edge test reports a contact with the triangle inside it: the
