@@ -431,24 +431,39 @@ private:
     std::size_t size_ = 0;
 };
 
+// Per lane, how far along the step the nearest and the farthest point of each
+// of four boxes lie from the start, in units of the step's length, summed
+// axis by axis as boxAheadTooLate and boxBehindStart sum them.
+struct StepExtent {
+    __m128 nearest;
+    __m128 farthest;
+};
+
+StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
+    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
+    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
+    StepExtent extent{_mm_setzero_ps(), _mm_setzero_ps()};
+    for (int axis = 0; axis < 3; ++axis) {
+        const __m128 s = _mm_set1_ps(start[axis]);
+        const __m128 d = _mm_set1_ps(step[axis]);
+        const __m128 low = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s), d);
+        const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
+        extent.nearest = _mm_add_ps(extent.nearest, _mm_min_ps(low, high));
+        extent.farthest = _mm_add_ps(extent.farthest, _mm_max_ps(low, high));
+    }
+    return extent;
+}
+
 // Lanes of the boxes among four whose contacts all come too late to be kept
 // (lane by lane: boxAheadTooLate, boxBeyondReach and boxTooLate, each where
 // the sweep's pruning asks for it).
 int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                  float late) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
-    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
     __m128 tooLate = _mm_setzero_ps();
     if (pruning.ahead) {
-        __m128 nearest = _mm_setzero_ps();
-        for (int axis = 0; axis < 3; ++axis) {
-            const __m128 s = _mm_set1_ps(start[axis]);
-            const __m128 d = _mm_set1_ps(step[axis]);
-            const __m128 low = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s), d);
-            const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
-            nearest = _mm_add_ps(nearest, _mm_min_ps(low, high));
-        }
-        tooLate = _mm_cmpge_ps(nearest, _mm_set1_ps(aheadLimit(pruning, late)));
+        tooLate = _mm_cmpge_ps(stepExtent(node, sphere).nearest,
+                               _mm_set1_ps(aheadLimit(pruning, late)));
     }
     if (pruning.ball) {
         __m128 distanceSquared = _mm_setzero_ps();
@@ -485,16 +500,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
 
 // Lanes of the boxes among four that boxBehindStart would skip.
 int boxesBehindStart(const WideNode& node, const SweptSphere& sphere, float limit) {
-    const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
-    const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
-    __m128 far = _mm_setzero_ps();
-    for (int axis = 0; axis < 3; ++axis) {
-        const __m128 s = _mm_set1_ps(start[axis]);
-        const __m128 d = _mm_set1_ps(step[axis]);
-        const __m128 low = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s), d);
-        const __m128 high = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.slotMax[axis]), s), d);
-        far = _mm_add_ps(far, _mm_max_ps(low, high));
-    }
+    const __m128 far = stepExtent(node, sphere).farthest;
     const __m128 finite = _mm_cmpge_ps(far, _mm_set1_ps(-std::numeric_limits<float>::max()));
     return _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(far, _mm_set1_ps(limit)), finite));
 }
