@@ -219,6 +219,21 @@ bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const B
     return dx * dx + dy * dy + dz * dz >= beyondReachLimit(pruning, late);
 }
 
+// The rounding margin of the bounds that skip boxes: 1e-4 of the radius, the
+// tolerance and the largest coordinate of the sweep and the scene, a thousand
+// times the rounding of the few float operations of the triangle tests and of
+// the bounds, and ten times the slack the compile allows boxes and triangles.
+// A non-number or infinity among the scene's coordinates makes it a
+// non-number, and then nothing is skipped.
+float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
+    return 1e-4f * (sphere.radius + scale + collisionEpsilon) +
+           (tree.largestCoordinate - tree.largestCoordinate);
+}
+
 // The limit for boxBehindStart, in units of the step's length as the
 // projections there are: a contact's point on its triangle (a face's point of
 // entry, the point on an edge, a corner) never lies behind the plane through
@@ -228,12 +243,8 @@ bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const B
 // triangles). A non-number, which never prunes, for a step of no length or
 // one too long to measure.
 float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere) {
-    const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon);
-    const float limit = -2.0f * margin * std::sqrt(dot(d, d));
+    const float limit = -2.0f * pruningMargin(tree, sphere) * std::sqrt(dot(d, d));
     return limit < 0.0f && limit >= -std::numeric_limits<float>::max()
                ? limit
                : std::numeric_limits<float>::quiet_NaN();
@@ -268,22 +279,13 @@ bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& s
 // puts the centre within the radius and twice the tolerance (a face's is the
 // tolerance off its plane, measured along an axis, on either side with
 // two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
-// lies within the radius) of a point of its triangle. Rounding gets twice a
-// margin of 1e-4 of the radius, the tolerance and the largest coordinate of the
-// sweep and the scene: a thousand times the rounding of the few float
-// operations of the triangle tests and of boxTooLate, and ten times the slack
-// the compile allows boxes and triangles. A non-number or infinity among the
-// scene's coordinates makes the reach a non-number, and then nothing is
-// skipped.
+// lies within the radius) of a point of its triangle. Rounding gets twice
+// pruningMargin.
 BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
                          const SweepSetup& setup) {
     const EdgeRule edges = setup.edgeRule;
-    const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    const float margin = 1e-4f * (sphere.radius + scale + collisionEpsilon) +
-                         (tree.largestCoordinate - tree.largestCoordinate);
+    const float margin = pruningMargin(tree, sphere);
     // The viewer's edge rule meets the path, shifted by the radius, with the
     // edge's line where their closest approach may lie up to (1 / |m x e| - |m
     // x e|) radii apart (m, e the unit directions, |m x e| at least 0.1 where
