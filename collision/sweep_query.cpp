@@ -370,12 +370,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     QueuedLeaf queued[QUEUED_LEAVES];
     int queuedCount = 0;
     const auto testQueued = [&] {
+        if (queuedCount != 0 && !setupDone) {
+            setup = prepareSweep(sphere, options);
+            setupDone = true;
+        }
         for (int i = 0; i < queuedCount; ++i) {
             const PreparedTriangle& triangle = *queued[i].triangle;
-            if (!setupDone) {
-                setup = prepareSweep(sphere, options);
-                setupDone = true;
-            }
             if (boxPruning.ahead && triangleAheadTooLate(triangle, sphere, boxPruning, late)) {
                 continue;
             }
