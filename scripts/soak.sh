@@ -30,7 +30,7 @@ for scene in "${scenes[@]}"; do
         memory=$(field "resident memory" | sed 's/ kB after loading, / → /; s/ kB at the end//')
         rate=$(field "steps per second")
         causes() { sed -n "s/^  $1: \([0-9]*\) a face from behind, \([0-9]*\) an edge, \([0-9]*\) a corner, \([0-9]*\) a face from the front/\1, \2, \3, \4/p" <<<"$report"; }
-        begun="$(field "overlaps begun" | sed 's/.*(\([0-9]*\) from the start)/\1/'); $(causes "on straight steps, first touching"); $(causes "at a step's last contact, nearest")"
+        begun="$(field "overlaps begun" | sed 's/ at the start.*//'); $(causes "on straight steps, first touching"); $(causes "at a step's last contact, nearest")"
         echo "| $(basename "$scene" .dorn) | ($position), ($velocity) | $nonnumbers | $left | $overlapping | $smallest | $begun | $bound | $contacts | $memory | $rate |"
     done
 done

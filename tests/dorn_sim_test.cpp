@@ -70,27 +70,38 @@ TEST(DornSim, PrintsTheViewersStepsInTheContractFormat) {
 // A closed room: nothing found. A floor the sphere starts inside of, moving
 // along it: overlapping from step 1. Rising through the floor from below:
 // faces stop spheres from the front only, so the sphere passes, and the
-// overlap is told apart as such.
+// overlap is told apart as such. A closed cube the sphere starts in, clear of
+// its faces: said before any step, and the overlap it leads to counted apart.
 TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
     auto floor =
         buildScene({Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)}, {meshTriangle(0, 1, 2)});
+    const auto room = roomScene(40);
+    std::vector<MeshTriangle> outwards = roomScene(10)->triangles;
+    for (MeshTriangle& t : outwards) {
+        std::swap(t.vertex1, t.vertex2);
+    }
+    auto cube = buildScene(roomScene(10)->vertices, outwards);
     const struct {
         CollisionMesh* scene;
         long steps;
         Vec3 position, velocity;
         std::vector<std::string> reported;
     } cases[] = {
-        {roomScene(40).release(), 2000, {0, 12.5f, 0}, {1, -1, 1},
-         {"steps ending overlapping the mesh: 0 of 2000", "left the scene's bounds: never",
+        {room.get(), 2000, {0, 12.5f, 0}, {1, -1, 1},
+         {"start: clear (distance 27.5 from the mesh, outside every solid)\n",
+          "steps ending overlapping the mesh: 0 of 2000", "left the scene's bounds: never",
           "contacts: 100.0% face, 0.0% edge, 0.0% corner"}},
         {floor.get(), 3, {-20, 1, 20}, {1, 0, 0},
-         {"smallest clearance: -1.5 at step 1", "steps ending overlapping the mesh: 3 of 3",
-          "overlaps begun: 1 (1 from the start)"}},
+         {"start: the sphere starts touching the mesh (triangle 0, distance 1 < radius 2.5)\n",
+          "smallest clearance: -1.5 at step 1", "steps ending overlapping the mesh: 3 of 3",
+          "overlaps begun: 1 at the start, 0 during the flight (0 from inside a solid)"}},
         {floor.get(), 3, {-20, -4, 20}, {0, 2, 0},
-         {"overlaps begun: 1 (0 from the start)\n  on straight steps, first touching: 1 a face "
-          "from behind, 0 an edge, 0 a corner, 0 a face from the front\n"}},
+         {"overlaps begun: 0 at the start, 1 during the flight (0 from inside a solid)\n  on straight "
+          "steps, first touching: 1 a face from behind, 0 an edge, 0 a corner, 0 a face from the front\n"}},
+        {cube.get(), 4, {0, 5, -5}, {2, 0, 0},  // clear of the faces' diagonals
+         {"start: the sphere starts inside the solid of part 0 (distance 5 from the mesh)\n",
+          "overlaps begun: 0 at the start, 1 during the flight (1 from inside a solid)"}},
     };
-    const std::unique_ptr<CollisionMesh> room(cases[0].scene);
     for (const auto& c : cases) {
         SimOptions options;
         options.steps = c.steps;
@@ -98,6 +109,7 @@ TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
         options.velocity = c.velocity;
         options.check = options.stats = true;
         const SimRun run = simulate(*c.scene, options);
+        EXPECT_EQ(run.err.rfind("start: ", 0), 0u) << run.err;  // before the steps' figures
         for (const std::string& part : c.reported) {
             EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
         }

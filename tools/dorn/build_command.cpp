@@ -39,7 +39,7 @@ void warnAboutStart(CollisionMesh& scene, const MeshParts& parts, std::size_t mo
         return;
     }
     std::fprintf(stderr, "dorn build: warning: the viewer's start (0, 12.5, 0) with radius 2.5 %s",
-                 start.solid ? "lies in the mesh's solid" : "touches the mesh");
+                 start.solid() ? "lies in the mesh's solid" : "touches the mesh");
     float bottom = INFINITY;
     float top = -INFINITY;
     for (std::size_t v = 0; v < modelVertices; ++v) {

@@ -1,5 +1,6 @@
 #include "tools/dorn/mesh_parts.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numeric>
@@ -213,9 +214,9 @@ MeshParts findMeshParts(const CollisionMesh& scene, const MeshChecks& checks) {
     return result;
 }
 
-bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point) {
+std::int32_t solidPartAt(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point) {
     if (parts.solidInside + parts.solidOutside == 0) {
-        return false;
+        return -1;
     }
     std::vector<std::uint8_t> parity(parts.parts.size());
     for (std::size_t i = 0; i < RAYS.size(); ++i) {
@@ -227,10 +228,14 @@ bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoi
     for (std::size_t i = 0; i < parts.parts.size(); ++i) {
         const MeshPart& p = parts.parts[i];
         if (p.closed && (p.volume > 0) == (parity[i] == 1)) {
-            return true;
+            return static_cast<std::int32_t>(i);
         }
     }
-    return false;
+    return -1;
+}
+
+bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point) {
+    return solidPartAt(scene, parts, point) >= 0;
 }
 
 }  // namespace sweepview

@@ -37,4 +37,8 @@ MeshParts findMeshParts(const CollisionMesh& scene, const MeshChecks& checks);
 // threads may ask at once.
 bool inSolid(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point);
 
+// The same test naming the part: the index into parts.parts of the first
+// closed part whose solid holds point, or -1 when none does.
+std::int32_t solidPartAt(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point);
+
 }  // namespace sweepview

@@ -14,6 +14,7 @@
 #include "scene/output_file.h"
 #include "tools/dorn/mesh_distance.h"
 #include "tools/dorn/overlap_cause.h"
+#include "tools/dorn/start_clearance.h"
 
 namespace sweepview {
 
@@ -30,7 +31,7 @@ struct OverlapCauses {
 };
 
 // How the sphere's resting places compare with the mesh, in double precision.
-struct Clearance {
+struct CheckFigures {
     double smallest = std::numeric_limits<double>::infinity();
     long smallestStep = 0;
     long overlappingSteps = 0;
@@ -43,13 +44,14 @@ struct Clearance {
     // the feature nearest the centre at the end. Faces count by the side of
     // their plane the centre was on.
     long beganAtStart = 0;
+    long beganInSolid = 0;  // of the others: the centre was in a closed part's solid before the step
     OverlapCauses straight;
     OverlapCauses atContact;
     Vec3 boundsMin;
     Vec3 boundsMax;
 };
 
-bool outside(const Vec3& p, const Clearance& c) {
+bool outside(const Vec3& p, const CheckFigures& c) {
     // Written so that a non-number counts as outside.
     return !(p.x >= c.boundsMin.x && p.y >= c.boundsMin.y && p.z >= c.boundsMin.z &&
              p.x <= c.boundsMax.x && p.y <= c.boundsMax.y && p.z <= c.boundsMax.z);
@@ -87,6 +89,86 @@ double share(std::uint64_t part, std::uint64_t whole) {
     return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
 
+// The sphere's start by the test dorn build warns with: in a closed part's
+// solid, touching the mesh, or clear; one line on standard error.
+void reportStart(const Clearance& start, float radius) {
+    const bool touching = start.distance < radius;
+    if (start.clearFor(radius)) {
+        std::fprintf(stderr, "start: clear (distance %g from the mesh, outside every solid)\n",
+                     start.distance);
+        return;
+    }
+    std::fprintf(stderr, "start: the sphere starts ");
+    if (start.solid()) {
+        std::fprintf(stderr, "inside the solid of part %d%s", start.solidPart,
+                     touching ? " and " : "");
+    }
+    if (touching) {
+        std::fprintf(stderr, "touching the mesh (triangle %d, distance %g < radius %g)\n",
+                     start.triangle, start.distance, static_cast<double>(radius));
+    } else {
+        std::fprintf(stderr, " (distance %g from the mesh)\n", start.distance);
+    }
+}
+
+// Measures the step that took the centre from before to position: its
+// clearance, and how an overlap that begins with it began.
+void checkStep(const CollisionMesh& scene, const MeshParts& parts, const SimOptions& options,
+               long step, const Vec3& before, const Vec3& position, const Vec3& velocity,
+               int contacts, bool& overlapping, CheckFigures& figures) {
+    const double gap = distanceToMesh(scene, toDouble(position)) - options.radius;
+    if (gap < 0 && !overlapping) {
+        const OverlapStart began = overlapStart(scene, before, position, contacts > 0, options.radius);
+        if (began.fromStart) {
+            ++figures.beganAtStart;
+        } else {
+            countCause(began, began.atContact ? figures.atContact : figures.straight);
+            figures.beganInSolid += inSolid(scene, parts, toDouble(before)) ? 1 : 0;
+        }
+    }
+    overlapping = gap < 0;
+    if (gap < figures.smallest || figures.smallestStep == 0) {
+        figures.smallest = gap;
+        figures.smallestStep = step;
+    }
+    figures.overlappingSteps += gap < 0 ? 1 : 0;
+    if (!finite(position) || !finite(velocity)) {
+        figures.firstNonNumberStep += figures.nonNumberSteps == 0 ? step : 0;
+        ++figures.nonNumberSteps;
+    }
+    if (figures.firstStepOutside == 0 && outside(position, figures)) {
+        figures.firstStepOutside = step;
+    }
+}
+
+// --check's figures on standard error.
+void reportCheck(const CheckFigures& c, long steps, long memoryAtStart) {
+    std::fprintf(stderr, "smallest clearance: %.9g at step %ld\n", c.smallest, c.smallestStep);
+    std::fprintf(stderr, "steps ending overlapping the mesh: %ld of %ld\n", c.overlappingSteps, steps);
+    std::fprintf(stderr, "overlaps begun: %ld at the start, %ld during the flight (%ld from inside a solid)\n",
+                 c.beganAtStart, c.straight.total() + c.atContact.total(), c.beganInSolid);
+    for (const auto& [what, causes] : {std::pair{"on straight steps, first touching", &c.straight},
+                                       {"at a step's last contact, nearest", &c.atContact}}) {
+        std::fprintf(stderr,
+                     "  %s: %ld a face from behind, %ld an edge, %ld a corner, "
+                     "%ld a face from the front\n",
+                     what, causes->faceFromBehind, causes->edge, causes->corner, causes->faceFromFront);
+    }
+    if (c.firstStepOutside == 0) {
+        std::fprintf(stderr, "left the scene's bounds: never\n");
+    } else {
+        std::fprintf(stderr, "left the scene's bounds: first at step %ld\n", c.firstStepOutside);
+    }
+    if (c.nonNumberSteps == 0) {
+        std::fprintf(stderr, "steps ending with a non-number: none\n");
+    } else {
+        std::fprintf(stderr, "steps ending with a non-number: %ld, first at step %ld\n", c.nonNumberSteps,
+                     c.firstNonNumberStep);
+    }
+    std::fprintf(stderr, "resident memory: %ld kB after loading, %ld kB at the end\n", memoryAtStart,
+                 residentKilobytes());
+}
+
 }  // namespace
 
 int runSim(const SimOptions& options) {
@@ -99,8 +181,8 @@ int runSim(const SimOptions& options) {
     setCollisionEpsilon(0.001f);
     QueryCounters counters;
     queryCounters = options.stats ? &counters : nullptr;
-    Clearance clearance;
-    sceneBounds(*scene, clearance.boundsMin, clearance.boundsMax);
+    CheckFigures figures;
+    sceneBounds(*scene, figures.boundsMin, figures.boundsMax);
 
     ContactState state;
     const long memoryAtStart = residentKilobytes();
@@ -114,6 +196,11 @@ int runSim(const SimOptions& options) {
     if (!options.output.empty() && !file.open(options.output, &why)) {
         std::cerr << "dorn sim: " << why << '\n';
         return 1;
+    }
+    MeshParts parts;  // found only for --check, after loading's memory is measured
+    if (options.check) {
+        parts = findMeshParts(*scene, checkMesh(*scene));
+        reportStart(clearanceAt(*scene, parts, toDouble(options.position)), options.radius);
     }
     std::string csv = "step,px,py,pz,vx,vy,vz,contacts,hits\n";
     const auto emit = [&](bool last) {
@@ -148,29 +235,8 @@ int runSim(const SimOptions& options) {
         contactsMax = std::max<long>(contactsMax, outcome.contacts);
         boundReached += outcome.reachedBound ? 1 : 0;
         if (options.check) {
-            const double gap = distanceToMesh(*scene, toDouble(position)) - options.radius;
-            if (gap < 0 && !overlapping) {
-                const OverlapStart began =
-                    overlapStart(*scene, before, position, outcome.contacts > 0, options.radius);
-                if (began.fromStart) {
-                    ++clearance.beganAtStart;
-                } else {
-                    countCause(began, began.atContact ? clearance.atContact : clearance.straight);
-                }
-            }
-            overlapping = gap < 0;
-            if (gap < clearance.smallest || clearance.smallestStep == 0) {
-                clearance.smallest = gap;
-                clearance.smallestStep = step;
-            }
-            clearance.overlappingSteps += gap < 0 ? 1 : 0;
-            if (!finite(position) || !finite(velocity)) {
-                clearance.firstNonNumberStep += clearance.nonNumberSteps == 0 ? step : 0;
-                ++clearance.nonNumberSteps;
-            }
-            if (clearance.firstStepOutside == 0 && outside(position, clearance)) {
-                clearance.firstStepOutside = step;
-            }
+            checkStep(*scene, parts, options, step, before, position, velocity, outcome.contacts,
+                      overlapping, figures);
         }
     }
     const double seconds =
@@ -184,35 +250,7 @@ int runSim(const SimOptions& options) {
     }
 
     if (options.check) {
-        std::fprintf(stderr, "smallest clearance: %.9g at step %ld\n", clearance.smallest,
-                     clearance.smallestStep);
-        std::fprintf(stderr, "steps ending overlapping the mesh: %ld of %ld\n",
-                     clearance.overlappingSteps, options.steps);
-        const Clearance& c = clearance;
-        std::fprintf(stderr, "overlaps begun: %ld (%ld from the start)\n",
-                     c.beganAtStart + c.straight.total() + c.atContact.total(), c.beganAtStart);
-        for (const auto& [what, causes] : {std::pair{"on straight steps, first touching", &c.straight},
-                                           {"at a step's last contact, nearest", &c.atContact}}) {
-            std::fprintf(stderr,
-                         "  %s: %ld a face from behind, %ld an edge, %ld a corner, "
-                         "%ld a face from the front\n",
-                         what, causes->faceFromBehind, causes->edge, causes->corner,
-                         causes->faceFromFront);
-        }
-        if (clearance.firstStepOutside == 0) {
-            std::fprintf(stderr, "left the scene's bounds: never\n");
-        } else {
-            std::fprintf(stderr, "left the scene's bounds: first at step %ld\n",
-                         clearance.firstStepOutside);
-        }
-        if (clearance.nonNumberSteps == 0) {
-            std::fprintf(stderr, "steps ending with a non-number: none\n");
-        } else {
-            std::fprintf(stderr, "steps ending with a non-number: %ld, first at step %ld\n",
-                         clearance.nonNumberSteps, clearance.firstNonNumberStep);
-        }
-        std::fprintf(stderr, "resident memory: %ld kB after loading, %ld kB at the end\n",
-                     memoryAtStart, residentKilobytes());
+        reportCheck(figures, options.steps, memoryAtStart);
     }
     if (options.stats) {
         const double sweeps = static_cast<double>(std::max<std::uint64_t>(counters.sweeps, 1));

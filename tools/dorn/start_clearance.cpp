@@ -1,24 +1,30 @@
 #include "tools/dorn/start_clearance.h"
 
-#include <cmath>
-
 namespace sweepview {
+
+namespace {
+
+MeshNearest nearestByEveryTriangle(const CollisionMesh& scene, const DoublePoint& point) {
+    MeshNearest nearest = nearestOnTriangle(scene, -1, point);  // +infinity, no triangle
+    for (std::size_t t = 0; t < scene.triangles.size(); ++t) {
+        const MeshNearest candidate = nearestOnTriangle(scene, static_cast<std::int32_t>(t), point);
+        if (candidate.distance < nearest.distance) {  // a non-number never wins
+            nearest = candidate;
+        }
+    }
+    return nearest;
+}
+
+}  // namespace
 
 Clearance clearanceAt(const CollisionMesh& scene, const MeshParts& parts,
                       const DoublePoint& point) {
+    const MeshNearest nearest =
+        scene.root != nullptr ? nearestOnMesh(scene, point) : nearestByEveryTriangle(scene, point);
     Clearance clearance;
-    if (scene.root != nullptr) {
-        clearance.distance = distanceToMesh(scene, point);
-    } else {
-        clearance.distance = INFINITY;
-        for (std::size_t t = 0; t < scene.triangles.size(); ++t) {
-            // A triangle with non-numbers gives a non-number, which never wins.
-            clearance.distance =
-                std::fmin(clearance.distance,
-                          nearestOnTriangle(scene, static_cast<std::int32_t>(t), point).distance);
-        }
-    }
-    clearance.solid = inSolid(scene, parts, point);
+    clearance.distance = nearest.distance;
+    clearance.triangle = nearest.triangle;
+    clearance.solidPart = solidPartAt(scene, parts, point);
     return clearance;
 }
 
