@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,35 @@ CLI::Option* addPoint(CLI::App& app, const char* name, std::vector<float>& into,
         ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
 }
 
+bool hasPngExtension(const std::string& name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string extension = name.substr(name.size() - 4);
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return extension == ".png";
+}
+
 }  // namespace
+
+bool parseWindowSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos || x == 0 || x + 1 == text.size() ||
+        text.find_first_not_of("0123456789xX") != std::string::npos || text.find_first_of("xX", x + 1) != std::string::npos ||
+        x > 4 || text.size() - x - 1 > 4) {
+        return false;
+    }
+    const int w = std::stoi(text.substr(0, x));
+    const int h = std::stoi(text.substr(x + 1));
+    if (w < 64 || h < 64 || w > 8192 || h > 8192) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
 
 ParsedCommandLine parseCommandLine(int argc, char** argv) {
     ParsedCommandLine parsed;
@@ -48,6 +77,22 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
         ->transform(numberIn(0, 1e9));
     app.add_option("--screenshot", o.screenshot,
                    "Save the first frame (after --steps) as a PNG file and exit");
+    app.add_option("--rate", o.rate,
+                   "Steps per second while running (default 60; 0 takes one step per frame)")
+        ->transform(numberIn(0, 1e6));
+    app.add_flag("--lit", o.lit, "Draw the mesh lit and opaque, so it reads as a shape (key l toggles)");
+    app.add_flag("--trail", o.trail, "Show the trail from the start (key t toggles)");
+    std::string size;
+    app.add_option("--size", size, "The window's size WxH in pixels, also the screenshot's (default 640x480)")
+        ->check(CLI::Validator(
+            [](const std::string& text) -> std::string {
+                int w = 0;
+                int h = 0;
+                return parseWindowSize(text, w, h) ? std::string{}
+                                                   : "takes WIDTHxHEIGHT from 64x64 to 8192x8192, not '" + text + "'";
+            },
+            "WxH"));
+    app.add_flag("--fps", o.printFrameRate, "Print the frames drawn per second on standard error");
     app.add_flag("--hud", o.hud, "Show the on-screen facts from the start (key i toggles them)");
     CLI::Option* replay =
         app.add_option("--replay", o.replay, "A dorn audit JSON report to replay an event of");
@@ -69,8 +114,9 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     app.footer(
         "Keys: x X y Y z Z move the camera, arrows turn it, space runs or pauses, s takes one "
         "step, b cycles the box modes, Esc quits. Started with arguments also: f frames the "
-        "scene, i shows the facts, h the keys, t the trail; drag turns the scene, the wheel or "
-        "a right drag comes closer or goes back, a middle drag pans.");
+        "model, F the whole scene, l lights the mesh, i shows the facts, h the keys, t the "
+        "trail; drag turns the scene, the wheel or a right drag comes closer or goes back, a "
+        "middle drag pans.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -82,6 +128,14 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
         std::cerr << "--screenshot: no file name given\n";
         parsed.exitStatus = USAGE_ERROR;
         return parsed;
+    }
+    if (!o.screenshot.empty() && !hasPngExtension(o.screenshot)) {
+        std::cerr << "--screenshot: " << o.screenshot << ": the screenshot is a PNG file; name it .png\n";
+        parsed.exitStatus = USAGE_ERROR;
+        return parsed;
+    }
+    if (!size.empty()) {
+        parseWindowSize(size, o.width, o.height);
     }
     if (!o.screenshot.empty() && !o.scene.empty() && sameOutputFile(o.scene, o.screenshot)) {
         std::cerr << "--screenshot: " << o.screenshot << " is the scene itself\n";

@@ -21,6 +21,12 @@ struct ViewerOptions {
     bool hud = false;        // on-screen facts from the start
     std::string replay;      // an audit report to replay an event of
     std::string event;       // KIND:INDEX in that report
+    double rate = 60.0;      // steps per second while running; 0: one per frame
+    bool lit = false;        // the mesh lit and opaque instead of translucent
+    bool trail = false;      // the centre's path shown from the start
+    int width = 640;         // the window's drawing area, and so the screenshot's
+    int height = 480;
+    bool printFrameRate = false;  // frames drawn per second on standard error
 };
 
 // Parses argv with CLI11. Returns the options; or, for --help (status 0) and
@@ -31,5 +37,9 @@ struct ParsedCommandLine {
     std::optional<int> exitStatus;
 };
 ParsedCommandLine parseCommandLine(int argc, char** argv);
+
+// Reads WIDTHxHEIGHT (each 64 to 8192) into width and height; false, and
+// nothing written, for anything else.
+bool parseWindowSize(const std::string& text, int& width, int& height);
 
 }  // namespace sweepview

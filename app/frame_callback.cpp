@@ -20,23 +20,34 @@ void drawWireSphere(const Vec3& centre, float red, float blue) {
     glPopMatrix();
 }
 
+void applyCamera() {
+    glTranslatef(cameraX, cameraY, cameraZ);
+    glRotatef(cameraYaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(cameraPitch, 1.0f, 0.0f, 0.0f);
+}
+
 }  // namespace
 
 std::function<void()> sceneOverlay;
 std::function<void()> screenOverlay;
+std::function<void()> opaqueScene;
 
 void drawFrame() {
     prepareBoxLayer(*currentScene, boxDrawMode, {cameraX, cameraY, cameraZ, cameraYaw, cameraPitch});
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
+    if (opaqueScene) {
+        glPushMatrix();
+        applyCamera();
+        opaqueScene();
+        glPopMatrix();
+    }
     glDepthMask(GL_FALSE);  // translucent everything: nothing writes depth
     glPushMatrix();
-    glTranslatef(cameraX, cameraY, cameraZ);
-    glRotatef(cameraYaw, 0.0f, 1.0f, 0.0f);
-    glRotatef(cameraPitch, 1.0f, 0.0f, 0.0f);
+    applyCamera();
     drawWireSphere(spherePosition + sphereVelocity, 0.0f, 1.0f);
     drawWireSphere(spherePosition, 1.0f, 0.0f);
-    drawSceneWithBoxList(*currentScene, boxDrawMode);
+    drawSceneWithBoxList(*currentScene, boxDrawMode, !opaqueScene);
     if (sceneOverlay) {
         sceneOverlay();
     }

@@ -9,6 +9,9 @@ namespace sweepview {
 // (the classic viewer), a frame is drawn exactly as it always was.
 extern std::function<void()> sceneOverlay;
 extern std::function<void()> screenOverlay;
+// When set, draws the mesh opaque (writing depth) under the camera transform
+// before the spheres, and the translucent mesh is left out.
+extern std::function<void()> opaqueScene;
 
 // One frame's drawing, without the step or the buffer swap: the camera
 // transform, the two wire spheres, the scene and the overlays.

@@ -8,11 +8,17 @@
 namespace sweepview {
 
 // What the viewer adds to the classic one when started with a command line:
-// the mouse, the keys f (frame the scene), i (on-screen facts), h (the keys
-// over the picture) and t (the trail), a replayed event's marks, and the
-// screenshot of the first frame.
+// a clock for the steps, a title naming the scene, the mouse, the keys f and
+// F (frame the model or the whole scene), l (lit mesh), i (on-screen facts),
+// h (the keys over the picture) and t (the trail), a replayed event's marks,
+// and the screenshot of the first frame.
 struct ViewerExtras {
+    std::string sceneName;  // for the window's title
+    double stepsPerSecond = 60.0;  // 0: one step per frame
     bool hud = false;
+    bool lit = false;
+    bool trail = false;
+    bool printFrameRate = false;
     std::string screenshot;             // save the first frame here, then exit 0
     std::optional<ReplayEvent> replay;  // marked in the scene when set
     Vec3 replayPoint;
@@ -22,12 +28,8 @@ struct ViewerExtras {
 void prepareExtras(const ViewerExtras& extras);
 
 // Called by the window set-up once the classic callbacks and bindings exist:
-// binds the extra keys and the mouse, and in screenshot mode replaces the
-// frame callback with one that saves the first frame.
+// names the window, binds the extra keys and the mouse, and installs the
+// clocked loop; in screenshot mode the frame callback saves the first frame.
 void installExtras();
-
-// The mouse alone (drag, wheel, pan), without the extra keys or overlays;
-// also for the viewer started without arguments.
-void installMouse();
 
 }  // namespace sweepview

@@ -16,6 +16,9 @@ namespace {
 constexpr unsigned int DISPLAY_MODE = 26;
 }  // namespace
 
+int initialWindowWidth = 640;
+int initialWindowHeight = 480;
+
 void initWindow(int argc, char** argv) {
     int argumentCount = argc;  // GLUT may remove its own options from the copy
 #if defined(_WIN32)
@@ -25,13 +28,13 @@ void initWindow(int argc, char** argv) {
 #endif
     glutInitDisplayMode(DISPLAY_MODE);
     glutInitWindowPosition(100, 100);
-    glutInitWindowSize(640, 480);
+    glutInitWindowSize(initialWindowWidth, initialWindowHeight);
 #if defined(_WIN32)
     __glutCreateWindowWithExit("GLUT app", std::exit);
 #else
     glutCreateWindow("GLUT app");
 #endif
-    reshapeWindow(640, 480);
+    reshapeWindow(initialWindowWidth, initialWindowHeight);
 }
 
 void reshapeWindow(int width, int height) {

@@ -2,9 +2,14 @@
 
 namespace sweepview {
 
+// The drawing area the window opens with: 640 by 480 unless the command line
+// asks for another size.
+extern int initialWindowWidth;
+extern int initialWindowHeight;
+
 // GLUT initialisation (given main's arguments, of which GLUT may take its own
-// options) and the one 640 by 480 window "GLUT app" at (100, 100): RGBA,
-// double-buffered, with alpha and depth; then reshapeWindow(640, 480).
+// options) and the one window "GLUT app" at (100, 100), of the initial size:
+// RGBA, double-buffered, with alpha and depth; then reshapeWindow to that size.
 void initWindow(int argc, char** argv);
 
 // Viewport and a 45-degree perspective for the drawing area; a zero width or

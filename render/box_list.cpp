@@ -177,7 +177,11 @@ void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view) 
     glRotatef(view.pitch, 1.0f, 0.0f, 0.0f);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor4f(1.0f / 255.0f, 0.0f, 0.0f, 0.0f);
+    // Nothing the boxes are drawn over writes depth, except a lit mesh, over
+    // which they are drawn without the test.
+    glDisable(GL_DEPTH_TEST);
     drawBoxes(scene, mode);
+    glEnable(GL_DEPTH_TEST);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDepthMask(GL_TRUE);
     const std::size_t size = static_cast<std::size_t>(viewport[2]) * static_cast<std::size_t>(viewport[3]);
@@ -191,12 +195,11 @@ void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view) 
     layer.ready = true;
 }
 
-void drawSceneWithBoxList(const CollisionMesh& scene, int mode) {
-    if (!sceneListReady || mode < 1 || mode > 3 || scene.root == nullptr) {
-        drawScene(scene, mode);
-        return;
-    }
-    drawScene(scene, 0);  // the hit triangles and the mesh; no boxes
+namespace {
+
+// The boxes of modes 1 to 3: from the prepared layer when it fits this frame,
+// else drawn.
+void drawBoxLayerOrBoxes(const CollisionMesh& scene, int mode) {
     if (layer.ready && layer.scene == &scene && layer.mode == mode) {
         // Each pixel as the boxes would leave it, from the table.
         const GLint* v = layer.viewport;
@@ -216,6 +219,26 @@ void drawSceneWithBoxList(const CollisionMesh& scene, int mode) {
     }
     glColor4fv(BOX_COLOUR);
     drawBoxes(scene, mode);
+}
+
+}  // namespace
+
+void drawSceneWithBoxList(const CollisionMesh& scene, int mode, bool translucentMesh) {
+    const bool boxes = sceneListReady && mode >= 1 && mode <= 3 && scene.root != nullptr;
+    if (!translucentMesh) {
+        if (boxes) {
+            glDisable(GL_DEPTH_TEST);
+            drawBoxLayerOrBoxes(scene, mode);
+            glEnable(GL_DEPTH_TEST);
+        }
+        return;
+    }
+    if (!boxes) {
+        drawScene(scene, mode);
+        return;
+    }
+    drawScene(scene, 0);  // the hit triangles and the mesh; no boxes
+    drawBoxLayerOrBoxes(scene, mode);
 }
 
 }  // namespace sweepview

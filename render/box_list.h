@@ -9,7 +9,9 @@ namespace sweepview {
 // their corners, already placed, are built once per scene and mode into one
 // vertex array and sent in a few draws; and once prepareBoxLayer has laid
 // them for the current view, not drawn at all. Other modes are drawScene's own.
-void drawSceneWithBoxList(const CollisionMesh& scene, int mode);
+// Without translucentMesh (a lit mesh was drawn instead) only the boxes are
+// drawn, without the depth test, so they look the same over any mesh.
+void drawSceneWithBoxList(const CollisionMesh& scene, int mode, bool translucentMesh = true);
 
 // The camera of a frame: translation, then yaw and pitch in degrees.
 struct BoxView {

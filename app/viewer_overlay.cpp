@@ -1,0 +1,313 @@
+#include "app/viewer_overlay.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <iostream>
+#include <numbers>
+#include <string>
+
+#include "app/audit_replay.h"
+#include "app/camera_control.h"
+#include "app/viewer_state.h"
+
+namespace sweepview {
+
+OverlaySettings overlay;
+
+namespace {
+
+enum class ContactKind { Face, Edge, Corner };
+constexpr const char* CONTACT_KIND_NAMES[3] = {"face", "edge", "corner"};
+constexpr float KIND_COLOURS[3][3] = {{0.0f, 0.6f, 0.0f}, {1.0f, 0.5f, 0.0f}, {0.6f, 0.0f, 0.8f}};
+
+struct NotedContact {
+    Vec3 point;  // where the sphere touched the mesh
+    ContactKind kind;
+    std::int32_t triangle;
+    float time;
+};
+
+struct TrailStep {
+    Vec3 centre;
+    std::vector<NotedContact> contacts;
+};
+
+constexpr std::size_t TRAIL_STEPS = 400;
+
+std::deque<TrailStep> trail;  // the newest step last
+std::vector<NotedContact> lastContacts;
+
+// Which feature of the triangle lies nearest to p: its inside, an edge or a
+// corner (the sphere touched it there). In double, with a small tolerance so
+// that a touch on a seam counts as the seam.
+ContactKind nearestFeature(const CollisionMesh& scene, std::int32_t triangle, const Vec3& p) {
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= scene.triangles.size()) {
+        return ContactKind::Face;
+    }
+    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
+    const auto d = [](const Vec3& v) { return std::array<double, 3>{v.x, v.y, v.z}; };
+    const auto a = d(scene.vertices[t.vertex0]);
+    const auto b = d(scene.vertices[t.vertex1]);
+    const auto c = d(scene.vertices[t.vertex2]);
+    const auto q = d(p);
+    const auto sub = [](const std::array<double, 3>& u, const std::array<double, 3>& v) {
+        return std::array<double, 3>{u[0] - v[0], u[1] - v[1], u[2] - v[2]};
+    };
+    const auto dot = [](const std::array<double, 3>& u, const std::array<double, 3>& v) {
+        return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+    };
+    const auto ab = sub(b, a);
+    const auto ac = sub(c, a);
+    const auto ap = sub(q, a);
+    // Barycentric coordinates of p's projection on the plane, then clamped
+    // regions: a coordinate near 0 puts the projection on an edge, two on a corner.
+    const double d00 = dot(ab, ab);
+    const double d01 = dot(ab, ac);
+    const double d11 = dot(ac, ac);
+    const double d20 = dot(ap, ab);
+    const double d21 = dot(ap, ac);
+    const double denominator = d00 * d11 - d01 * d01;
+    if (!(denominator > 0)) {
+        return ContactKind::Edge;
+    }
+    const double v = (d11 * d20 - d01 * d21) / denominator;
+    const double w = (d00 * d21 - d01 * d20) / denominator;
+    const double u = 1.0 - v - w;
+    constexpr double TOLERANCE = 1e-4;
+    const int outside = (u < TOLERANCE) + (v < TOLERANCE) + (w < TOLERANCE);
+    if (outside == 0) {
+        return ContactKind::Face;
+    }
+    // Outside or on the rim: a corner when the nearest point of the rim is one.
+    const std::array<std::array<double, 3>, 3> corners = {a, b, c};
+    double best = INFINITY;
+    double bestAlong = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto e = sub(corners[(i + 1) % 3], corners[i]);
+        const auto off = sub(q, corners[i]);
+        const double along = std::clamp(dot(off, e) / dot(e, e), 0.0, 1.0);
+        const std::array<double, 3> gap = {off[0] - e[0] * along, off[1] - e[1] * along, off[2] - e[2] * along};
+        if (dot(gap, gap) < best) {
+            best = dot(gap, gap);
+            bestAlong = along;
+        }
+    }
+    return bestAlong < TOLERANCE || bestAlong > 1 - TOLERANCE ? ContactKind::Corner : ContactKind::Edge;
+}
+
+void drawText(int x, int y, const std::string& text) {
+    glRasterPos2i(x, y);
+    glutBitmapString(GLUT_BITMAP_8_BY_13, reinterpret_cast<const unsigned char*>(text.c_str()));
+}
+
+std::string format(const char* pattern, auto... values) {
+    char text[256];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+// Frames per second over the frames of the last half second or more; frames
+// are drawn only when something changes, so a pause between two frames starts
+// the count again rather than counting as slow frames.
+struct FrameRate {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point since = Clock::now();
+    Clock::time_point last = since;
+    Clock::time_point printed = since;
+    int frames = 0;
+    double perSecond = 0.0;  // 0 until measured
+} rate;
+
+void countFrame() {
+    const auto now = FrameRate::Clock::now();
+    const auto seconds = [](auto span) { return std::chrono::duration<double>(span).count(); };
+    if (seconds(now - rate.last) > 0.5) {
+        rate.since = now;
+        rate.frames = 0;
+        rate.perSecond = 0.0;
+    }
+    rate.last = now;
+    ++rate.frames;
+    if (seconds(now - rate.since) >= 0.5) {
+        rate.perSecond = (rate.frames - 1) / seconds(now - rate.since);
+    }
+    if (overlay.printFrameRate && seconds(now - rate.printed) >= 1.0 && rate.perSecond > 0.0) {
+        std::cerr << format("%.1f frames/s", rate.perSecond) << std::endl;
+        rate.printed = now;
+    }
+}
+
+// Over a pale band, so the text reads over a dark lit wall as well.
+void drawTextLines(const std::vector<std::string>& lines, int left, int top, float red, float green, float blue) {
+    std::size_t widest = 0;
+    for (const std::string& line : lines) {
+        widest = std::max(widest, line.size());
+    }
+    glColor4f(1.0f, 1.0f, 1.0f, 0.6f);
+    glRecti(left - 4, top + 13, left + 8 * static_cast<int>(widest) + 4, top - 15 * static_cast<int>(lines.size()) + 10);
+    glColor4f(red, green, blue, 1.0f);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        drawText(left, top - 15 * static_cast<int>(i), lines[i]);
+    }
+}
+
+std::string runLine() {
+    if (!animationRunning) {
+        return "paused (space runs, s takes one step)";
+    }
+    if (overlay.stepsPerSecond == 0.0) {
+        return "running, one step per frame";
+    }
+    return format("running, %g steps/s", overlay.stepsPerSecond);
+}
+
+std::vector<std::string> factLines() {
+    std::vector<std::string> lines = {
+        format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x, spherePosition.y,
+               spherePosition.z),
+        format("speed %.4g   radius %.4g   edges: %s%s", length(sphereVelocity), sphereRadius,
+               edgeRule == EdgeRule::Exact ? "exact" : "viewer's rule",
+               faceSides == FaceSides::Two ? ", two-sided faces" : ""),
+        runLine(),
+        format("boxes (b): %s", boxModeName(boxDrawMode)),
+        format("last step: %zu contact%s", lastContacts.size(), lastContacts.size() == 1 ? "" : "s"),
+    };
+    for (std::size_t i = 0; i < lastContacts.size() && i < 6; ++i) {
+        const NotedContact& c = lastContacts[i];
+        lines.push_back(format("  %s at t %.4f, triangle %d", CONTACT_KIND_NAMES[static_cast<int>(c.kind)], c.time,
+                               c.triangle));
+    }
+    if (overlay.replay != nullptr) {
+        const ReplayEvent& e = *overlay.replay;
+        lines.push_back(format("replay: %s %ld, start %ld, step %ld, triangle %d", e.kind.c_str(), e.index, e.start,
+                               e.step, e.triangle));
+    }
+    if (overlay.frameRate && rate.perSecond > 0.0) {
+        lines.push_back(format("%.1f frames/s", rate.perSecond));
+    }
+    return lines;
+}
+
+void drawCircle(const Vec3& centre, float radius) {
+    // Turned back by the camera's angles, so the ring faces the eye.
+    glPushMatrix();
+    glTranslatef(centre.x, centre.y, centre.z);
+    glRotatef(-cameraPitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(-cameraYaw, 0.0f, 1.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    for (int i = 0; i < 48; ++i) {
+        const float angle = static_cast<float>(i) * static_cast<float>(2.0 * std::numbers::pi / 48.0);
+        glVertex3f(radius * std::cos(angle), radius * std::sin(angle), 0.0f);
+    }
+    glEnd();
+    glPopMatrix();
+}
+
+void drawTriangleOutline(std::int32_t triangle) {
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= currentScene->triangles.size()) {
+        return;
+    }
+    const MeshTriangle& t = currentScene->triangles[static_cast<std::size_t>(triangle)];
+    glBegin(GL_LINE_LOOP);
+    for (std::int32_t v : {t.vertex0, t.vertex1, t.vertex2}) {
+        const Vec3& p = currentScene->vertices[static_cast<std::size_t>(v)];
+        glVertex3f(p.x, p.y, p.z);
+    }
+    glEnd();
+}
+
+void drawTrail() {
+    glColor4f(0.1f, 0.4f, 0.1f, 0.8f);
+    glBegin(GL_LINE_STRIP);
+    for (const TrailStep& step : trail) {
+        glVertex3f(step.centre.x, step.centre.y, step.centre.z);
+    }
+    glEnd();
+    glPointSize(5.0f);
+    glBegin(GL_POINTS);
+    for (const TrailStep& step : trail) {
+        for (const NotedContact& c : step.contacts) {
+            const float* colour = KIND_COLOURS[static_cast<int>(c.kind)];
+            glColor4f(colour[0], colour[1], colour[2], 1.0f);
+            glVertex3f(c.point.x, c.point.y, c.point.z);
+        }
+    }
+    glEnd();
+    glPointSize(1.0f);
+}
+
+}  // namespace
+
+const char* boxModeName(int mode) {
+    switch (mode) {
+        case 0: return "none";
+        case 1: return "corner points";
+        case 2: return "edges";
+        case 3: return "faces";
+        default: return "walk only: the tree is walked as for drawing, nothing is drawn";
+    }
+}
+
+void noteStep(const std::vector<StepContact>& contacts) {
+    lastContacts.clear();
+    for (const StepContact& c : contacts) {
+        const Vec3 touch = c.centre - c.normal * sphereRadius;
+        lastContacts.push_back({touch, nearestFeature(*currentScene, c.triangle, touch), c.triangle, c.time});
+    }
+    trail.push_back({spherePosition, lastContacts});
+    if (trail.size() > TRAIL_STEPS) {
+        trail.pop_front();
+    }
+}
+
+void drawSceneOverlay() {
+    if (overlay.trail && !trail.empty()) {
+        drawTrail();
+    }
+    if (overlay.replay != nullptr) {
+        glColor4f(1.0f, 0.0f, 1.0f, 1.0f);
+        glLineWidth(2.0f);
+        drawTriangleOutline(overlay.replay->triangle);
+        drawCircle(overlay.replayPoint, 1.4f * sphereRadius);
+        glLineWidth(1.0f);
+    }
+}
+
+void drawScreenOverlay() {
+    countFrame();
+    if (!overlay.hud && !overlay.help) {
+        return;
+    }
+    const int width = glutGet(GLUT_WINDOW_WIDTH);
+    const int height = glutGet(GLUT_WINDOW_HEIGHT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    if (overlay.hud) {
+        drawTextLines(factLines(), 8, height - 16, 0.0f, 0.0f, 0.0f);
+    }
+    if (overlay.help) {
+        drawTextLines({"space run/pause  s one step  b box mode  l lit mesh  Esc quit",
+                       "x X y Y z Z move  arrows turn  f frame the model  F the whole scene",
+                       "i facts  h keys  t trail  drag turn  wheel/right drag zoom  middle drag pan"},
+                      8, 40, 0.2f, 0.2f, 0.5f);
+    }
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+}  // namespace sweepview
