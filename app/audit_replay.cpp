@@ -1,9 +1,16 @@
 #include "app/audit_replay.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -171,7 +178,91 @@ bool readPoint(const Json* value, Vec3& out) {
            readNumber(&value->items[2], out.z);
 }
 
+std::string readText(const Json* value) {
+    return value != nullptr && value->kind == Json::String ? value->text : std::string();
+}
+
+// A name or text from a report, which may have been edited, made safe for a
+// terminal: control bytes shown as \xNN.
+std::string printable(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            shown += escape;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+// Empty when path opens as a regular file; else why not. Non-blocking, so
+// that a FIFO does not hang the check.
+std::string whyUnusable(const std::string& path) {
+    if (path.find('\0') != std::string::npos) {
+        return "the name holds a NUL byte";
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return std::string("cannot open: ") + std::strerror(errno);
+    }
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    ::close(fd);
+    if (known && S_ISREG(info.st_mode)) {
+        return "";
+    }
+    return known && S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file";
+}
+
+// The paths the report's scene may have, most likely first, each once.
+std::vector<std::string> sceneCandidates(const ReplayEvent& e) {
+    const std::filesystem::path folder = std::filesystem::path(e.report).parent_path();
+    const auto fromReport = [&](const std::string& name) {
+        return folder.empty() || name.empty() ? name : (folder / name).string();
+    };
+    const bool older = e.sceneRelative.empty() && e.sceneAbsolute.empty();
+    std::vector<std::string> candidates;
+    for (const std::string& path : older ? std::vector<std::string>{e.scene, fromReport(e.scene)}
+                                         : std::vector<std::string>{fromReport(e.sceneRelative),
+                                                                    e.sceneAbsolute, e.scene}) {
+        if (!path.empty() && std::find(candidates.begin(), candidates.end(), path) == candidates.end()) {
+            candidates.push_back(path);
+        }
+    }
+    return candidates;
+}
+
 }  // namespace
+
+std::optional<std::string> findReplayScene(const ReplayEvent& event, std::string* why) {
+    const std::vector<std::string> candidates = sceneCandidates(event);
+    const std::string missing = std::string("cannot open: ") + std::strerror(ENOENT);
+    std::string tried;
+    std::string reason;
+    for (const std::string& path : candidates) {
+        const std::string unusable = whyUnusable(path);
+        if (unusable.empty()) {
+            return path;
+        }
+        tried += (tried.empty() ? "" : ", ") + printable(path);
+        if (reason.empty() || (reason == missing && unusable != missing)) {
+            reason = unusable;  // the first file that is there but unusable tells most
+        }
+    }
+    *why = "the scene named by report " + printable(event.report) + ", " + printable(event.scene) +
+           " (tried " + tried + "): " + (reason.empty() ? "the report names no scene" : reason);
+    return std::nullopt;
+}
+
+std::string replayLine(const ReplayEvent& event, const ReplayResult& result) {
+    return event.kind + ' ' + std::to_string(event.index) + ": start " + std::to_string(event.start) +
+           ", step " + std::to_string(event.step) + ", position " + result.positionText + ", triangle " +
+           std::to_string(event.triangle) + (event.detail.empty() ? "" : ", " + printable(event.detail));
+}
 
 std::string reportPoint(const Vec3& p) {
     char text[128];
@@ -215,7 +306,10 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
         *why = path + ": not a dorn audit report (no scene, configuration or events)";
         return std::nullopt;
     }
+    e.report = path;
     e.scene = scene->text;
+    e.sceneRelative = readText(report.get("scene_relative_to_report"));
+    e.sceneAbsolute = readText(report.get("scene_absolute"));
     e.edgeRule = rule->text == "exact" ? EdgeRule::Exact : EdgeRule::Design;
     const Json* faces = configuration->get("faces");  // absent from one-sided reports of 0.3.0
     e.faceSides = faces != nullptr && faces->text == "two-sided" ? FaceSides::Two : FaceSides::One;
@@ -258,6 +352,7 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
         return std::nullopt;
     }
     e.triangle = static_cast<std::int32_t>(triangle);
+    e.detail = readText(found.get("detail"));
     e.positionText = reportPoint(position);
     return e;
 }

@@ -49,7 +49,12 @@ int runWithCommandLine(int argc, char** argv) {
     }
     std::string sceneName = options.scene;
     if (sceneName.empty() && extras.replay) {
-        sceneName = extras.replay->scene;
+        const std::optional<std::string> found = findReplayScene(*extras.replay, &why);
+        if (!found) {
+            std::cerr << "sweepview: " << why << '\n';
+            return 1;
+        }
+        sceneName = *found;
     }
     std::unique_ptr<CollisionMesh> scene;
     if (sceneName.empty()) {
@@ -80,8 +85,7 @@ int runWithCommandLine(int argc, char** argv) {
         const ReplayEvent& event = *extras.replay;
         const ReplayResult result = replayFlight(*currentScene, event);
         extras.replayPoint = result.position;
-        std::cout << event.kind << ' ' << event.index << ": start " << event.start << ", step " << event.step
-                  << ", position " << result.positionText << ", triangle " << event.triangle << std::endl;
+        std::cout << replayLine(event, result) << std::endl;
         if (result.positionText != event.positionText) {
             std::cerr << "sweepview: the replay ended at " << result.positionText << ", the report says "
                       << event.positionText << '\n';

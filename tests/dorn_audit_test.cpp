@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -112,6 +113,7 @@ TEST(DornAudit, ClosedPartsTellTheirSolid) {
 // A lone cube: starts drawn around it, never inside, so the exact rule finds
 // no overlap, and every flight flies off without an escape. A radius that
 // fits nowhere flies no step, and the audit fails (a --fail-on finding first).
+// A report in a folder of its own names the scene from there, and absolutely.
 TEST(DornAudit, StartsAreClearOrTheAuditFails) {
     TempFile file("");
     TempFile report("", ".json");
@@ -121,11 +123,17 @@ TEST(DornAudit, StartsAreClearOrTheAuditFails) {
     options.starts = 40;
     options.steps = 500;
     options.exactEdges = true;
-    options.report = report.path();
+    const std::filesystem::path folder = report.path() + ".d";
+    std::filesystem::create_directory(folder);
+    options.report = (folder / "r.json").string();
     options.failOn = {"overlap", "escape"};
     testing::internal::CaptureStdout();
     EXPECT_EQ(runAudit(options), 0);
-    std::string json = readFile(report.path());
+    std::string json = readFile(options.report);
+    const std::filesystem::path scene = std::filesystem::canonical(file.path());
+    EXPECT_NE(json.find("\"scene_relative_to_report\": \"../" + scene.filename().string() +
+                        "\",\n  \"scene_absolute\": \"" + scene.string() + "\""),
+              std::string::npos) << json;
     for (const char* text : {"\"closed_solid_inside\": 1, \"closed_solid_outside\": 0, \"open\": 0, \"region\": "
                              "\"bounds grown by a quarter\", \"min\": [-15, -15, -15], \"max\": [15, 15, 15]",
                              "\"starts_skipped\": 0, \"flew_off\": 40}", "\"overlap\": {\"count\": 0,",
@@ -138,8 +146,9 @@ TEST(DornAudit, StartsAreClearOrTheAuditFails) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("dorn audit: 40 of 40 starts skipped (no clear point "
                                                            "found): 0 of 20000 steps flown\n", 0), 0u);
-    EXPECT_NE(readFile(report.path()).find("\"steps\": 0, \"contacts\": 0, \"starts_skipped\": 40"),
+    EXPECT_NE(readFile(options.report).find("\"steps\": 0, \"contacts\": 0, \"starts_skipped\": 40"),
               std::string::npos);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

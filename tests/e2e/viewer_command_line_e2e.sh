@@ -55,7 +55,8 @@ blue=$(convert "$work/shot.png" -format '%[fx:mean.b-mean.r > 0.03 ? 1 : 0]' inf
 ((red >= 5 && blue == 1)) || fail "screenshot without the red sphere ($red pixels) or the blue mesh"
 
 # A room from -40 to 40 with one floor triangle left out; its audit finds
-# escapes, and the first one replayed ends where the report says.
+# escapes, and the first one, replayed from another folder than the audit's,
+# ends where the report says.
 {
     for v in "-40 -40 -40" "40 -40 -40" "40 -40 40" "-40 -40 40" "-40 40 -40" "40 40 -40" "40 40 40" "-40 40 40"; do
         echo "v $v"
@@ -64,18 +65,36 @@ blue=$(convert "$work/shot.png" -format '%[fx:mean.b-mean.r > 0.03 ? 1 : 0]' inf
     printf 'f %s\n' "1 3 2" "5 6 7" "5 7 8" "1 6 5" "1 2 6" "2 7 6" "2 3 7" "3 8 7" "3 4 8" "4 5 8" "4 1 5"
 } >"$work/holed.obj"
 "$dorn" build "$work/holed.obj" -o "$work/holed.dorn" >/dev/null
-"$dorn" audit "$work/holed.dorn" --starts 20 --threads 1 --report "$work/report.json" >/dev/null ||
+mkdir "$work/sub"
+(cd "$work" && "$dorn" audit holed.dorn --starts 20 --threads 1 --report sub/report.json >/dev/null) ||
     true # status 3 or 0: findings are expected
-first=$(awk '/"escape": \{/ { getline; print; exit }' "$work/report.json")
+first=$(awk '/"escape": \{/ { getline; print; exit }' "$work/sub/report.json")
 [[ $first == *'"start"'* ]] || fail "the audit found no escape to replay"
 step=$(sed -E 's/.*"step": ([0-9]+).*/\1/' <<<"$first")
 position=$(sed -E 's/.*"position": (\[[^]]*\]).*/\1/' <<<"$first")
-"$viewer" --replay "$work/report.json" --event escape:0 --screenshot "$work/replay.png" \
-    >"$work/out" 2>"$work/err" || fail "the replay failed"
+"$viewer" --replay "$work/sub/report.json" --event escape:0 --screenshot "$work/replay.png" \
+    >"$work/out" 2>"$work/err" || fail "the replay failed: $(cat "$work/err")"
 grep -qF "escape 0: " "$work/out" || fail "the replay printed no line for escape 0"
 grep -qF "step $step, position $position" "$work/out" ||
     fail "replayed '$(head -n 1 "$work/out")', the report says step $step, position $position"
 [[ ! -s $work/err ]] || fail "the replay complained: $(cat "$work/err")"
+# A report without the scene's paths (an older dorn's) replays from the
+# audit's folder; the line ends with the event's detail as the report words it.
+grep -v '"scene_' "$work/sub/report.json" >"$work/older.json"
+detail=$(awk '/"overlap": \{/ { getline; print; exit }' "$work/older.json" |
+    sed -nE 's/.*"detail": "([^"]+)".*/\1/p')
+[[ -n $detail ]] || fail "the audit found no overlap with a detail to replay"
+(cd "$work" && "$viewer" --replay older.json --event overlap:0 --screenshot older.png >out 2>err) ||
+    fail "an older report did not replay: $(cat "$work/err")"
+[[ $(cat "$work/out") == "overlap 0: "*", $detail" ]] ||
+    fail "replayed '$(cat "$work/out")' without '$detail'"
+# A report whose scene is gone: refused, naming the report and the scene.
+sed 's/holed\.dorn/gone.dorn/' "$work/sub/report.json" >"$work/sub/gone.json"
+status=0
+"$viewer" --replay "$work/sub/gone.json" --event escape:0 >"$work/out" 2>"$work/err" || status=$?
+named="the scene named by report $work/sub/gone.json, gone.dorn (tried $work/sub/../gone.dorn,"
+((status == 1)) && grep -qF "$named" "$work/err" && grep -qF "cannot open: No such file" "$work/err" ||
+    fail "a missing scene: $(cat "$work/err")"
 printf '{"scene": ' >"$work/bad.json"
 status=0
 "$viewer" --replay "$work/bad.json" --event escape:0 >"$work/out" 2>"$work/err" || status=$?
@@ -84,7 +103,7 @@ status=0
 # The mouse: a drag turns the scene.
 "$viewer" "$scene" >"$work/out" 2>"$work/err" &
 VIEWER_PID=$!
-window=$(find_window "GLUT app" 60) || fail "no window"
+window=$(find_window "(GLUT app|sweepview - .*)" 60) || fail "no window"
 shoot() { import -window root -crop 640x480+100+100 +repage "$1"; }
 drawn() { shoot "$work/before.png" && (($(count_pixels "$work/before.png" 'r>0.7 && g<0.6 && b<0.7') >= 5)); }
 wait_until 60 drawn || fail "the viewer drew nothing"

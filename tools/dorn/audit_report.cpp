@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <utility>
 
 namespace sweepview {
 
@@ -48,6 +50,27 @@ std::string quoted(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+// The scene's path from the report's folder and its absolute path, so that a
+// replay finds the scene from any folder; both empty when there is no report
+// file. Folders are taken with their links followed, the scene's own name as
+// given.
+std::pair<std::string, std::string> scenePaths(const std::string& scene, const std::string& report) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path sceneFile = fs::absolute(scene, error);
+    const fs::path reportFile = report.empty() || error ? fs::path() : fs::absolute(report, error);
+    if (reportFile.empty() || error) {
+        return {};
+    }
+    const auto followed = [](const fs::path& folder) {
+        std::error_code unresolved;
+        const fs::path real = fs::weakly_canonical(folder, unresolved);
+        return unresolved ? folder.lexically_normal() : real;
+    };
+    const fs::path absolute = followed(sceneFile.parent_path()) / sceneFile.filename();
+    return {absolute.lexically_relative(followed(reportFile.parent_path())).string(), absolute.string()};
 }
 
 // The triangles with the most events, most first (ties by index).
@@ -149,7 +172,15 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
 void writeJsonReport(std::ostream& out, const AuditFindings& f) {
     const AuditOptions& o = f.options;
     const FlightResults& r = f.flights;
-    out << "{\n  \"scene\": " << quoted(o.scene) << ",\n  \"triangles\": " << f.scene.triangles.size()
+    out << "{\n  \"scene\": " << quoted(o.scene);
+    const auto [relative, absolute] = scenePaths(o.scene, o.report);
+    if (!relative.empty()) {
+        out << ",\n  \"scene_relative_to_report\": " << quoted(relative);
+    }
+    if (!absolute.empty()) {
+        out << ",\n  \"scene_absolute\": " << quoted(absolute);
+    }
+    out << ",\n  \"triangles\": " << f.scene.triangles.size()
         << ",\n  \"configuration\": {\"starts\": " << o.starts << ", \"steps\": " << o.steps
         << ", \"radius\": " << number(o.radius) << ", \"speed\": " << number(o.speed)
         << ", \"seed\": " << o.seed << ", \"edge_rule\": \"" << (o.exactEdges ? "exact" : "viewer")

@@ -30,9 +30,11 @@ std::string startsChosen(const AuditFindings& findings);
 // The summary table for a terminal; steps per second as measured.
 void writeSummary(std::ostream& out, const AuditFindings& findings, double seconds, int threads);
 
-// The JSON report: the configuration, every count, the first few static
-// findings with coordinates, the first FlightResults::EVENTS_KEPT events of
-// each kind and the hot spots. Nothing in it depends on timing or threads.
+// The JSON report: the scene as named ("scene"), its path from the folder of
+// options.report ("scene_relative_to_report") and absolute ("scene_absolute"),
+// the configuration, every count, the first few static findings with
+// coordinates, the first FlightResults::EVENTS_KEPT events of each kind with
+// their detail, and the hot spots. Nothing in it depends on timing or threads.
 void writeJsonReport(std::ostream& out, const AuditFindings& findings);
 
 // The mesh as an ASCII PLY: each triangle coloured by its events (grey none,
