@@ -1,7 +1,5 @@
 #include "scene/dorn_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 
 #include "scene/compiled_tree.h"
 #include "scene/huge_pages.h"
+#include "scene/input_file.h"
 #include "scene/mesh_format_hint.h"
 #include "scene/preorder_tree.h"
 
@@ -54,7 +53,9 @@ public:
     std::uint64_t offset() const { return consumed_ + pos_; }
     std::uint64_t bytesLeft() const { return offset() < fileSize_ ? fileSize_ - offset() : 0; }
     void setSection(const char* section) { section_ = section; }
+    const char* section() const { return section_; }
     bool ok() const { return error_.empty(); }
+    bool readFailed() const { return readFailed_; }  // the system's read failed, not the content
     const std::string& error() const { return error_; }
     void fail(std::string message) {
         if (ok()) {
@@ -115,13 +116,14 @@ private:
             } else if (got < 0 && errno == EINTR) {
                 continue;
             } else if (got < 0) {
+                readFailed_ = ok();
                 fail(std::string("read error in the ") + section_ + " section at byte " +
                      std::to_string(offset()) + ": " + std::strerror(errno));
                 return false;
             } else {
                 fail(std::string("the file ends in the ") + section_ + " section at byte " +
                      std::to_string(consumed_ + end_) + " (" + std::to_string(needed - end_) +
-                     " more bytes were needed)");
+                     (needed - end_ == 1 ? " more byte was needed)" : " more bytes were needed)"));
                 return false;
             }
         }
@@ -136,6 +138,7 @@ private:
     std::uint64_t consumed_ = 0;  // bytes dropped from the front of the buffer
     const char* section_ = "vertex";
     std::string error_;
+    bool readFailed_ = false;
 };
 
 // Reads a count and checks that the rest of the file can hold count records of
@@ -278,28 +281,22 @@ bool readScene(ByteSource& source, CollisionMesh& scene) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
-// A name as messages show it: a hostile name of a megabyte would otherwise be
-// echoed whole; bytes that are not printable are shown as \xNN.
-std::string nameForMessages(const std::string& name) {
-    constexpr std::size_t SHOWN = 120;
-    std::string shown;
-    for (std::size_t i = 0; i < name.size() && i < SHOWN; ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x20 || byte == 0x7f) {
-            static const char HEX[] = "0123456789abcdef";
-            shown += {'\\', 'x', HEX[byte >> 4], HEX[byte & 15]};
-        } else {
-            shown += static_cast<char>(byte);
-        }
+// Why a file that failed to load is refused. When its very first value, the
+// vertex count, is impossible (only the count is checked in the vertex
+// section), it is no scene: what it looks like instead when its first bytes
+// tell (the reader's detail would only confuse), else the detail. Read
+// partly as a scene, it is more likely a damaged one: the detail, after a
+// guess at a mesh when its first bytes allow one.
+std::string refusal(const ByteSource& source, int fd, std::uint64_t fileSize) {
+    if (source.readFailed()) {
+        return source.error();
     }
-    if (name.size() > SHOWN) {
-        shown += "... (a name of " + std::to_string(name.size()) + " bytes)";
+    if (std::strcmp(source.section(), "vertex") == 0) {
+        const std::string reason = notASceneReason(fd, fileSize);
+        return reason.empty() ? "not a dorn scene file, or a damaged one: " + source.error() : reason;
     }
-    return shown;
+    const std::string guess = mayBeMeshHint(fd, fileSize);
+    return guess.empty() ? source.error() : guess + "; read as a scene, " + source.error();
 }
 
 }  // namespace
@@ -311,35 +308,17 @@ std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName, std::st
         }
         return nullptr;
     };
-    if (fileName.empty()) {
-        return refuse("no file name given");
-    }
-    // The system would see the name only up to its first NUL and might open
-    // another file than the one named.
-    if (fileName.find('\0') != std::string::npos) {
-        return refuse("the name holds a NUL byte, which no file name can");
-    }
-    // Non-blocking, so that a FIFO without a writer is refused at once instead
-    // of blocking the open.
-    FileHandle file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::string why;
+    std::uint64_t size = 0;
+    FileHandle file(openInputFile(fileName, &size, &why));
     if (file.fd() < 0) {
-        return refuse(std::string("cannot open: ") + std::strerror(errno));
-    }
-    struct stat info;
-    if (::fstat(file.fd(), &info) != 0) {
-        return refuse(std::string("cannot read its size: ") + std::strerror(errno));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return refuse("is a directory");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return refuse("not a regular file");
+        return refuse(why);
     }
     try {
-        ByteSource source(file.fd(), static_cast<std::uint64_t>(info.st_size));
+        ByteSource source(file.fd(), size);
         auto scene = std::make_unique<CollisionMesh>();
         if (!readScene(source, *scene)) {
-            return refuse(source.error() + meshFormatHint(file.fd(), static_cast<std::uint64_t>(info.st_size)));
+            return refuse(refusal(source, file.fd(), size));
         }
         compileScene(*scene);
         return scene;

@@ -27,9 +27,13 @@ namespace sweepview {
 // A name holding a NUL byte is refused: the system would read only its start.
 //
 // On null, *whyRefused (when not null) receives "<fileName>: <what is wrong>",
-// naming the section, record and byte offset where that applies. Control bytes
-// of the name are shown as \xNN and a name longer than 120 bytes is cut short,
-// so that a hostile name cannot flood or drive a terminal.
+// naming the section, record and byte offset where that applies. A file
+// refused at its first value (the vertex count) is said to be "not a dorn
+// scene file" first: with what its first bytes look like instead (a mesh with
+// "convert it with dorn build", an image, text, ...), or "or a damaged one"
+// and the detail. Control bytes of the name are shown as \xNN and a name
+// longer than 120 bytes is cut short, so that a hostile name cannot flood or
+// drive a terminal.
 [[nodiscard]] std::unique_ptr<CollisionMesh> loadDornFile(const std::string& fileName,
                                                           std::string* whyRefused = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace sweepview {
 
@@ -53,6 +54,37 @@ bool looksLikeObj(std::string_view text) {
     return vertex;
 }
 
+// Text: UTF-8 without control bytes but tab and line ends (a dorn file's
+// small counts and indices hold zero bytes); a character the sample cuts
+// short at its end counts.
+bool looksLikeText(std::string_view sample) {
+    if (sample.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < sample.size();) {
+        const auto byte = static_cast<unsigned char>(sample[i++]);
+        if (byte < 0x80) {
+            if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7f) {
+                return false;
+            }
+            continue;
+        }
+        const int following = byte >= 0xc2 && byte <= 0xdf   ? 1
+                              : byte >= 0xe0 && byte <= 0xef ? 2
+                              : byte >= 0xf0 && byte <= 0xf4 ? 3
+                                                             : -1;
+        if (following < 0) {
+            return false;
+        }
+        for (int k = 0; k < following && i < sample.size(); ++k) {
+            if ((static_cast<unsigned char>(sample[i++]) & 0xc0) != 0x80) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* meshFormatOf(const unsigned char* bytes, std::size_t size, std::uint64_t fileSize) {
@@ -89,18 +121,52 @@ const char* meshFormatOf(const unsigned char* bytes, std::size_t size, std::uint
     return looksLikeObj(text) ? "OBJ" : nullptr;
 }
 
-std::string meshFormatHint(int fd, std::uint64_t fileSize) {
+std::string withArticle(const char* format) {
+    return (format[0] == 'O' || format[0] == 'S' ? "an " : "a ") + std::string(format);
+}
+
+const char* fileKindOf(const unsigned char* bytes, std::size_t size) {
+    static constexpr std::pair<std::string_view, const char*> SIGNATURES[] = {
+        {"\x89PNG\r\n\x1a\n", "a PNG image"}, {"\xff\xd8\xff", "a JPEG image"},
+        {"GIF87a", "a GIF image"},               {"GIF89a", "a GIF image"},
+        {"%PDF-", "a PDF document"},             {"PK\x03\x04", "a ZIP archive"},
+        {"\x1f\x8b", "a gzip archive"},          {"\x7f" "ELF", "an ELF program"},
+    };
+    const std::string_view raw(reinterpret_cast<const char*>(bytes), size);
+    for (const auto& [signature, kind] : SIGNATURES) {
+        if (startsWith(raw, signature)) {
+            return kind;
+        }
+    }
+    return looksLikeText(raw) ? "a text file" : nullptr;
+}
+
+std::string notASceneReason(int fd, std::uint64_t fileSize) {
+    if (fileSize == 0) {
+        return "not a dorn scene file (it is empty)";
+    }
     unsigned char bytes[1024];
     const ssize_t size = ::pread(fd, bytes, sizeof bytes, 0);
     if (size <= 0) {
         return {};
     }
-    const char* format = meshFormatOf(bytes, static_cast<std::size_t>(size), fileSize);
-    if (format == nullptr) {
-        return {};
+    const auto length = static_cast<std::size_t>(size);
+    if (const char* format = meshFormatOf(bytes, length, fileSize)) {
+        return "not a dorn scene file; it looks like " + withArticle(format) +
+               " mesh: convert it with dorn build";
     }
-    return std::string("; it looks like ") + (format[0] == 'O' || format[0] == 'S' ? "an " : "a ") + format +
-           " mesh: convert it with dorn build";
+    if (const char* kind = fileKindOf(bytes, length)) {
+        return std::string("not a dorn scene file (it looks like ") + kind + ")";
+    }
+    return {};
+}
+
+std::string mayBeMeshHint(int fd, std::uint64_t fileSize) {
+    unsigned char bytes[1024];
+    const ssize_t size = ::pread(fd, bytes, sizeof bytes, 0);
+    const char* format = size > 0 ? meshFormatOf(bytes, static_cast<std::size_t>(size), fileSize) : nullptr;
+    return format == nullptr ? std::string()
+                             : "it may be " + withArticle(format) + " mesh: convert it with dorn build";
 }
 
 }  // namespace sweepview

@@ -87,7 +87,8 @@ TEST(DornReader, EveryShorterLengthIsRefusedNamingTheSection) {
     const std::string full = threeNodeFile();
     ASSERT_EQ(full.size(), 203u);
     for (std::size_t length = 0; length < full.size(); ++length) {
-        const char* section = length < 40    ? "vertex section"
+        const char* section = length == 0    ? "not a dorn scene file (it is empty)"
+                              : length < 40  ? "vertex section"
                               : length < 68  ? "auxiliary vector section"
                               : length < 120 ? "triangle section"
                                              : "tree section at byte ";

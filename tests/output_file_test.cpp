@@ -151,6 +151,18 @@ TEST(MeshFormatHint, KnowsMeshFilesByTheirFirstBytes) {
     EXPECT_STREQ(meshFormatOf(reinterpret_cast<const unsigned char*>(binaryStl.data()),
                               binaryStl.size(), binaryStl.size()),
                  "STL");
+    // Other files, named so that a refusal reads well; a dorn file is none.
+    const std::pair<std::string, const char*> kinds[] = {
+        {"\x89PNG\r\n\x1a\n\0\0\0\rIHDR", "a PNG image"},
+        {"\xff\xd8\xff\xe0\0\x10JFIF", "a JPEG image"},
+        {"step,px,py,pz\n1,2,3,\xc3\xa9t\xc3", "a text file"},  // UTF-8, cut short at the end
+        {"\xff\xff\xff\xff", nullptr},                          // a negative count, not text
+        {std::string("\x03\0\0\0\0\0\0\0", 8), nullptr},
+    };
+    for (const auto& [bytes, kind] : kinds) {
+        EXPECT_STREQ(fileKindOf(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), kind)
+            << bytes;
+    }
 }
 
 }  // namespace
