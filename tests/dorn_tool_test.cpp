@@ -7,6 +7,7 @@
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/mesh_edit.h"
 #include "tools/dorn/mesh_import.h"
+#include "tools/dorn/wording.h"
 
 using namespace sweepview;
 
@@ -185,6 +186,20 @@ TEST(DornBuild, WarnsWhenTheViewersStartIsNotClear) {
     EXPECT_EQ(runBuild(options), 0);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// Durations to three figures without exponents or a zero that hides the
+// time; counts with the noun in their number.
+TEST(Wording, DurationsAndCounts) {
+    const std::pair<double, const char*> durations[] = {
+        {0.0, "under 0.01 ms"}, {4.12e-4, "0.412 ms"}, {0.0123, "12.3 ms"},
+        {0.9996, "1 s"},        {12.34, "12.3 s"},     {1234.5, "1234 s"},
+    };
+    for (const auto& [seconds, text] : durations) {
+        EXPECT_EQ(durationText(seconds), text);
+    }
+    EXPECT_EQ(countOf(1, "leaf", "leaves"), "1 leaf");
+    EXPECT_EQ(countOf(0, "leaf", "leaves"), "0 leaves");
 }
 
 }  // namespace

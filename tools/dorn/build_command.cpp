@@ -15,6 +15,7 @@
 #include "tools/dorn/mesh_import.h"
 #include "tools/dorn/progress_bar.h"
 #include "tools/dorn/start_clearance.h"
+#include "tools/dorn/wording.h"
 
 namespace sweepview {
 
@@ -71,10 +72,29 @@ void warnAboutStart(CollisionMesh& scene, const MeshParts& parts, std::size_t mo
     std::fprintf(stderr, "; no --move 0,DY,0 clears it (see --fit, --room and --flip)\n");
 }
 
+// " (2.9 million triangles/s)", or nothing when the time is too short to
+// measure a rate by.
+std::string buildRate(std::size_t triangles, double seconds) {
+    if (seconds < 1e-3) {
+        return {};
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, " (%.3g million triangles/s)",
+                  static_cast<double>(triangles) / seconds / 1e6);
+    return text;
+}
+
 }  // namespace
 
 int runBuild(const BuildOptions& options) {
     const auto start = std::chrono::steady_clock::now();
+    for (const std::string& input : options.inputs) {  // all, before the first long import
+        std::string why;
+        if (!checkMeshInput(input, &why)) {
+            std::cerr << "dorn build: " << why << '\n';
+            return 1;
+        }
+    }
     MeshData mesh;
     for (const std::string& input : options.inputs) {
         std::string why;
@@ -101,11 +121,11 @@ int runBuild(const BuildOptions& options) {
     }
     if (options.dropDegenerate) {
         const std::size_t dropped = dropDegenerate(mesh);
-        std::cout << "Dropped " << dropped << " degenerate triangles\n";
+        std::cout << "Dropped " << countOf(dropped, "degenerate triangle", "degenerate triangles") << "\n";
     }
     if (options.orient) {
         const std::size_t turned = orientMesh(mesh);
-        std::cout << "Turned " << turned << " triangles to agree with their neighbours\n";
+        std::cout << "Turned " << countOf(turned, "triangle", "triangles") << " to agree with their neighbours\n";
     }
     if (options.room > 0.0f) {
         Vec3 min;
@@ -158,20 +178,22 @@ int runBuild(const BuildOptions& options) {
         return 1;
     }
     const TreeStats stats = measureTree(mesh.positions, mesh.triangles, tree);
-    std::printf("Wrote %s: %zu triangles, %zu vertices, %zu normals\n", options.output.c_str(),
-                mesh.triangles.size(), mesh.positions.size(), mesh.normals.size());
-    std::printf(
-        "Tree: %zu leaves, depth %zu, SAH cost %.2f, built in %.3f s (%.2f million triangles/s)\n",
-        stats.leaves, stats.depth, stats.sahCost, buildSeconds,
-        static_cast<double>(mesh.triangles.size()) / buildSeconds / 1e6);
+    std::printf("Wrote %s: %s, %s, %s\n", options.output.c_str(),
+                countOf(mesh.triangles.size(), "triangle", "triangles").c_str(),
+                countOf(mesh.positions.size(), "vertex", "vertices").c_str(),
+                countOf(mesh.normals.size(), "normal", "normals").c_str());
+    std::printf("Tree: %s, depth %zu, SAH cost %.2f, built in %s%s\n",
+                countOf(stats.leaves, "leaf", "leaves").c_str(), stats.depth, stats.sahCost,
+                durationText(buildSeconds).c_str(), buildRate(mesh.triangles.size(), buildSeconds).c_str());
     checking.join();
-    std::printf("Checks: %zu boundary, %zu non-manifold, %zu winding conflicts, %zu degenerate, %zu duplicate "
+    std::printf("Checks: %zu boundary, %zu non-manifold, %s, %zu degenerate, %zu duplicate "
                 "(dorn audit shows where)\n",
-                checks.boundaryEdges.size(), checks.nonManifoldEdges.size(), checks.windingConflicts.size(),
+                checks.boundaryEdges.size(), checks.nonManifoldEdges.size(),
+                countOf(checks.windingConflicts.size(), "winding conflict", "winding conflicts").c_str(),
                 checks.degenerateTriangles.size(), checks.duplicateTriangles.size());
     std::fflush(stdout);  // before a warning on standard error
     warnAboutStart(scene, parts, modelVertices, options);
-    std::printf("Done in %.3f s\n", secondsSince(start));
+    std::printf("Done in %s\n", durationText(secondsSince(start)).c_str());
     return 0;
 }
 

@@ -31,9 +31,11 @@ int runInfo(const std::string& file, bool strict) {
     std::printf("triangles named by several leaves: %zu\n", s.multiplyNamedTriangles);
     std::printf("boxes not enclosing their subtree: %zu\n", s.nonEnclosingBoxes);
     if (s.nonEnclosingBoxes > 0) {
-        std::cerr << "dorn info: warning: " << s.nonEnclosingBoxes
-                  << " boxes do not enclose the triangles below them; the query can miss "
-                     "contacts there\n";
+        std::cerr << "dorn info: warning: "
+                  << (s.nonEnclosingBoxes == 1 ? "1 box does not enclose the triangles below it"
+                                               : std::to_string(s.nonEnclosingBoxes) +
+                                                     " boxes do not enclose the triangles below them")
+                  << "; the query can miss contacts there\n";
         if (strict) {
             return 1;
         }

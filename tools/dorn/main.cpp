@@ -74,9 +74,8 @@ int main(int argc, char** argv) {
     BuildOptions build;
     CLI::App* buildCommand = app.add_subcommand(
         "build", "Turn triangle meshes (OBJ, PLY, STL, OFF, glTF, 3DS, COLLADA, ...) into a scene");
-    buildCommand->add_option("MESH", build.inputs, "Mesh files, merged into one scene")
-        ->required()
-        ->check(CLI::ExistingFile);
+    // Inputs that cannot be read are refused by the command (status 1), not as usage errors.
+    buildCommand->add_option("MESH", build.inputs, "Mesh files, merged into one scene")->required();
     buildCommand->add_option("-o,--output", build.output, "The dorn file to write")->required();
     buildCommand->add_option("--scale", build.scale, "Multiply every coordinate by S")
         ->transform(numberIn(1e-18, FLOAT_SAFE));

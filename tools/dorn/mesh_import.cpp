@@ -3,10 +3,19 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <unistd.h>
+
 #include <assimp/Importer.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "scene/dorn_reader.h"
+#include "scene/input_file.h"
+#include "scene/mesh_format_hint.h"
 
 namespace sweepview {
 
@@ -39,9 +48,93 @@ std::vector<Vec3> smoothNormals(const aiMesh& source) {
     return normals;
 }
 
+// The mesh formats whose names tell them, by the name's ending.
+constexpr struct {
+    const char* ending;
+    const char* format;
+} ENDINGS[] = {{".obj", "OBJ"},  {".ply", "PLY"},  {".stl", "STL"},     {".off", "OFF"},
+               {".gltf", "glTF"}, {".glb", "glTF"}, {".dae", "COLLADA"}};
+
+// The format path's ending names, or null.
+const char* formatNamedBy(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) {
+        return nullptr;
+    }
+    std::string ending = path.substr(dot);
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const auto& e : ENDINGS) {
+        if (ending == e.ending) {
+            return e.format;
+        }
+    }
+    return nullptr;
+}
+
+// "; name it .ply" for the endings of format.
+std::string nameItFor(const char* format) {
+    std::string endings;
+    for (const auto& e : ENDINGS) {
+        if (std::strcmp(e.format, format) == 0) {
+            endings += (endings.empty() ? "; name it " : " or ") + std::string(e.ending);
+        }
+    }
+    return endings;
+}
+
+// Why the importer refused path, in the words of its content when they tell
+// more: a dorn scene, an empty file, or, under a mesh format's name, another
+// mesh format or a kind of file no mesh is. Else the importer's own reason.
+std::string importRefusal(const std::string& path, const std::string& importerWhy) {
+    const std::string name = nameForMessages(path);
+    if (loadDornFile(path) != nullptr) {
+        return name + ": already a dorn scene; dorn build takes meshes (OBJ, PLY, STL, OFF, glTF, 3DS, COLLADA, ...)";
+    }
+    std::uint64_t size = 0;
+    std::string why;
+    const int fd = openInputFile(path, &size, &why);
+    if (fd < 0) {
+        return name + ": " + why;
+    }
+    unsigned char bytes[1024];
+    const ssize_t got = ::pread(fd, bytes, sizeof bytes, 0);
+    ::close(fd);
+    if (size == 0) {
+        return name + ": the file is empty";
+    }
+    const auto length = static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+    const char* named = formatNamedBy(path);
+    const char* format = meshFormatOf(bytes, length, size);
+    const char* kind = fileKindOf(bytes, length);
+    if (named != nullptr && format != nullptr && std::strcmp(named, format) != 0) {
+        return name + ": not " + withArticle(named) + " file (it looks like " + withArticle(format) +
+               " mesh" + nameItFor(format) + ")";
+    }
+    // Text mesh formats the sniffing does not know are text files too.
+    if (named != nullptr && format == nullptr && kind != nullptr && std::strcmp(kind, "a text file") != 0) {
+        return name + ": not " + withArticle(named) + " file (it looks like " + kind + ")";
+    }
+    return name + ": " + importerWhy;
+}
+
 }  // namespace
 
+bool checkMeshInput(const std::string& path, std::string* why) {
+    std::uint64_t size = 0;
+    const int fd = openInputFile(path, &size, why);
+    if (fd < 0) {
+        *why = nameForMessages(path) + ": " + *why;
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 bool importMesh(const std::string& path, MeshData& mesh, std::string* why) {
+    if (!checkMeshInput(path, why)) {  // the importer would block on a FIFO
+        return false;
+    }
     Assimp::Importer importer;
     // Points and lines are of no use to a collision mesh. Vertices are joined
     // and missing normals computed here rather than by Assimp, whose versions
@@ -52,7 +145,7 @@ bool importMesh(const std::string& path, MeshData& mesh, std::string* why) {
         importer.ReadFile(path, aiProcess_Triangulate | aiProcess_PreTransformVertices |
                                     aiProcess_SortByPType | aiProcess_ValidateDataStructure);
     if (scene == nullptr) {
-        *why = path + ": " + importer.GetErrorString();
+        *why = importRefusal(path, importer.GetErrorString());
         return false;
     }
     std::size_t added = 0;
@@ -91,7 +184,7 @@ bool importMesh(const std::string& path, MeshData& mesh, std::string* why) {
         }
     }
     if (added == 0) {
-        *why = path + ": no triangles in the file";
+        *why = importRefusal(path, "no triangles in the file");
         return false;
     }
     return true;

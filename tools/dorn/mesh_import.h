@@ -10,8 +10,15 @@ namespace sweepview {
 // STL, OFF, glTF 2.0, 3DS, COLLADA and more), with the file's node transforms
 // applied, polygons triangulated and the corners' normals (the file's own, or
 // smooth ones computed where it has none). Points and lines are left out.
-// Appends to mesh; returns false, with the reason in *why, when the file cannot
-// be read or holds no triangles.
+// Appends to mesh; returns false, with the reason in *why ("PATH: reason"),
+// when the file cannot be read or holds no triangles: in the words of its
+// content when they tell more than the importer ("already a dorn scene",
+// "not an OBJ file (it looks like a PNG image)").
 [[nodiscard]] bool importMesh(const std::string& path, MeshData& mesh, std::string* why);
+
+// Whether path can be opened for reading as a regular file; false with
+// "PATH: reason" in *why (the reader's words: "cannot open: ...", "is a
+// directory", "not a regular file").
+[[nodiscard]] bool checkMeshInput(const std::string& path, std::string* why);
 
 }  // namespace sweepview

@@ -180,21 +180,27 @@ using namespace sweepview;
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit fails and is reported
     const std::string mode = argc > 1 ? argv[1] : "";
+    constexpr const char* USAGE = "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply [SIZE]\n";
+    if ((mode == "--help" || mode == "-h") && argc == 2) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
     if (mode == "terrain" && (argc == 4 || argc == 5)) {
-        const float size = argc == 5 ? std::strtof(argv[4], nullptr) : 200.0f;
-        if (!(size > 0.0f)) {
-            std::fprintf(stderr, "scenegen: SIZE must be positive\n");
+        char* end = nullptr;
+        const float size = argc == 5 ? std::strtof(argv[4], &end) : 200.0f;
+        if (!(size > 0.0f && size <= 1e18f) || (end != nullptr && *end != '\0')) {
+            std::fprintf(stderr, "scenegen: SIZE takes a positive number, not '%s'\n", argv[4]);
             return 2;
         }
-        const long n = std::atol(argv[2]);
-        if (n < 1 || n > 30000) {
-            std::fprintf(stderr, "scenegen: N must be 1 to 30000\n");
+        const long n = std::strtol(argv[2], &end, 10);
+        if (n < 1 || n > 30000 || *end != '\0') {
+            std::fprintf(stderr, "scenegen: N takes a whole number from 1 to 30000, not '%s'\n", argv[2]);
             return 2;
         }
         return writeOrSay(argv[3], [&](std::ostream& out) { writeTerrain(out, n, size); });
     }
     if (mode != "default" || argc != 3) {
-        std::fprintf(stderr, "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply [SIZE]\n");
+        std::fputs(USAGE, stderr);
         return 2;
     }
     return writeOrSay(argv[2], [](std::ostream& file) {
