@@ -6,6 +6,7 @@
 #endif
 
 #include "app/audit_replay.h"
+#include "app/camera_control.h"
 #include "app/command_line.h"
 #include "app/frame_step.h"
 #include "app/scene_dialogue.h"
@@ -33,7 +34,13 @@ int runWithCommandLine(int argc, char** argv) {
     setCollisionEpsilon(0.001f);
     ViewerExtras extras;
     extras.hud = options.hud;
+    extras.lit = options.lit;
+    extras.trail = options.trail;
+    extras.stepsPerSecond = options.rate;
+    extras.printFrameRate = options.printFrameRate;
     extras.screenshot = options.screenshot;
+    initialWindowWidth = options.width;
+    initialWindowHeight = options.height;
     std::string why;
     // Checked before the steps, which may be many.
     if (!options.screenshot.empty() && !checkOutputPath(options.screenshot, &why)) {
@@ -70,6 +77,7 @@ int runWithCommandLine(int argc, char** argv) {
         }
     }
     currentScene = scene.release();  // lives until the process ends
+    extras.sceneName = sceneName;
     if (options.start) {
         spherePosition = *options.start;
     }

@@ -67,7 +67,6 @@ void prepareExtras(const ViewerExtras& extras) {
     settings = extras;
     overlay.hud = extras.hud;
     overlay.trail = extras.trail;
-    overlay.printFrameRate = extras.printFrameRate;
     overlay.frameRate = extras.screenshot.empty();  // one frame has no rate
     overlay.stepsPerSecond = extras.stepsPerSecond;
     overlay.replay = settings.replay ? &*settings.replay : nullptr;
@@ -93,7 +92,7 @@ void installExtras() {
     bindKey('h', [] { toggle(overlay.help); });
     bindKey('t', [] { toggle(overlay.trail); });
     installMouse();
-    installViewerLoop(settings.stepsPerSecond);
+    installViewerLoop(settings.stepsPerSecond, settings.printFrameRate);
     if (settings.replay) {
         // Close enough to see the sphere at the event and what it met.
         frameTarget({settings.replayPoint, 8.0f * sphereRadius});

@@ -14,6 +14,7 @@
 
 #include "app/audit_replay.h"
 #include "app/camera_control.h"
+#include "app/viewer_loop.h"
 #include "app/viewer_state.h"
 
 namespace sweepview {
@@ -112,37 +113,6 @@ std::string format(const char* pattern, auto... values) {
     return text;
 }
 
-// Frames per second over the frames of the last half second or more; frames
-// are drawn only when something changes, so a pause between two frames starts
-// the count again rather than counting as slow frames.
-struct FrameRate {
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point since = Clock::now();
-    Clock::time_point last = since;
-    Clock::time_point printed = since;
-    int frames = 0;
-    double perSecond = 0.0;  // 0 until measured
-} rate;
-
-void countFrame() {
-    const auto now = FrameRate::Clock::now();
-    const auto seconds = [](auto span) { return std::chrono::duration<double>(span).count(); };
-    if (seconds(now - rate.last) > 0.5) {
-        rate.since = now;
-        rate.frames = 0;
-        rate.perSecond = 0.0;
-    }
-    rate.last = now;
-    ++rate.frames;
-    if (seconds(now - rate.since) >= 0.5) {
-        rate.perSecond = (rate.frames - 1) / seconds(now - rate.since);
-    }
-    if (overlay.printFrameRate && seconds(now - rate.printed) >= 1.0 && rate.perSecond > 0.0) {
-        std::cerr << format("%.1f frames/s", rate.perSecond) << std::endl;
-        rate.printed = now;
-    }
-}
-
 // Over a pale band, so the text reads over a dark lit wall as well.
 void drawTextLines(const std::vector<std::string>& lines, int left, int top, float red, float green, float blue) {
     std::size_t widest = 0;
@@ -188,8 +158,8 @@ std::vector<std::string> factLines() {
         lines.push_back(format("replay: %s %ld, start %ld, step %ld, triangle %d", e.kind.c_str(), e.index, e.start,
                                e.step, e.triangle));
     }
-    if (overlay.frameRate && rate.perSecond > 0.0) {
-        lines.push_back(format("%.1f frames/s", rate.perSecond));
+    if (overlay.frameRate && framesPerSecond() > 0.0) {
+        lines.push_back(format("%.1f frames/s", framesPerSecond()));
     }
     return lines;
 }
@@ -280,7 +250,6 @@ void drawSceneOverlay() {
 }
 
 void drawScreenOverlay() {
-    countFrame();
     if (!overlay.hud && !overlay.help) {
         return;
     }

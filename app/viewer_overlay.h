@@ -15,7 +15,6 @@ struct OverlaySettings {
     bool help = false;    // the keys at the bottom (key h)
     bool trail = false;   // the centre's path and its contacts (key t)
     bool frameRate = true;  // the frame rate among the facts; off for a screenshot
-    bool printFrameRate = false;  // also once a second on standard error
     double stepsPerSecond = 60.0;  // for the facts; 0: one step per frame
     const ReplayEvent* replay = nullptr;  // marked in the scene when set
     Vec3 replayPoint;
@@ -31,7 +30,7 @@ void noteStep(const std::vector<StepContact>& contacts);
 // triangle's outline).
 void drawSceneOverlay();
 
-// Over the picture: the facts and the keys; counts the frame for the rate.
+// Over the picture: the facts and the keys.
 void drawScreenOverlay();
 
 // The name the facts give a box draw mode.

@@ -3,77 +3,130 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "render/box_tables.h"
 #include "render/scene_drawing.h"
-#include "scene/node_stack.h"
 
 namespace sweepview {
 
+BoxDetail boxDetail = BoxDetail::Classic;
+
 namespace {
 
-// Every box's corners in place, in the mode's primitive: built once per scene
-// and mode, and sent as vertex arrays.
-std::vector<GLfloat> boxVertices;
-const CollisionMesh* verticesScene = nullptr;
-int verticesMode = 0;
+// While the view moves, the boxes are drawn from the root down to a depth
+// that keeps them near a tenth of the frame's time: measured in each moving
+// frame and kept per mode (the boxes near the root cost the most, each
+// covering much of the window). It starts at the levels of about a thousand
+// boxes.
+constexpr std::size_t FIRST_MOVING_BOXES = 1024;
+constexpr double MOST_BOX_SHARE = 0.10;
+constexpr double LEAST_BOX_SHARE = 0.04;
+int movingDepth[5] = {-1, -1, -1, -1, -1};
+int lastMovingMode = 0;
+double lastMovingBoxSeconds = -1.0;  // the boxes of the last moving frame; -1: none drawn
 
-void addCorner(const NodeBox& box, int corner) {
-    const Vec3 v = box.centre + componentProduct(BOX_CORNERS[corner], box.halfExtents);
-    boxVertices.insert(boxVertices.end(), {v.x, v.y, v.z});
+double secondsNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The boxes in the walk's pre-order and each box's primitives in
-// drawNodeBox's order, so blending gives the same picture.
-void buildBoxVertices(const CollisionMesh& scene, int mode) {
-    boxVertices.clear();
-    boxVertices.shrink_to_fit();
-    NodeStack<const VolumeNode> pending;
-    pending.push(scene.root);
-    while (!pending.empty()) {
-        const VolumeNode* node = pending.pop();
-        if (mode == 1) {
-            for (int corner = 0; corner < 8; ++corner) {
-                addCorner(node->box, corner);
+// Every box's eight corners in place, built once per scene and sent as
+// vertex arrays, the edges and faces by index (a third of the vertices the
+// renderer would transform otherwise). Level by level from the root, so that
+// the boxes down to any depth are a prefix; every box is the same colour
+// blended the same way, so the order does not change the picture.
+std::vector<GLfloat> boxCorners;
+std::vector<std::size_t> boxesToDepth;  // [d]: boxes of depths 0 to d
+const CollisionMesh* cornersScene = nullptr;
+
+// Boxes per draw: their corners are indexed by 16 bits.
+constexpr std::size_t PIECE_BOXES = 8192;
+std::vector<GLushort> edgeIndices;  // a piece's boxes' edges, as GL_LINES
+std::vector<GLushort> faceIndices;  // a piece's boxes' faces, as GL_QUADS
+
+void buildIndices() {
+    for (std::size_t box = 0; box < PIECE_BOXES; ++box) {
+        const auto corner = [box](int c) { return static_cast<GLushort>(8 * box + static_cast<std::size_t>(c)); };
+        for (const auto& edge : BOX_EDGES) {
+            edgeIndices.insert(edgeIndices.end(), {corner(edge[0]), corner(edge[1])});
+        }
+        for (const auto& face : BOX_FACES) {
+            for (int c : face) {
+                faceIndices.push_back(corner(c));
             }
-        } else if (mode == 2) {
-            for (const auto& edge : BOX_EDGES) {
-                addCorner(node->box, edge[0]);
-                addCorner(node->box, edge[1]);
+        }
+    }
+}
+
+void buildBoxCorners(const CollisionMesh& scene) {
+    boxCorners.clear();
+    boxCorners.shrink_to_fit();
+    boxesToDepth.clear();
+    std::vector<const VolumeNode*> level = {scene.root};
+    std::vector<const VolumeNode*> next;
+    std::size_t boxes = 0;
+    while (!level.empty()) {
+        next.clear();
+        for (const VolumeNode* node : level) {
+            for (int c = 0; c < 8; ++c) {
+                const Vec3 v = node->box.centre + componentProduct(BOX_CORNERS[c], node->box.halfExtents);
+                boxCorners.insert(boxCorners.end(), {v.x, v.y, v.z});
             }
-        } else {
-            for (const auto& face : BOX_FACES) {
-                for (int corner : face) {
-                    addCorner(node->box, corner);
+            for (const VolumeNode* child : {node->left, node->right}) {
+                if (child != nullptr) {
+                    next.push_back(child);
                 }
             }
         }
-        if (node->left != nullptr) {
-            if (node->right != nullptr) {
-                pending.push(node->right);
-            }
-            pending.push(node->left);
-        }
+        boxes += level.size();
+        boxesToDepth.push_back(boxes);
+        level.swap(next);
     }
-    verticesScene = &scene;
-    verticesMode = mode;
+    cornersScene = &scene;
+    if (edgeIndices.empty()) {
+        buildIndices();
+    }
 }
 
-// Sends the boxes in the current colour, in pieces that keep the renderer's
-// copies small (a whole number of boxes each).
-void drawBoxes(const CollisionMesh& scene, int mode) {
-    if (verticesScene != &scene || verticesMode != mode) {
-        buildBoxVertices(scene, mode);
+// The boxes from the root down to depth (all of them for a depth past the
+// deepest).
+std::size_t boxesDownTo(std::size_t depth) {
+    return boxesToDepth.empty() ? 0 : boxesToDepth[std::min(depth, boxesToDepth.size() - 1)];
+}
+
+// The depth a moving view draws in this mode down to, for the tree built.
+std::size_t movingDepthFor(int mode) {
+    int& depth = movingDepth[mode];
+    if (depth < 0) {
+        depth = 0;
+        while (static_cast<std::size_t>(depth + 1) < boxesToDepth.size() &&
+               boxesToDepth[static_cast<std::size_t>(depth + 1)] <= FIRST_MOVING_BOXES) {
+            ++depth;
+        }
     }
-    constexpr std::size_t PIECE = 24 * 65536;  // vertices: whole boxes in every mode
-    const std::size_t count = boxVertices.size() / 3;
+    return static_cast<std::size_t>(depth);
+}
+
+// Sends the boxes in the current colour, a piece at a time: from the root
+// down to depth, all of them by default.
+void drawBoxes(const CollisionMesh& scene, int mode, std::size_t depth = SIZE_MAX) {
+    if (cornersScene != &scene) {
+        buildBoxCorners(scene);
+    }
+    const std::size_t boxes = boxesDownTo(depth);
     glEnableClientState(GL_VERTEX_ARRAY);
-    for (std::size_t first = 0; first < count; first += PIECE) {
-        glVertexPointer(3, GL_FLOAT, 0, boxVertices.data() + 3 * first);
-        glDrawArrays(mode == 1 ? GL_POINTS : mode == 2 ? GL_LINES : GL_QUADS, 0,
-                     static_cast<GLsizei>(std::min(PIECE, count - first)));
+    for (std::size_t first = 0; first < boxes; first += PIECE_BOXES) {
+        const auto count = std::min(PIECE_BOXES, boxes - first);
+        glVertexPointer(3, GL_FLOAT, 0, boxCorners.data() + 24 * first);
+        if (mode == 1) {
+            glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(8 * count));
+        } else if (mode == 2) {
+            glDrawElements(GL_LINES, static_cast<GLsizei>(24 * count), GL_UNSIGNED_SHORT, edgeIndices.data());
+        } else {
+            glDrawElements(GL_QUADS, static_cast<GLsizei>(24 * count), GL_UNSIGNED_SHORT, faceIndices.data());
+        }
     }
     glDisableClientState(GL_VERTEX_ARRAY);
 }
@@ -148,11 +201,17 @@ void prepareBoxLayer(const CollisionMesh& scene, int mode, const BoxView& view) 
     const bool sameView = layer.scene == &scene && layer.view == view &&
                           std::equal(viewport, viewport + 4, layer.viewport);
     if (!sameView) {
-        // While the view keeps changing (a drag), drawing the boxes is quicker.
         layer.ready = false;
         layer.scene = &scene;
         layer.view = view;
         std::copy(viewport, viewport + 4, layer.viewport);
+        // While the view keeps changing (a drag), drawing the boxes is quicker
+        // than laying them; a view known to be still is laid at once.
+        if (boxDetail != BoxDetail::Still) {
+            return;
+        }
+    }
+    if (boxDetail == BoxDetail::Moving) {
         return;
     }
     if ((layer.ready && layer.mode == mode) || mode < 1 || mode > 3 || scene.root == nullptr ||
@@ -218,12 +277,72 @@ void drawBoxLayerOrBoxes(const CollisionMesh& scene, int mode) {
         return;
     }
     glColor4fv(BOX_COLOUR);
-    drawBoxes(scene, mode);
+    // One moving frame in four is timed to the end of the renderer's work,
+    // so that the depth can adapt; waiting for it in every frame would cost
+    // the overlap of drawing with the renderer's threads.
+    static unsigned movingFrames = 0;
+    if (cornersScene != &scene) {
+        buildBoxCorners(scene);
+    }
+    if (boxDetail != BoxDetail::Moving || ++movingFrames % 4 != 0) {
+        drawBoxes(scene, mode, boxDetail == BoxDetail::Moving ? movingDepthFor(mode) : SIZE_MAX);
+        return;
+    }
+    glFinish();
+    const double began = secondsNow();
+    drawBoxes(scene, mode, movingDepthFor(mode));
+    glFinish();
+    lastMovingBoxSeconds = secondsNow() - began;
+    lastMovingMode = mode;
+}
+
+// Mode 4 while the view moves: the walk of drawTree over the levels that fit.
+void walkBoxesWhileMoving(const CollisionMesh& scene) {
+    if (cornersScene != &scene) {
+        buildBoxCorners(scene);
+    }
+    const double began = secondsNow();
+    const std::size_t deepest = movingDepthFor(4);
+    std::vector<std::pair<const VolumeNode*, std::size_t>> pending = {{scene.root, 0}};
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        drawNodeBox(node->box, 4);
+        if (depth < deepest && node->left != nullptr) {
+            if (node->right != nullptr) {
+                pending.push_back({node->right, depth + 1});
+            }
+            pending.push_back({node->left, depth + 1});
+        }
+    }
+    lastMovingBoxSeconds = secondsNow() - began;
+    lastMovingMode = 4;
 }
 
 }  // namespace
 
+void adaptMovingDetail(double frameSeconds) {
+    if (lastMovingBoxSeconds < 0.0 || !(frameSeconds > 0.0)) {
+        return;
+    }
+    const double share = lastMovingBoxSeconds / frameSeconds;
+    int& depth = movingDepth[lastMovingMode];
+    if (share > MOST_BOX_SHARE && depth > 0) {
+        --depth;
+    } else if (share < LEAST_BOX_SHARE && static_cast<std::size_t>(depth + 1) < boxesToDepth.size()) {
+        ++depth;
+    }
+    lastMovingBoxSeconds = -1.0;
+}
+
 void drawSceneWithBoxList(const CollisionMesh& scene, int mode, bool translucentMesh) {
+    if (mode == 4 && boxDetail == BoxDetail::Moving && sceneListReady && scene.root != nullptr) {
+        if (translucentMesh) {
+            drawScene(scene, 0);
+        }
+        walkBoxesWhileMoving(scene);
+        return;
+    }
     const bool boxes = sceneListReady && mode >= 1 && mode <= 3 && scene.root != nullptr;
     if (!translucentMesh) {
         if (boxes) {

@@ -13,6 +13,19 @@ namespace sweepview {
 // drawn, without the depth test, so they look the same over any mesh.
 void drawSceneWithBoxList(const CollisionMesh& scene, int mode, bool translucentMesh = true);
 
+// How the frames draw the boxes of modes 1 to 3.
+enum class BoxDetail {
+    Classic,  // the full picture, laid once the view has stayed the same for a frame
+    Moving,   // the view is moving: only the levels from the root that draw quickly
+    Still,    // the view has stopped: the full picture, laid at once
+};
+extern BoxDetail boxDetail;
+
+// After a frame of a moving view that took frameSeconds: the boxes of the next
+// moving frame in the same mode go one level deeper or stop one level
+// shallower, keeping them near a tenth of a frame's time.
+void adaptMovingDetail(double frameSeconds);
+
 // The camera of a frame: translation, then yaw and pitch in degrees.
 struct BoxView {
     float x, y, z, yaw, pitch;
