@@ -72,7 +72,9 @@ int runWithCommandLine(int argc, char** argv) {
     } else {
         scene = loadDornFile(sceneName, &why);
         if (scene == nullptr) {
-            std::cerr << "sweepview: " << why << '\n';
+            const bool fromReport = options.scene.empty() && extras.replay;
+            std::cerr << "sweepview: " << (fromReport ? "the scene named by report " + options.replay + ": " : "")
+                      << why << '\n';
             return 1;
         }
     }

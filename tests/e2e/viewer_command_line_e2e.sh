@@ -4,8 +4,10 @@
 # A scene argument skips the prompt; a scene that cannot be loaded and a bad
 # number are refused with their reasons; --steps N --screenshot writes N step
 # lines and a PNG with the mesh's blue and the sphere's red; a replayed escape
-# of an audit report of a holed room prints the report's step and position; a
-# mouse drag changes the view.
+# of an audit report of a holed room prints the report's step and position;
+# --lit and --size change the picture, a .jpg screenshot is refused; the
+# window is titled after the scene, sleeps while paused, turns with a drag
+# and steps at the --rate asked for.
 set -euo pipefail
 viewer=$1
 dorn=$2
@@ -100,14 +102,32 @@ status=0
 "$viewer" --replay "$work/bad.json" --event escape:0 >"$work/out" 2>"$work/err" || status=$?
 ((status == 1)) && grep -q "bad.json: not valid JSON" "$work/err" || fail "a malformed report was not refused"
 
-# The mouse: a drag turns the scene.
-"$viewer" "$scene" >"$work/out" 2>"$work/err" &
+# A screenshot is a PNG: another name is a usage error. --size sets the
+# window and so the picture; --lit draws the room in neutral greys where the
+# translucent mesh has none.
+status=0
+"$viewer" "$scene" --screenshot "$work/shot.jpg" </dev/null >/dev/null 2>"$work/err" || status=$?
+((status == 2)) && grep -q -- "--screenshot: .*shot.jpg" "$work/err" && [[ ! -e $work/shot.jpg ]] ||
+    fail "--screenshot shot.jpg: status $status"
+"$viewer" "$scene" --lit --size 800x600 --screenshot "$work/lit.png" </dev/null >/dev/null 2>&1 || fail "--lit failed"
+[[ $(identify -format '%wx%h' "$work/lit.png") == 800x600 ]] || fail "--size 800x600 gave another picture"
+grey='abs(r-g)<0.03 && abs(r-b)<0.1 && r<0.85 && r>0.2'
+(($(count_pixels "$work/lit.png" "$grey") > 20000 && $(count_pixels "$work/shot.png" "$grey") == 0)) ||
+    fail "the lit picture does not differ from the translucent one"
+
+# The running viewer: a title naming the scene; asleep while paused; a drag
+# turns the scene; steps paced by --rate.
+"$viewer" "$scene" --rate 30 >"$work/out" 2>"$work/err" &
 VIEWER_PID=$!
-window=$(find_window "(GLUT app|sweepview - .*)" 60) || fail "no window"
+window=$(find_window "sweepview - $(basename "$scene")" 60) || fail "no window titled after the scene"
 shoot() { import -window root -crop 640x480+100+100 +repage "$1"; }
 drawn() { shoot "$work/before.png" && (($(count_pixels "$work/before.png" 'r>0.7 && g<0.6 && b<0.7') >= 5)); }
 wait_until 60 drawn || fail "the viewer drew nothing"
-sleep 0.5
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$VIEWER_PID/stat"; }
+before=$(cpu_ticks)
+sleep 2
+idle=$(($(cpu_ticks) - before))
+((4 * idle < 2 * $(getconf CLK_TCK))) || fail "paused, the viewer used $idle ticks of CPU in 2 s"
 shoot "$work/before.png"
 xdotool mousemove --window "$window" 300 240 mousedown 1 mousemove --window "$window" 340 250 \
     mousemove --window "$window" 400 260 mouseup 1
@@ -115,7 +135,13 @@ changed() {
     shoot "$work/after.png" && [[ $(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1) != 0 ]]
 }
 wait_until 30 changed || fail "a drag did not change the view"
+[[ ! -s $work/out ]] || fail "steps taken while paused"
+press "$window" space
+sleep 2
+press "$window" space
+steps=$(wc -l <"$work/out")
+((steps >= 40 && steps <= 80)) || fail "--rate 30 took $steps steps in 2 s"
 press "$window" Escape
 wait "$VIEWER_PID" || true
 VIEWER_PID=
-echo "viewer command line end-to-end: ok (red $red pixels, escape at step $step)"
+echo "viewer command line end-to-end: ok (red $red pixels, escape at step $step, idle $idle ticks, $steps steps in 2 s)"

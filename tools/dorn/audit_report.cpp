@@ -154,10 +154,10 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
     }
     std::snprintf(line, sizeof line,
                   "\n%llu steps flown (%ld starts without a clear point skipped, %ld flew off), "
-                  "%llu contacts; %.0f steps/s on %d threads\n",
+                  "%llu contacts; %.0f steps/s on %d thread%s\n",
                   static_cast<unsigned long long>(r.stepsFlown), r.startsSkipped, r.flewOff,
                   static_cast<unsigned long long>(r.contacts),
-                  seconds > 0 ? static_cast<double>(r.stepsFlown) / seconds : 0.0, threads);
+                  seconds > 0 ? static_cast<double>(r.stepsFlown) / seconds : 0.0, threads, threads == 1 ? "" : "s");
     out << line;
     const auto hot = hotSpots(r);
     if (!hot.empty()) {
