@@ -158,9 +158,10 @@ void display() {
     const double began = nowSeconds();
     boxDetail = viewMoving(began) ? BoxDetail::Moving : BoxDetail::Still;
     drawFrame();
-    // One step per frame takes it after drawing, as the classic frame does.
-    if (clock.rate == 0.0) {
-        stepIfDue(std::cout);
+    // One step per frame takes it after drawing, as the classic frame does;
+    // the frame after the last one shows where it ended.
+    if (clock.rate == 0.0 && stepIfDue(std::cout)) {
+        glutPostRedisplay();
     }
     glFlush();
     glutSwapBuffers();

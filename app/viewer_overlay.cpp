@@ -157,6 +157,9 @@ std::vector<std::string> factLines() {
         const ReplayEvent& e = *overlay.replay;
         lines.push_back(format("replay: %s %ld, start %ld, step %ld, triangle %d", e.kind.c_str(), e.index, e.start,
                                e.step, e.triangle));
+        if (!e.detail.empty()) {
+            lines.push_back("  " + e.detail.substr(0, 200));
+        }
     }
     if (overlay.frameRate && framesPerSecond() > 0.0) {
         lines.push_back(format("%.1f frames/s", framesPerSecond()));

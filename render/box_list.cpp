@@ -22,8 +22,8 @@ namespace {
 // covering much of the window). It starts at the levels of about a thousand
 // boxes.
 constexpr std::size_t FIRST_MOVING_BOXES = 1024;
-constexpr double MOST_BOX_SHARE = 0.10;
-constexpr double LEAST_BOX_SHARE = 0.04;
+constexpr double MOST_BOX_SHARE = 0.08;
+constexpr double LEAST_BOX_SHARE = 0.03;
 int movingDepth[5] = {-1, -1, -1, -1, -1};
 int lastMovingMode = 0;
 double lastMovingBoxSeconds = -1.0;  // the boxes of the last moving frame; -1: none drawn
@@ -345,7 +345,9 @@ void drawSceneWithBoxList(const CollisionMesh& scene, int mode, bool translucent
     }
     const bool boxes = sceneListReady && mode >= 1 && mode <= 3 && scene.root != nullptr;
     if (!translucentMesh) {
-        if (boxes) {
+        if (mode == 4 && scene.root != nullptr) {
+            drawTree(scene, mode, *scene.root);  // the walk alone: the list is ready, no triangle is sent
+        } else if (boxes) {
             glDisable(GL_DEPTH_TEST);
             drawBoxLayerOrBoxes(scene, mode);
             glEnable(GL_DEPTH_TEST);
