@@ -127,8 +127,7 @@ void settle(int) {
 }
 
 // Whether the view moves: a button held, or the camera or box mode changed
-// lately. A
-// moving view asks for one more frame once it has stayed put.
+// lately. A moving view asks for one more frame once it has stayed put.
 bool viewMoving(double now) {
     const bool dragging = mouseDragging();
     if (wasDragging && !dragging) {

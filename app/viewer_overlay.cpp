@@ -4,16 +4,13 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <deque>
-#include <iostream>
 #include <numbers>
 #include <string>
 
 #include "app/audit_replay.h"
-#include "app/camera_control.h"
 #include "app/viewer_loop.h"
 #include "app/viewer_state.h"
 
