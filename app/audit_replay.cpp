@@ -283,6 +283,10 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
         return std::nullopt;
     }
     std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *why = path + ": cannot read the report (" + std::strerror(errno) + ")";
+        return std::nullopt;
+    }
     std::ostringstream text;
     text << file.rdbuf();
     if (!file) {
@@ -367,17 +371,23 @@ ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event) {
     const SweepOptions rules(edgeRule, faceSides);
     contactState.hitTriangles.clear();
     const bool before = event.kind == "escape" || event.kind == "non-number";
+    ReplayResult result;
+    const auto note = [&](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
+        result.lastStepContacts.push_back({centre, normal, triangle, contactState.nearestTime});
+    };
     for (long step = 1; step < event.step; ++step) {
-        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, rules);
+        result.lastStepContacts.clear();
+        advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, rules, note);
     }
     frameCounter = static_cast<std::int32_t>(event.step - 1);
-    ReplayResult result;
     result.position = spherePosition;
     if (!before) {
         // The event's own step; a bump is where its contact with the triangle was.
         bool bumped = false;
+        result.lastStepContacts.clear();
         advanceSphere(scene, sphereRadius, spherePosition, sphereVelocity, contactState, rules,
-                      [&](const Vec3& centre, const Vec3&, std::int32_t triangle) {
+                      [&](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
+                          note(centre, normal, triangle);
                           if (!bumped && triangle == event.triangle) {
                               result.position = centre;
                               bumped = true;

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/frame_step.h"
 #include "collision/sweep_setup.h"
 #include "geometry/vec3.h"
 #include "scene/collision_mesh.h"
@@ -50,6 +52,7 @@ std::optional<std::string> findReplayScene(const ReplayEvent& event, std::string
 struct ReplayResult {
     Vec3 position;
     std::string positionText;
+    std::vector<StepContact> lastStepContacts;  // of the last step flown, for the facts
 };
 
 // Flies the event's flight in scene with the step the audit uses, silently:

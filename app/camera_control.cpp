@@ -113,6 +113,21 @@ void frameTarget(const ViewTarget& target) {
     viewChanged();
 }
 
+void fitDepthRange() {
+    const ViewTarget scene = sceneTarget();
+    const float distance = length(turned(scene.centre) + Vec3(cameraX, cameraY, cameraZ));
+    const double far = std::max(1000.0, 1.5 * (static_cast<double>(distance) + scene.radius));
+    // The depth buffer tells apart what lies within a hundred-thousandth of
+    // the far distance, so the near plane moves out only for huge scenes.
+    const double near = std::max(1.0, far / 1e5);
+    const int width = std::max(glutGet(GLUT_WINDOW_WIDTH), 1);
+    const int height = std::max(glutGet(GLUT_WINDOW_HEIGHT), 1);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), near, far);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void installMouse() {
     glutMouseFunc(mouseButton);
     glutMotionFunc(mouseDrag);

@@ -18,6 +18,11 @@ ViewTarget sceneTarget();
 // mouse then turns the scene about that centre.
 void frameTarget(const ViewTarget& target);
 
+// The projection's near and far planes set so that the whole scene lies
+// between them from where the camera is (the window's 1 to 1000 unless the
+// scene reaches further), so a big mesh is never cut.
+void fitDepthRange();
+
 // The mouse: a left drag turns the scene about the framed centre (the scene's
 // until something is framed), the wheel or a right drag comes closer or goes
 // back, a middle drag pans. Each change asks the command-line loop for a frame.

@@ -92,6 +92,7 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
                                                    : "takes WIDTHxHEIGHT from 64x64 to 8192x8192, not '" + text + "'";
             },
             "WxH"));
+    app.add_flag("--version", parsed.version, "Print the version and exit");
     app.add_flag("--fps", o.printFrameRate, "Print the frames drawn per second on standard error");
     app.add_flag("--hud", o.hud, "Show the on-screen facts from the start (key i toggles them)");
     CLI::Option* replay =
@@ -106,7 +107,13 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
                 text.find_first_not_of("0123456789", colon + 1) != std::string::npos) {
                 return "takes KIND:INDEX, e.g. escape:0, not '" + text + "'";
             }
-            return {};
+            const std::string kind = text.substr(0, colon);
+            for (const char* known : {"escape", "overlap", "wedged", "bump", "non-number"}) {
+                if (kind == known) {
+                    return {};
+                }
+            }
+            return "the kinds are escape, overlap, wedged, bump and non-number, not '" + kind + "'";
         },
         "KIND:INDEX"));
     replay->needs(event);

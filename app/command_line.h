@@ -34,6 +34,7 @@ struct ViewerOptions {
 // option), the status to exit with after the message was written.
 struct ParsedCommandLine {
     ViewerOptions options;
+    bool version = false;  // --version: print it and exit 0
     std::optional<int> exitStatus;
 };
 ParsedCommandLine parseCommandLine(int argc, char** argv);

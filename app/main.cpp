@@ -30,6 +30,10 @@ int runWithCommandLine(int argc, char** argv) {
     if (parsed.exitStatus) {
         return *parsed.exitStatus;
     }
+    if (parsed.version) {
+        std::cout << "sweepview " SWEEP_VERSION "\n";
+        return 0;
+    }
     const ViewerOptions& options = parsed.options;
     setCollisionEpsilon(0.001f);
     ViewerExtras extras;
@@ -95,6 +99,7 @@ int runWithCommandLine(int argc, char** argv) {
         const ReplayEvent& event = *extras.replay;
         const ReplayResult result = replayFlight(*currentScene, event);
         extras.replayPoint = result.position;
+        extras.replayContacts = result.lastStepContacts;
         std::cout << replayLine(event, result) << std::endl;
         if (result.positionText != event.positionText) {
             std::cerr << "sweepview: the replay ended at " << result.positionText << ", the report says "

@@ -47,6 +47,7 @@ void frameWholeScene() {
 }
 
 void saveScreenshot() {
+    fitDepthRange();
     drawFrame();
     glFinish();
     glReadBuffer(GL_BACK);
@@ -73,6 +74,9 @@ void prepareExtras(const ViewerExtras& extras) {
     overlay.replayPoint = extras.replayPoint;
     parts = findModelParts(*currentScene);
     stepListener = noteStep;
+    if (settings.replay) {
+        noteStep(settings.replayContacts);
+    }
     sceneOverlay = drawSceneOverlay;
     screenOverlay = drawScreenOverlay;
     setLit(extras.lit);

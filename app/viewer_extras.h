@@ -22,6 +22,7 @@ struct ViewerExtras {
     std::string screenshot;             // save the first frame here, then exit 0
     std::optional<ReplayEvent> replay;  // marked in the scene when set
     Vec3 replayPoint;
+    std::vector<StepContact> replayContacts;  // of the replay's last step
 };
 
 // Sets up the step listener (contacts and trail) before the window exists.

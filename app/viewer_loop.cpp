@@ -156,6 +156,7 @@ bool viewMoving(double now) {
 void display() {
     const double began = nowSeconds();
     boxDetail = viewMoving(began) ? BoxDetail::Moving : BoxDetail::Still;
+    fitDepthRange();
     drawFrame();
     // One step per frame takes it after drawing, as the classic frame does;
     // the frame after the last one shows where it ended.
@@ -194,6 +195,8 @@ void specialKeyPressed(int key, int x, int y) {
 void installViewerLoop(double stepsPerSecond, bool printFrameRate) {
     installed = true;
     printRate = printFrameRate;
+    lastView = {cameraX, cameraY, cameraZ, cameraYaw, cameraPitch};
+    lastMode = boxDrawMode;
     clock.rate = stepsPerSecond;
     glutDisplayFunc(display);
     glutReshapeFunc([](int width, int height) {

@@ -220,7 +220,7 @@ const char* boxModeName(int mode) {
         case 1: return "corner points";
         case 2: return "edges";
         case 3: return "faces";
-        default: return "walk only: the tree is walked as for drawing, nothing is drawn";
+        default: return "walk only (nothing drawn)";
     }
 }
 

@@ -96,6 +96,19 @@ const char* meshFormatOf(const unsigned char* bytes, std::size_t size, std::uint
     if (startsWith(raw, "glTF")) {
         return "glTF";
     }
+    if (startsWith(raw, "Kaydara FBX Binary") || startsWith(text, "; FBX")) {
+        return "FBX";
+    }
+    // 3DS: the main chunk's id 0x4D4D, then its length, the whole file.
+    if (size >= 6 && bytes[0] == 0x4D && bytes[1] == 0x4D) {
+        std::uint32_t length = 0;
+        for (int i = 5; i >= 2; --i) {
+            length = (length << 8) | bytes[i];
+        }
+        if (length == fileSize) {
+            return "3DS";
+        }
+    }
     if (startsWith(text, "OFF") || startsWith(text, "COFF") || startsWith(text, "NOFF")) {
         return "OFF";
     }
@@ -122,7 +135,8 @@ const char* meshFormatOf(const unsigned char* bytes, std::size_t size, std::uint
 }
 
 std::string withArticle(const char* format) {
-    return (format[0] == 'O' || format[0] == 'S' ? "an " : "a ") + std::string(format);
+    // Read letter by letter: "an OBJ", "an STL", "an FBX".
+    return (format[0] == 'O' || format[0] == 'S' || format[0] == 'F' ? "an " : "a ") + std::string(format);
 }
 
 const char* fileKindOf(const unsigned char* bytes, std::size_t size) {

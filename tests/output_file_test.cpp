@@ -138,6 +138,9 @@ TEST(MeshFormatHint, KnowsMeshFilesByTheirFirstBytes) {
         {"glTF\x02\0\0\0", "glTF"},
         {"{\"asset\": {\"version\": \"2.0\"}}", "glTF"},
         {"<?xml version=\"1.0\"?>\n<COLLADA xmlns=", "COLLADA"},
+        {std::string("Kaydara FBX Binary  \0\x1a\0", 23), "FBX"},
+        {std::string("MM\x0a\0\0\0\x02\0\x0a\0", 10), "3DS"},  // its length is the file's
+        {std::string("MM\x0b\0\0\0\x02\0\x0a\0", 10), nullptr},
         {std::string("\x03\0\0\0\0\0\0\0\0\0\x80\x3f", 12), nullptr},  // a dorn file
         {"vertex count\n", nullptr},
     };

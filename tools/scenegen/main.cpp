@@ -16,7 +16,9 @@
 #include <functional>
 #include <cstdarg>
 #include <cstdint>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -177,12 +179,39 @@ int writeOrSay(const char* path, const std::function<void(std::ostream&)>& fill)
 
 using namespace sweepview;
 
+// A name with another extension than the format written (the format is not
+// chosen by the name) would be refused by dorn build; a name without one, a
+// device say, is taken as it is.
+bool extensionFits(const std::string& name, const std::string& expected) {
+    const std::string extension = std::filesystem::path(name).extension().string();
+    if (extension.empty()) {
+        return true;
+    }
+    std::string lower;
+    for (char c : extension) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower == expected;
+}
+
+int refuseExtension(const char* name, const char* expected, const char* format) {
+    std::fprintf(stderr, "scenegen: %s: this mesh is written as %s; name it %s\n", name, format, expected);
+    return 2;
+}
+
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a write past the size limit fails and is reported
     const std::string mode = argc > 1 ? argv[1] : "";
     constexpr const char* USAGE = "usage: scenegen default OUT.obj | scenegen terrain N OUT.ply [SIZE]\n";
     if ((mode == "--help" || mode == "-h") && argc == 2) {
         std::fputs(USAGE, stdout);
+        std::fputs("  default: the obstacles of the viewer's default scene, as OBJ text\n"
+                   "  terrain: an N by N grid of cells, two triangles each, SIZE across (default 200),\n"
+                   "           as binary PLY\n", stdout);
+        return 0;
+    }
+    if (mode == "--version" && argc == 2) {
+        std::puts("scenegen " SWEEP_VERSION);
         return 0;
     }
     if (mode == "terrain" && (argc == 4 || argc == 5)) {
@@ -197,11 +226,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "scenegen: N takes a whole number from 1 to 30000, not '%s'\n", argv[2]);
             return 2;
         }
+        if (!extensionFits(argv[3], ".ply")) {
+            return refuseExtension(argv[3], ".ply", "binary PLY");
+        }
         return writeOrSay(argv[3], [&](std::ostream& out) { writeTerrain(out, n, size); });
     }
     if (mode != "default" || argc != 3) {
         std::fputs(USAGE, stderr);
         return 2;
+    }
+    if (!extensionFits(argv[2], ".obj")) {
+        return refuseExtension(argv[2], ".obj", "OBJ text");
     }
     return writeOrSay(argv[2], [](std::ostream& file) {
         ObjWriter obj{file};
