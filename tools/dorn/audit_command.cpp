@@ -1,6 +1,5 @@
 #include "tools/dorn/audit_command.h"
 
-#include "tools/dorn/wording.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,7 +15,6 @@
 #include "scene/scene_builder.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/progress_bar.h"
-#include "tools/dorn/wording.h"
 
 namespace sweepview {
 
@@ -77,10 +75,7 @@ int runAudit(AuditOptions options) {
     std::ostringstream found;
     for (auto name = options.failOn.begin(); name != options.failOn.end(); ++name) {
         if (findingCount(findings, *name) > 0 && std::find(options.failOn.begin(), name, *name) == name) {
-            // "wedged" reads the same in both numbers; the other kinds are nouns.
-            const auto count = static_cast<std::size_t>(findingCount(findings, *name));
-            const std::string plural = *name == "wedged" ? *name : *name + "s";
-            found << (found.tellp() > 0 ? ", " : "") << countOf(count, name->c_str(), plural.c_str());
+            found << (found.tellp() > 0 ? ", " : "") << findingCount(findings, *name) << " " << *name;
         }
     }
     if (found.tellp() > 0) {
