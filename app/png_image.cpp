@@ -1,6 +1,7 @@
 #include "app/png_image.h"
 
 #include <GL/gl.h>
+#include <zlib.h>
 
 #include <array>
 
@@ -55,26 +56,14 @@ std::string encodePng(std::uint32_t width, std::uint32_t height,
             reinterpret_cast<const char*>(rgb.data()) + 3 * static_cast<std::size_t>(width) * y,
             3 * static_cast<std::size_t>(width));
     }
-    // zlib stream: header, stored blocks of at most 65535 bytes, Adler-32.
-    std::string zlib = "\x78\x01";
-    std::size_t done = 0;
-    do {
-        const std::size_t size = std::min<std::size_t>(raw.size() - done, 65535);
-        zlib += static_cast<char>(done + size == raw.size() ? 1 : 0);  // final block?
-        zlib += static_cast<char>(size & 0xFF);
-        zlib += static_cast<char>(size >> 8);
-        zlib += static_cast<char>(~size & 0xFF);
-        zlib += static_cast<char>((~size >> 8) & 0xFF);
-        zlib.append(raw, done, size);
-        done += size;
-    } while (done < raw.size());
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (const char c : raw) {
-        a = (a + static_cast<std::uint8_t>(c)) % 65521;
-        b = (b + a) % 65521;
+    // Deflated: the window's few flat colours shrink a frame to a few kilobytes.
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string zlib(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(zlib.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                  static_cast<uLong>(raw.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        return {};
     }
-    putBigEndian(zlib, (b << 16) | a);
+    zlib.resize(size);
 
     std::string header;
     putBigEndian(header, width);
@@ -101,6 +90,12 @@ bool saveFramePng(const std::string& path, int width, int height, std::string* w
     }
     const std::string png =
         encodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), topDown);
+    if (png.empty()) {
+        if (whyFailed != nullptr) {
+            *whyFailed = path + ": cannot compress the picture";
+        }
+        return false;
+    }
     return writeOutputFile(
         path,
         [&](std::ostream& out) { out.write(png.data(), static_cast<std::streamsize>(png.size())); },

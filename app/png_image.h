@@ -7,8 +7,8 @@
 namespace sweepview {
 
 // An 8-bit RGB PNG of width by height pixels from rows given top row first,
-// three bytes a pixel. The image data is deflate's stored (uncompressed)
-// blocks: larger than a compressed file, but no library is needed.
+// three bytes a pixel, deflated by zlib. Empty when compression fails (out
+// of memory).
 std::string encodePng(std::uint32_t width, std::uint32_t height,
                       const std::vector<std::uint8_t>& rgb);
 
