@@ -2,6 +2,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -44,6 +45,31 @@ void frameModel() {
 
 void frameWholeScene() {
     frameTarget(sceneTarget());
+}
+
+// Close enough to see the sphere at the event and, when it lies near, the
+// event's triangle (an escape's may lie far back along the flight).
+ViewTarget replayTarget() {
+    const Vec3 point = settings.replayPoint;
+    const ViewTarget sphere{point, 8.0f * sphereRadius};
+    const std::int32_t t = settings.replay->triangle;
+    if (t < 0 || static_cast<std::size_t>(t) >= currentScene->triangles.size()) {
+        return sphere;
+    }
+    const MeshTriangle& triangle = currentScene->triangles[static_cast<std::size_t>(t)];
+    Bounds both;
+    both.min = point - Vec3(1, 1, 1) * (4.0f * sphereRadius);
+    both.max = point + Vec3(1, 1, 1) * (4.0f * sphereRadius);
+    for (const std::int32_t v : {triangle.vertex0, triangle.vertex1, triangle.vertex2}) {
+        const Vec3& p = currentScene->vertices[static_cast<std::size_t>(v)];
+        both.min = Vec3(std::min(both.min.x, p.x), std::min(both.min.y, p.y), std::min(both.min.z, p.z));
+        both.max = Vec3(std::max(both.max.x, p.x), std::max(both.max.y, p.y), std::max(both.max.z, p.z));
+    }
+    const float radius = boundsRadius(both, sphere.radius);
+    if (!(radius <= 30.0f * sphereRadius)) {
+        return sphere;
+    }
+    return {boundsCentre(both), radius};
 }
 
 void saveScreenshot() {
@@ -98,8 +124,7 @@ void installExtras() {
     installMouse();
     installViewerLoop(settings.stepsPerSecond, settings.printFrameRate);
     if (settings.replay) {
-        // Close enough to see the sphere at the event and what it met.
-        frameTarget({settings.replayPoint, 8.0f * sphereRadius});
+        frameTarget(replayTarget());
     }
     if (!settings.screenshot.empty()) {
         glutDisplayFunc(saveScreenshot);

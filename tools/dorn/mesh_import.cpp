@@ -115,6 +115,14 @@ std::string importRefusal(const std::string& path, const std::string& importerWh
     if (named != nullptr && format == nullptr && kind != nullptr && std::strcmp(kind, "a text file") != 0) {
         return name + ": not " + withArticle(named) + " file (it looks like " + kind + ")";
     }
+    // The importer's words for two common cases, put as a user reads them.
+    if (importerWhy.rfind("No suitable reader found", 0) == 0) {
+        return name + ": not a mesh format dorn build reads" + (kind != nullptr ? std::string(" (it looks like ") + kind + ")" : "") +
+               "; it reads OBJ, PLY, STL, OFF, glTF, FBX, 3DS, COLLADA and the other formats Assimp knows, by their names";
+    }
+    if (importerWhy.find("contains no faces") != std::string::npos) {
+        return name + ": no triangles in the file (only points or lines)";
+    }
     return name + ": " + importerWhy;
 }
 
