@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "scene/mesh_format_hint.h"
 #include "scene/output_file.h"
 #include "tools/number_option.h"
 #include "tools/dorn/audit_command.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/build_command.h"
+#include "tools/dorn/mesh_import.h"
 #include "tools/dorn/info_command.h"
 #include "tools/dorn/sim_command.h"
 
@@ -177,6 +179,12 @@ int main(int argc, char** argv) {
         }
         if (const int status = checkOutputs("build", {{"--output", &build.output}}, build.inputs)) {
             return status;
+        }
+        // A scene under a mesh's name would be taken for one, and may replace one.
+        if (const char* format = formatNamedBy(build.output)) {
+            std::cerr << "dorn build: --output " << build.output << ": a dorn scene named as " << withArticle(format)
+                      << " mesh; name it .dorn\n";
+            return USAGE_ERROR;
         }
         return runBuild(build);
     }

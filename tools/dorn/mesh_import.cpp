@@ -55,7 +55,8 @@ constexpr struct {
 } ENDINGS[] = {{".obj", "OBJ"},  {".ply", "PLY"},  {".stl", "STL"},     {".off", "OFF"},
                {".gltf", "glTF"}, {".glb", "glTF"}, {".dae", "COLLADA"}};
 
-// The format path's ending names, or null.
+}  // namespace
+
 const char* formatNamedBy(const std::string& path) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) {
@@ -71,6 +72,8 @@ const char* formatNamedBy(const std::string& path) {
     }
     return nullptr;
 }
+
+namespace {
 
 // "; name it .ply" for the endings of format.
 std::string nameItFor(const char* format) {

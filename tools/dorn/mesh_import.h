@@ -21,4 +21,7 @@ namespace sweepview {
 // directory", "not a regular file").
 [[nodiscard]] bool checkMeshInput(const std::string& path, std::string* why);
 
+// The mesh format a file name's ending claims ("PLY" for x.ply), or null.
+const char* formatNamedBy(const std::string& path);
+
 }  // namespace sweepview
