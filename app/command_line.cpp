@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "scene/output_file.h"
-#include "tools/number_option.h"
+#include "cli/number_option.h"
 
 namespace sweepview {
 

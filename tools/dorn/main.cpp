@@ -9,7 +9,7 @@
 
 #include "scene/mesh_format_hint.h"
 #include "scene/output_file.h"
-#include "tools/number_option.h"
+#include "cli/number_option.h"
 #include "tools/dorn/audit_command.h"
 #include "tools/dorn/audit_report.h"
 #include "tools/dorn/build_command.h"
