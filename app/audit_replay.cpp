@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -20,167 +19,12 @@
 #include "app/viewer_state.h"
 #include "collision/contact_state.h"
 #include "collision/sphere_motion.h"
+#include "report/audit_report_format.h"
 #include "scene/scene_builder.h"
 
 namespace sweepview {
 
 namespace {
-
-// A JSON value; numbers keep their text so that floats are read back exactly.
-struct Json {
-    enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-    std::string text;  // a number's or a string's
-    std::vector<Json> items;
-    std::map<std::string, Json> members;
-
-    const Json* get(const std::string& name) const {
-        const auto found = members.find(name);
-        return kind == Object && found != members.end() ? &found->second : nullptr;
-    }
-};
-
-// Just enough JSON for the audit's report: any malformed input is refused.
-class JsonParser {
-public:
-    explicit JsonParser(const std::string& text) : text_(text) {}
-
-    bool parse(Json& value, std::string* why) {
-        if (!parseValue(value, 0) || (skipSpace(), at_ != text_.size())) {
-            *why = "not valid JSON near byte " + std::to_string(at_);
-            return false;
-        }
-        return true;
-    }
-
-private:
-    void skipSpace() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
-                                      text_[at_] == '\r' || text_[at_] == '\t')) {
-            ++at_;
-        }
-    }
-    bool take(char c) {
-        skipSpace();
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-    bool parseString(std::string& out) {
-        if (!take('"')) {
-            return false;
-        }
-        while (at_ < text_.size() && text_[at_] != '"') {
-            if (text_[at_] == '\\') {
-                if (++at_ >= text_.size()) {
-                    return false;
-                }
-                if (text_[at_] == 'u') {  // only the report's control characters
-                    if (at_ + 4 >= text_.size()) {
-                        return false;
-                    }
-                    out += static_cast<char>(
-                        std::strtol(text_.substr(at_ + 1, 4).c_str(), nullptr, 16));
-                    at_ += 5;
-                    continue;
-                }
-            }
-            out += text_[at_++];
-        }
-        return take('"');
-    }
-    bool parseValue(Json& value, int depth) {
-        skipSpace();
-        if (depth > 32 || at_ >= text_.size()) {
-            return false;
-        }
-        const char c = text_[at_];
-        if (c == '{') {
-            value.kind = Json::Object;
-            ++at_;
-            if (take('}')) {
-                return true;
-            }
-            do {
-                std::string name;
-                Json member;
-                if (!parseString(name) || !take(':') || !parseValue(member, depth + 1)) {
-                    return false;
-                }
-                value.members[name] = std::move(member);
-            } while (take(','));
-            return take('}');
-        }
-        if (c == '[') {
-            value.kind = Json::Array;
-            ++at_;
-            if (take(']')) {
-                return true;
-            }
-            do {
-                value.items.emplace_back();
-                if (!parseValue(value.items.back(), depth + 1)) {
-                    return false;
-                }
-            } while (take(','));
-            return take(']');
-        }
-        if (c == '"') {
-            value.kind = Json::String;
-            return parseString(value.text);
-        }
-        for (const char* word : {"null", "true", "false"}) {
-            if (text_.compare(at_, std::strlen(word), word) == 0) {
-                value.kind = word[0] == 'n' ? Json::Null : Json::Bool;
-                value.text = word;
-                at_ += std::strlen(word);
-                return true;
-            }
-        }
-        char* end = nullptr;
-        std::strtod(text_.c_str() + at_, &end);
-        if (end == text_.c_str() + at_) {
-            return false;
-        }
-        value.kind = Json::Number;
-        value.text.assign(text_.c_str() + at_, static_cast<const char*>(end));
-        at_ = static_cast<std::size_t>(end - text_.c_str());
-        return true;
-    }
-
-    const std::string& text_;
-    std::size_t at_ = 0;
-};
-
-bool readNumber(const Json* value, float& out) {
-    if (value == nullptr || value->kind != Json::Number) {
-        return false;
-    }
-    out = std::strtof(value->text.c_str(), nullptr);  // %.9g text gives the same float back
-    return true;
-}
-
-bool readWhole(const Json* value, long& out) {
-    float ignored = 0;
-    if (!readNumber(value, ignored)) {
-        return false;
-    }
-    out = std::strtol(value->text.c_str(), nullptr, 10);
-    return true;
-}
-
-bool readPoint(const Json* value, Vec3& out) {
-    if (value == nullptr || value->kind != Json::Array || value->items.size() != 3) {
-        return false;
-    }
-    return readNumber(&value->items[0], out.x) && readNumber(&value->items[1], out.y) &&
-           readNumber(&value->items[2], out.z);
-}
-
-std::string readText(const Json* value) {
-    return value != nullptr && value->kind == Json::String ? value->text : std::string();
-}
 
 // A name or text from a report, which may have been edited, made safe for a
 // terminal: control bytes shown as \xNN.
@@ -293,57 +137,42 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
         *why = path + ": cannot read the report";
         return std::nullopt;
     }
-    Json report;
     std::string reason;
-    const std::string content = text.str();
-    if (!JsonParser(content).parse(report, &reason)) {
+    const std::optional<AuditReport> report = readAuditReportJson(text.str(), &reason);
+    if (!report) {
         *why = path + ": " + reason;
         return std::nullopt;
     }
-    const Json* configuration = report.get("configuration");
-    const Json* scene = report.get("scene");
-    const Json* rule = configuration != nullptr ? configuration->get("edge_rule") : nullptr;
-    const Json* events = report.get("events");
-    if (scene == nullptr || scene->kind != Json::String || configuration == nullptr ||
-        !readNumber(configuration->get("radius"), e.radius) || rule == nullptr ||
-        events == nullptr) {
-        *why = path + ": not a dorn audit report (no scene, configuration or events)";
-        return std::nullopt;
-    }
-    e.report = path;
-    e.scene = scene->text;
-    e.sceneRelative = readText(report.get("scene_relative_to_report"));
-    e.sceneAbsolute = readText(report.get("scene_absolute"));
-    e.edgeRule = rule->text == "exact" ? EdgeRule::Exact : EdgeRule::Design;
-    const Json* faces = configuration->get("faces");  // absent from one-sided reports of 0.3.0
-    e.faceSides = faces != nullptr && faces->text == "two-sided" ? FaceSides::Two : FaceSides::One;
-    const Json* kind = events->get(e.kind);
-    const Json* list = kind != nullptr ? kind->get("first") : nullptr;
-    if (list == nullptr || list->kind != Json::Array) {
+    const char* const* names = std::begin(AUDIT_EVENT_NAMES);
+    const std::ptrdiff_t kind = std::find(names, names + AUDIT_EVENT_KINDS, e.kind) - names;
+    if (kind == AUDIT_EVENT_KINDS) {
         *why = path + ": no events of kind '" + e.kind + "' in the report";
         return std::nullopt;
     }
-    if (static_cast<std::size_t>(e.index) >= list->items.size()) {
-        *why = path + ": the report lists " + std::to_string(list->items.size()) + " " + e.kind +
+    const std::vector<AuditReportEvent>& list = report->events[static_cast<std::size_t>(kind)].first;
+    if (static_cast<std::size_t>(e.index) >= list.size()) {
+        *why = path + ": the report lists " + std::to_string(list.size()) + " " + e.kind +
                " events, so there is no " + event;
         return std::nullopt;
     }
-    const Json& found = list->items[static_cast<std::size_t>(e.index)];
-    long triangle = -1;
-    Vec3 position;
-    if (!readWhole(found.get("start"), e.start) || !readWhole(found.get("step"), e.step) ||
-        !readWhole(found.get("triangle"), triangle) ||
-        !readPoint(found.get("position"), position)) {
-        *why = path + ": " + event + " lacks its start, step, position or triangle";
-        return std::nullopt;
-    }
-    if (!readPoint(found.get("flight_start"), e.flightStart) ||
-        !readPoint(found.get("flight_velocity"), e.flightVelocity)) {
+    const AuditReportEvent& found = list[static_cast<std::size_t>(e.index)];
+    if (!found.hasFlight) {
         *why = path + ": " + event +
                " has no flight_start and flight_velocity (a report of an older dorn cannot be "
                "replayed)";
         return std::nullopt;
     }
+    e.report = path;
+    e.scene = report->scene;
+    e.sceneRelative = report->sceneRelativeToReport;
+    e.sceneAbsolute = report->sceneAbsolute;
+    e.radius = report->radius;
+    e.edgeRule = report->exactEdges ? EdgeRule::Exact : EdgeRule::Design;
+    e.faceSides = report->twoSided ? FaceSides::Two : FaceSides::One;
+    e.start = found.start;
+    e.step = found.step;
+    e.flightStart = found.flightStart;
+    e.flightVelocity = found.flightVelocity;
     // The ranges the command line takes: a report edited by hand must not
     // fly for ever or into non-numbers.
     const auto sane = [](const Vec3& v) {
@@ -355,9 +184,9 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
                ": step (1 to 1e9), radius (1e-06 to 1e18) or flight values (up to 1e18) out of range";
         return std::nullopt;
     }
-    e.triangle = static_cast<std::int32_t>(triangle);
-    e.detail = readText(found.get("detail"));
-    e.positionText = reportPoint(position);
+    e.triangle = found.triangle;
+    e.detail = found.detail;
+    e.positionText = reportPoint(found.position);
     return e;
 }
 
@@ -373,7 +202,7 @@ ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event) {
     const bool before = event.kind == "escape" || event.kind == "non-number";
     ReplayResult result;
     const auto note = [&](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
-        result.lastStepContacts.push_back({centre, normal, triangle, contactState.nearestTime});
+        result.lastStepContacts.push_back(noteContact(contactState, centre, normal, triangle));
     };
     for (long step = 1; step < event.step; ++step) {
         result.lastStepContacts.clear();

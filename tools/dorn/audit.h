@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collision/sweep_setup.h"
+#include "report/audit_report_format.h"
 #include "scene/collision_mesh.h"
 #include "tools/dorn/mesh_checks.h"
 #include "tools/dorn/mesh_distance.h"
@@ -28,11 +29,6 @@ struct AuditOptions {
     bool exactEdges = false;
     bool twoSided = false;  // faces stop from both sides (FaceSides::Two)
 };
-
-enum class AuditEventKind { Escape, Overlap, Wedged, Bump, NonNumber };
-inline constexpr int AUDIT_EVENT_KINDS = 5;
-inline constexpr const char* AUDIT_EVENT_NAMES[AUDIT_EVENT_KINDS] = {"escape", "overlap", "wedged",
-                                                                     "bump", "non-number"};
 
 struct AuditEvent {
     AuditEventKind kind = AuditEventKind::Escape;

@@ -59,8 +59,8 @@ int runAudit(AuditOptions options) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const AuditFindings findings{options, *scene, checks, flights, parts};
     writeSummary(std::cout, findings, seconds, threads);
-    if (!options.report.empty() &&
-        !writeFile(options.report, [&](std::ostream& out) { writeJsonReport(out, findings); })) {
+    const auto writeReport = [&](std::ostream& out) { writeAuditReportJson(out, auditReport(findings)); };
+    if (!options.report.empty() && !writeFile(options.report, writeReport)) {
         return 1;
     }
     if (!options.ply.empty() && !writeFile(options.ply, [&](std::ostream& out) { writePly(out, findings); })) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <utility>
 
 namespace sweepview {
@@ -18,38 +19,6 @@ const std::vector<std::int32_t>& meshFinding(const MeshChecks& checks, int which
                                                 &checks.windingConflicts, &checks.degenerateTriangles,
                                                 &checks.duplicateTriangles};
     return *lists[which];
-}
-
-std::string number(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
-
-std::string point(const Vec3& p) {
-    std::string text = "[";
-    text.append(number(p.x)).append(", ").append(number(p.y)).append(", ").append(number(p.z));
-    return text.append("]");
-}
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 // The scene's path from the report's folder and its absolute path, so that a
@@ -106,7 +75,7 @@ std::uint64_t findingCount(const AuditFindings& findings, const std::string& nam
             return findings.flights.counts[k];
         }
     }
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < MESH_FINDING_KINDS; ++k) {
         if (name == MESH_FINDING_NAMES[k]) {
             return meshFinding(findings.checks, k).size();
         }
@@ -122,7 +91,7 @@ std::string startsChosen(const AuditFindings& f) {
                        " solid outside), " + std::to_string(p.open) + " open; starts drawn from " +
                        (region.grown ? "the scene's bounds grown by a quarter of their largest extent"
                                      : "the scene's bounds") +
-                       ", " + point(region.min) + " to " + point(region.max);
+                       ", " + auditReportPoint(region.min) + " to " + auditReportPoint(region.max);
     return text + (p.open > 0 ? " (an open part's solid is undefined)" : "");
 }
 
@@ -136,10 +105,10 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
                   f.options.exactEdges ? "exact" : "viewer's",
                   f.options.twoSided ? "two-sided" : "one-sided");
     out << line << startsChosen(f) << "\n\n| mesh finding | count | first at |\n|---|---|---|\n";
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < MESH_FINDING_KINDS; ++k) {
         const auto& list = meshFinding(f.checks, k);
         out << "| " << MESH_FINDING_NAMES[k] << " | " << list.size() << " | "
-            << (list.empty() ? "-" : point(findingPoints(f, k, list[0])[0])) << " |\n";
+            << (list.empty() ? "-" : auditReportPoint(findingPoints(f, k, list[0])[0])) << " |\n";
     }
     out << "\n| event | count | starts with it | first at (start, step, position, triangle) |\n|---|---|---|---|\n";
     for (int k = 0; k < AUDIT_EVENT_KINDS; ++k) {
@@ -149,7 +118,7 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
             continue;
         }
         const AuditEvent& e = r.events[k][0];
-        out << e.start << ", " << e.step << ", " << point(e.position) << ", " << e.triangle
+        out << e.start << ", " << e.step << ", " << auditReportPoint(e.position) << ", " << e.triangle
             << (e.detail.empty() ? "" : ", " + e.detail) << " |\n";
     }
     std::snprintf(line, sizeof line,
@@ -169,60 +138,49 @@ void writeSummary(std::ostream& out, const AuditFindings& f, double seconds, int
     }
 }
 
-void writeJsonReport(std::ostream& out, const AuditFindings& f) {
+AuditReport auditReport(const AuditFindings& f) {
     const AuditOptions& o = f.options;
     const FlightResults& r = f.flights;
-    out << "{\n  \"scene\": " << quoted(o.scene);
-    const auto [relative, absolute] = scenePaths(o.scene, o.report);
-    if (!relative.empty()) {
-        out << ",\n  \"scene_relative_to_report\": " << quoted(relative);
-    }
-    if (!absolute.empty()) {
-        out << ",\n  \"scene_absolute\": " << quoted(absolute);
-    }
-    out << ",\n  \"triangles\": " << f.scene.triangles.size()
-        << ",\n  \"configuration\": {\"starts\": " << o.starts << ", \"steps\": " << o.steps
-        << ", \"radius\": " << number(o.radius) << ", \"speed\": " << number(o.speed)
-        << ", \"seed\": " << o.seed << ", \"edge_rule\": \"" << (o.exactEdges ? "exact" : "viewer")
-        << "\", \"faces\": \"" << (o.twoSided ? "two-sided" : "one-sided") << "\"},\n  \"starts\": {\"closed_solid_inside\": " << f.parts.solidInside
-        << ", \"closed_solid_outside\": " << f.parts.solidOutside << ", \"open\": " << f.parts.open
-        << ", \"region\": \"" << (r.region.grown ? "bounds grown by a quarter" : "bounds")
-        << "\", \"min\": " << point(r.region.min) << ", \"max\": " << point(r.region.max)
-        << "},\n  \"mesh\": {";
-    for (int k = 0; k < 5; ++k) {
+    AuditReport report;
+    report.scene = o.scene;
+    std::tie(report.sceneRelativeToReport, report.sceneAbsolute) = scenePaths(o.scene, o.report);
+    report.triangles = f.scene.triangles.size();
+    report.starts = o.starts;
+    report.steps = o.steps;
+    report.radius = o.radius;
+    report.speed = o.speed;
+    report.seed = o.seed;
+    report.exactEdges = o.exactEdges;
+    report.twoSided = o.twoSided;
+    report.closedSolidInside = f.parts.solidInside;
+    report.closedSolidOutside = f.parts.solidOutside;
+    report.openParts = f.parts.open;
+    report.regionGrown = r.region.grown;
+    report.regionMin = r.region.min;
+    report.regionMax = r.region.max;
+    for (int k = 0; k < MESH_FINDING_KINDS; ++k) {
         const auto& list = meshFinding(f.checks, k);
-        out << (k ? "," : "") << "\n    " << quoted(MESH_FINDING_NAMES[k]) << ": {\"count\": " << list.size()
-            << ", \"first\": [";
+        report.mesh[k].count = list.size();
         for (std::size_t i = 0; i < std::min(list.size(), STATIC_SHOWN); ++i) {
-            out << (i ? ", " : "") << "{\"index\": " << list[i] << ", \"points\": [";
-            const auto points = findingPoints(f, k, list[i]);
-            for (std::size_t p = 0; p < points.size(); ++p) {
-                out << (p ? ", " : "") << point(points[p]);
-            }
-            out << "]}";
+            report.mesh[k].first.push_back({list[i], findingPoints(f, k, list[i])});
         }
-        out << "]}";
     }
-    out << "\n  },\n  \"flights\": {\"steps\": " << r.stepsFlown << ", \"contacts\": " << r.contacts
-        << ", \"starts_skipped\": " << r.startsSkipped << ", \"flew_off\": " << r.flewOff << "},\n  \"events\": {";
+    report.stepsFlown = r.stepsFlown;
+    report.contacts = r.contacts;
+    report.startsSkipped = r.startsSkipped;
+    report.flewOff = r.flewOff;
     for (int k = 0; k < AUDIT_EVENT_KINDS; ++k) {
-        out << (k ? "," : "") << "\n    " << quoted(AUDIT_EVENT_NAMES[k]) << ": {\"count\": " << r.counts[k]
-            << ", \"starts\": " << r.startsWith[k] << ", \"first\": [";
-        for (std::size_t i = 0; i < r.events[k].size(); ++i) {
-            const AuditEvent& e = r.events[k][i];
-            out << (i ? "," : "") << "\n      {\"start\": " << e.start << ", \"step\": " << e.step
-                << ", \"position\": " << point(e.position) << ", \"triangle\": " << e.triangle
-                << ", \"detail\": " << quoted(e.detail) << ", \"flight_start\": " << point(e.flightStart)
-                << ", \"flight_velocity\": " << point(e.flightVelocity) << "}";
+        report.events[k].count = r.counts[k];
+        report.events[k].starts = r.startsWith[k];
+        for (const AuditEvent& e : r.events[k]) {
+            report.events[k].first.push_back(
+                {e.start, e.step, e.position, e.triangle, e.detail, true, e.flightStart, e.flightVelocity});
         }
-        out << "]}";
     }
-    out << "\n  },\n  \"hot_spots\": [";
-    const auto hot = hotSpots(r);
-    for (std::size_t i = 0; i < hot.size(); ++i) {
-        out << (i ? ", " : "") << "{\"triangle\": " << hot[i] << ", \"events\": " << r.eventsPerTriangle[hot[i]] << "}";
+    for (const std::int32_t t : hotSpots(r)) {
+        report.hotSpots.push_back({t, r.eventsPerTriangle[t]});
     }
-    out << "]\n}\n";
+    return report;
 }
 
 void writePly(std::ostream& out, const AuditFindings& f) {

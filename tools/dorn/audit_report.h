@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 
+#include "report/audit_report_format.h"
 #include "tools/dorn/audit.h"
 
 namespace sweepview {
@@ -16,10 +17,6 @@ struct AuditFindings {
     const MeshParts& parts;
 };
 
-// The static findings' names, in the order reported and accepted by --fail-on.
-inline constexpr const char* MESH_FINDING_NAMES[5] = {"boundary", "non-manifold", "winding",
-                                                      "degenerate", "duplicate"};
-
 // How many of the named finding (an event kind or a mesh finding) there are.
 std::uint64_t findingCount(const AuditFindings& findings, const std::string& name);
 
@@ -30,12 +27,13 @@ std::string startsChosen(const AuditFindings& findings);
 // The summary table for a terminal; steps per second as measured.
 void writeSummary(std::ostream& out, const AuditFindings& findings, double seconds, int threads);
 
-// The JSON report: the scene as named ("scene"), its path from the folder of
-// options.report ("scene_relative_to_report") and absolute ("scene_absolute"),
-// the configuration, every count, the first few static findings with
-// coordinates, the first FlightResults::EVENTS_KEPT events of each kind with
-// their detail, and the hot spots. Nothing in it depends on timing or threads.
-void writeJsonReport(std::ostream& out, const AuditFindings& findings);
+// The findings as the JSON report holds them: the scene as named, its path
+// from the folder of options.report and absolute (both empty without a
+// report file), the configuration, every count, the first few static
+// findings with coordinates, the first FlightResults::EVENTS_KEPT events of
+// each kind with their detail and flight, and the hot spots. Nothing in it
+// depends on timing or threads.
+AuditReport auditReport(const AuditFindings& findings);
 
 // The mesh as an ASCII PLY: each triangle coloured by its events (grey none,
 // yellow to red many), boundary edges in red, event points as coloured
