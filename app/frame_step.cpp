@@ -10,6 +10,20 @@ namespace sweepview {
 
 std::function<void(const std::vector<StepContact>& contacts)> stepListener;
 
+StepContact noteContact(const ContactState& state, const Vec3& centre, const Vec3& normal,
+                        std::int32_t triangle) {
+    StepContact contact;
+    contact.centre = centre;
+    contact.normal = normal;
+    contact.triangle = triangle;
+    contact.time = state.nearestTime;
+    if (!state.contacts.empty()) {
+        contact.feature = state.contacts.back().feature;
+        contact.point = state.contacts.back().point;
+    }
+    return contact;
+}
+
 bool stepIfDue(std::ostream& out) {
     if (stepRequested) {
         animationRunning = true;
@@ -24,7 +38,7 @@ bool stepIfDue(std::ostream& out) {
         contacts.clear();
         advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
                       SweepOptions(edgeRule, faceSides), [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
-                          contacts.push_back({centre, normal, triangle, contactState.nearestTime});
+                          contacts.push_back(noteContact(contactState, centre, normal, triangle));
                       });
         stepListener(contacts);
     } else {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <ostream>
 
+#include "collision/contact_state.h"
 #include "geometry/vec3.h"
 
 namespace sweepview {
@@ -23,7 +24,14 @@ struct StepContact {
     Vec3 normal;
     std::int32_t triangle = -1;
     float time = 0.0f;
+    ContactFeature feature = ContactFeature::Face;
+    Vec3 point;  // where the sphere touched the triangle
 };
+
+// The contact advanceSphere reports (centre, normal, triangle) with the time,
+// feature and point of the last contact state recorded, which it is.
+StepContact noteContact(const ContactState& state, const Vec3& centre, const Vec3& normal,
+                        std::int32_t triangle);
 
 // Called after every step taken by stepIfDue with the step's contacts, when
 // set; the on-screen facts and the trail listen here. Unset, a step does

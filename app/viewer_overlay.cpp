@@ -20,13 +20,12 @@ OverlaySettings overlay;
 
 namespace {
 
-enum class ContactKind { Face, Edge, Corner };
 constexpr const char* CONTACT_KIND_NAMES[3] = {"face", "edge", "corner"};
 constexpr float KIND_COLOURS[3][3] = {{0.0f, 0.6f, 0.0f}, {1.0f, 0.5f, 0.0f}, {0.6f, 0.0f, 0.8f}};
 
 struct NotedContact {
     Vec3 point;  // where the sphere touched the mesh
-    ContactKind kind;
+    ContactFeature kind;
     std::int32_t triangle;
     float time;
 };
@@ -40,64 +39,6 @@ constexpr std::size_t TRAIL_STEPS = 400;
 
 std::deque<TrailStep> trail;  // the newest step last
 std::vector<NotedContact> lastContacts;
-
-// Which feature of the triangle lies nearest to p: its inside, an edge or a
-// corner (the sphere touched it there). In double, with a small tolerance so
-// that a touch on a seam counts as the seam.
-ContactKind nearestFeature(const CollisionMesh& scene, std::int32_t triangle, const Vec3& p) {
-    if (triangle < 0 || static_cast<std::size_t>(triangle) >= scene.triangles.size()) {
-        return ContactKind::Face;
-    }
-    const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
-    const auto d = [](const Vec3& v) { return std::array<double, 3>{v.x, v.y, v.z}; };
-    const auto a = d(scene.vertices[t.vertex0]);
-    const auto b = d(scene.vertices[t.vertex1]);
-    const auto c = d(scene.vertices[t.vertex2]);
-    const auto q = d(p);
-    const auto sub = [](const std::array<double, 3>& u, const std::array<double, 3>& v) {
-        return std::array<double, 3>{u[0] - v[0], u[1] - v[1], u[2] - v[2]};
-    };
-    const auto dot = [](const std::array<double, 3>& u, const std::array<double, 3>& v) {
-        return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
-    };
-    const auto ab = sub(b, a);
-    const auto ac = sub(c, a);
-    const auto ap = sub(q, a);
-    // Barycentric coordinates of p's projection on the plane, then clamped
-    // regions: a coordinate near 0 puts the projection on an edge, two on a corner.
-    const double d00 = dot(ab, ab);
-    const double d01 = dot(ab, ac);
-    const double d11 = dot(ac, ac);
-    const double d20 = dot(ap, ab);
-    const double d21 = dot(ap, ac);
-    const double denominator = d00 * d11 - d01 * d01;
-    if (!(denominator > 0)) {
-        return ContactKind::Edge;
-    }
-    const double v = (d11 * d20 - d01 * d21) / denominator;
-    const double w = (d00 * d21 - d01 * d20) / denominator;
-    const double u = 1.0 - v - w;
-    constexpr double TOLERANCE = 1e-4;
-    const int outside = (u < TOLERANCE) + (v < TOLERANCE) + (w < TOLERANCE);
-    if (outside == 0) {
-        return ContactKind::Face;
-    }
-    // Outside or on the rim: a corner when the nearest point of the rim is one.
-    const std::array<std::array<double, 3>, 3> corners = {a, b, c};
-    double best = INFINITY;
-    double bestAlong = 0;
-    for (int i = 0; i < 3; ++i) {
-        const auto e = sub(corners[(i + 1) % 3], corners[i]);
-        const auto off = sub(q, corners[i]);
-        const double along = std::clamp(dot(off, e) / dot(e, e), 0.0, 1.0);
-        const std::array<double, 3> gap = {off[0] - e[0] * along, off[1] - e[1] * along, off[2] - e[2] * along};
-        if (dot(gap, gap) < best) {
-            best = dot(gap, gap);
-            bestAlong = along;
-        }
-    }
-    return bestAlong < TOLERANCE || bestAlong > 1 - TOLERANCE ? ContactKind::Corner : ContactKind::Edge;
-}
 
 void drawText(int x, int y, const std::string& text) {
     glRasterPos2i(x, y);
@@ -227,8 +168,7 @@ const char* boxModeName(int mode) {
 void noteStep(const std::vector<StepContact>& contacts) {
     lastContacts.clear();
     for (const StepContact& c : contacts) {
-        const Vec3 touch = c.centre - c.normal * sphereRadius;
-        lastContacts.push_back({touch, nearestFeature(*currentScene, c.triangle, touch), c.triangle, c.time});
+        lastContacts.push_back({c.point, c.feature, c.triangle, c.time});
     }
     trail.push_back({spherePosition, lastContacts});
     if (trail.size() > TRAIL_STEPS) {

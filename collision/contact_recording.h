@@ -7,6 +7,7 @@
 
 #include "collision/contact_state.h"
 #include "collision/sweep_query.h"
+#include "collision/sweep_triangle.h"
 #include "geometry/triangle.h"
 #include "scene/collision_mesh.h"
 
@@ -34,24 +35,29 @@ bool leafTriangle(const CollisionMesh& scene, std::int32_t index, Triangle& tria
     return true;
 }
 
-void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& normal,
-                   float time) {
+void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& normal, float time,
+                   const TriangleContact& where) {
+    const ContactRecord record{triangleIndex, time, normal, where.point, where.feature};
     if (state.found == 0) {
         state.nearestTime = time;
         state.contactNormal = normal;
         state.found = 1;
         state.hitTriangles.push_back(triangleIndex);
+        state.contacts.push_back(record);
         return;
     }
     const float difference = time - state.nearestTime;
     if (-SIMULTANEOUS_HIT_TOLERANCE < difference && difference < SIMULTANEOUS_HIT_TOLERANCE) {
         state.contactNormal += normal;
         state.hitTriangles.push_back(triangleIndex);
+        state.contacts.push_back(record);
     } else if (time < state.nearestTime) {
         state.nearestTime = time;
         state.contactNormal = normal;
         state.hitTriangles.clear();
         state.hitTriangles.push_back(triangleIndex);
+        state.contacts.clear();
+        state.contacts.push_back(record);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "collision/contact_recording.h"
 #include "collision/query_counters.h"
@@ -22,7 +23,7 @@ QueryCounters* queryCounters = nullptr;
 namespace {
 
 // The leaf's triangle test, recorded into state; true on contact.
-bool testLeaf(CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& sphere,
+bool testLeaf(const CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& sphere,
               const SweepSetup& setup, ContactState& state) {
     if (queryCounters != nullptr) {
         ++queryCounters->leavesReached;
@@ -36,29 +37,29 @@ bool testLeaf(CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& s
     }
     Vec3 normal = zeroVector;
     float time = 0.0f;
-    if (sweepHitsTriangle(sphere, setup, triangle, normal, time) == 0) {
+    TriangleContact where;
+    if (sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time, &where) == 0) {
         return false;
     }
-    recordContact(state, leaf.triangle, normal, time);
+    recordContact(state, leaf.triangle, normal, time, where);
     return true;
 }
 
-}  // namespace
-
-std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
-                       ContactState& state, SweepOptions options) {
-    // Pre-order with an explicit stack, first child before second, as a
-    // recursive walk would go: an inner node goes straight on to its first
-    // child and leaves the second on the stack.
-    const SweepSetup setup = prepareSweep(sphere, options);
+// The walk of the linked tree from node down, boxes by reachesBox: pre-order
+// with an explicit stack, first child before second, as a recursive walk
+// would go (an inner node goes straight on to its first child and leaves the
+// second on the stack).
+template <class Node, class ReachesBox>
+std::int32_t walkLinked(const CollisionMesh& scene, Node& node, const SweptSphere& sphere, ContactState& state,
+                        const SweepSetup& setup, ReachesBox reachesBox) {
     std::int32_t result = 0;
-    NodeStack<VolumeNode> pending;
-    VolumeNode* current = &node;
+    NodeStack<Node> pending;
+    Node* current = &node;
     while (current != nullptr) {
         if (queryCounters != nullptr) {
             ++queryCounters->boxTests;
         }
-        if (sweepHitsBox(sphere, setup, current->box) == 0) {
+        if (!reachesBox(*current)) {
             current = pending.empty() ? nullptr : pending.pop();
             continue;
         }
@@ -78,6 +79,15 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
         current = pending.empty() ? nullptr : pending.pop();
     }
     return result;
+}
+
+}  // namespace
+
+std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
+                       ContactState& state, SweepOptions options) {
+    const SweepSetup setup = prepareSweep(sphere, options);
+    return walkLinked(scene, node, sphere, state, setup,
+                      [&](VolumeNode& box) { return sweepHitsBox(sphere, setup, box.box) != 0; });
 }
 
 namespace {
@@ -148,8 +158,9 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             }
             Vec3 normal = zeroVector;
             float time = 0.0f;
-            if (sweepHitsTriangle(sphere, setup, triangle, normal, time) != 0) {
-                recordContact(state, queued[i].sceneTriangle, normal, time);
+            TriangleContact where;
+            if (sweepHitsTriangle(sphere, setup, triangle, normal, time, &where) != 0) {
+                recordContact(state, queued[i].sceneTriangle, normal, time, where);
                 late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
                 if (prune && result == 0) {
                     boxPruning = boxPruningFor(tree, sphere, setup);
@@ -309,11 +320,12 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         }
         Vec3 normal = zeroVector;
         float time = 0.0f;
-        if (sweepHitsTriangle(sphere, setup, tree.triangles[prepared], normal, time) == 0 ||
+        TriangleContact where;
+        if (sweepHitsTriangle(sphere, setup, tree.triangles[prepared], normal, time, &where) == 0 ||
             !reachedExactly(leafNode)) {
             return;
         }
-        recordContact(state, tree.leafTriangles[prepared], normal, time);
+        recordContact(state, tree.leafTriangles[prepared], normal, time, where);
         if (result == 0) {
             pruning = boxPruningFor(tree, sphere, setup);
             pruneOn = pruning.any();
@@ -378,10 +390,11 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
 
 }  // namespace
 
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options) {
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
+    state.contacts.clear();
     if (queryCounters != nullptr) {
         ++queryCounters->sweeps;
     }
@@ -398,10 +411,16 @@ std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, Contact
     if (scene.root == nullptr) {
         return 0;
     }
-    return sweepNode(scene, *scene.root, sphere, state, options) != 0 ? 1 : 0;
+    // Without a compiled form the boxes' bounds are worked out as the cache
+    // would hold them, by the same operations, so the scene is only read.
+    const SweepSetup setup = prepareSweep(sphere, options);
+    return walkLinked(scene, std::as_const(*scene.root), sphere, state, setup, [&](const VolumeNode& node) {
+        return sweepHitsBounds(sphere, setup, node.box.centre - node.box.halfExtents,
+                               node.box.centre + node.box.halfExtents) != 0;
+    });
 }
 
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere) {
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere) {
     return sweepQuery(scene, sphere, contactState);
 }
 

@@ -29,25 +29,28 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 //
 // A scene with a compiled tree (from the reader or the scene builder) is
 // walked in that form, which also skips boxes that can hold only contacts the
-// records above would ignore: the same results bit for bit, reading the scene
-// only. Without one, the boxes' cached bounds are filled on first use.
+// records above would ignore: the same results bit for bit. Either way the
+// query only reads the scene.
+//
+// state.contacts receives this query's contacts at nearestTime, in the order
+// recorded, each with its feature and its point on the triangle.
 //
 // Threads: queries on one scene may run on several threads at once, each with
 // its own state, while queryCounters is null and the tolerance does not
-// change, when the scene has a compiled tree or every box's cache is filled
-// (fillBoundsCaches: for a scene built by hand, before the threads start).
+// change; they give the same results as on one thread.
 //
 // options choose the edge test and the sides faces stop from (see EdgeRule,
 // FaceSides); the default is the viewer's rule with one-sided faces. With
 // queryCounters set every reachable box and triangle is tested, as they count.
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 
 // The same query, recording into the program's contactState (one thread only).
-std::int32_t sweepQuery(CollisionMesh& scene, const SweptSphere& sphere);
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere);
 
-// The walk of sweepQuery from node (not null) down, without the reset: returns
-// nonzero when a leaf test below node reported contact.
+// The walk of sweepQuery's linked tree from node (not null) down, without the
+// reset, filling the boxes' cached bounds on first use: returns nonzero when a
+// leaf test below node reported contact.
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
                        ContactState& state, SweepOptions options = {});
 

@@ -25,7 +25,7 @@ void count(std::uint64_t QueryCounters::*counter) {
 // edge or corner the sphere starts in and moves deeper into gives time 0.
 std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& setup,
                                   const PreparedTriangle& triangle, Vec3& normalOut,
-                                  float& timeOut) {
+                                  float& timeOut, TriangleContact* contactOut) {
     TriangleEdgeHits edges;
     sweepHitsEdgesExact(sphere, setup, triangle, edges);
     // Corner i lies on edges i and i - 1: the masks rotated by one give each
@@ -64,6 +64,9 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
         bestFeature < 3 ? a + (c[(bestFeature + 1) % 3] - a) * edges.fraction[bestFeature] : a;
     normalOut = normalized(sphere.position + sphere.displacement * best - contact);
     count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
+    if (contactOut != nullptr) {
+        *contactOut = {bestFeature < 3 ? ContactFeature::Edge : ContactFeature::Corner, contact};
+    }
     return 1;
 }
 
@@ -92,7 +95,8 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
 }
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
-                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut) {
+                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut,
+                               TriangleContact* contactOut) {
     SWEEP_ASSERT(isSetupOf(setup, sphere));
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
@@ -102,6 +106,10 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     if (sweepHitsFace(triangle.corners, n, path, timeOut) != 0) {
         normalOut = n;
         count(&QueryCounters::faceContacts);
+        if (contactOut != nullptr) {
+            const Vec3 centre = o + d * timeOut;
+            *contactOut = {ContactFeature::Face, centre - n * dot(n, centre - triangle.corners[0])};
+        }
         return 1;
     }
 
@@ -120,7 +128,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
             (farStart < -PLANE_REACH_TOLERANCE && farEnd < -PLANE_REACH_TOLERANCE)) {
             return 0;
         }
-        return earliestEdgeOrCorner(sphere, setup, triangle, normalOut, timeOut);
+        return earliestEdgeOrCorner(sphere, setup, triangle, normalOut, timeOut, contactOut);
     }
     if (endDistance > PLANE_REACH_TOLERANCE) {
         return 0;
@@ -138,6 +146,9 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
             const Vec3 contact = a + (b - a) * edges.fraction[i];
             normalOut = normalized(centre - contact);
             count(&QueryCounters::edgeContacts);
+            if (contactOut != nullptr) {
+                *contactOut = {ContactFeature::Edge, contact};
+            }
             return 1;
         }
     }
@@ -148,6 +159,9 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
             timeOut = corners.time[i];
             normalOut = normalized(o + d * timeOut - triangle.corners[i]);
             count(&QueryCounters::cornerContacts);
+            if (contactOut != nullptr) {
+                *contactOut = {ContactFeature::Corner, triangle.corners[i]};
+            }
             return 1;
         }
     }

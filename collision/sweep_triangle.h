@@ -5,6 +5,7 @@
 #include "../geometry/prepared_triangle.h"
 #include "../geometry/swept_sphere.h"
 #include "../geometry/triangle.h"
+#include "contact_state.h"
 #include "sweep_setup.h"
 
 namespace sweepview {
@@ -46,9 +47,19 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                Triangle& triangle, Vec3& normalOut, float& timeOut);
 
+// Where on its triangle a contact lies: the feature that decided and the
+// touched point (on a face, the centre's projection on the plane at the time
+// of impact; on an edge, the edge's point met; at a corner, the corner).
+struct TriangleContact {
+    ContactFeature feature = ContactFeature::Face;
+    Vec3 point;
+};
+
 // The same test on a prepared triangle (prepareTriangle, or a compiled
-// scene's copy): the same operations, so the same result. Reads only.
+// scene's copy): the same operations, so the same result. Reads only. On 1
+// and with contactOut set, also writes where the contact lies.
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
-                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut);
+                               const PreparedTriangle& triangle, Vec3& normalOut, float& timeOut,
+                               TriangleContact* contactOut = nullptr);
 
 }  // namespace sweepview

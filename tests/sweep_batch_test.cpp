@@ -31,7 +31,7 @@ std::vector<SweptSphere> spheres(std::size_t count) {
 // left over from other sweeps; returns how many met the scene.
 int expectSameAsOneByOne(CollisionMesh& scene, const std::vector<SweptSphere>& batch,
                          int threads, SweepOptions options) {
-    std::vector<ContactState> results(batch.size(), ContactState{0.0f, 1, Vec3(1, 2, 3), {9, 9}});
+    std::vector<ContactState> results(batch.size(), ContactState{0.0f, 1, Vec3(1, 2, 3), {9, 9}, {}});
     sweepBatch(scene, batch, results, threads, options);
     int contacts = 0;
     for (std::size_t i = 0; i < batch.size(); ++i) {

@@ -297,10 +297,82 @@ TEST(SweepQueryCrossCheck, QueryGivesExactlyTheStateOfTheUntunedWalks) {
             ASSERT_EQ(std::memcmp(&query.contactNormal, &oracle.contactNormal, sizeof(Vec3)), 0)
                 << i;
             ASSERT_EQ(query.hitTriangles, oracle.hitTriangles) << i;
+            // Each contact record is its triangle's own test: time, point and feature.
+            ASSERT_LE(query.contacts.size(), query.hitTriangles.size()) << i;
+            ASSERT_EQ(query.contacts.empty(), query.found == 0) << i;
+            const auto setup = prepareSweep(sphere, rule);
+            for (std::size_t k = 0; k < query.contacts.size(); ++k) {
+                const ContactRecord& r = query.contacts[k];
+                ASSERT_EQ(r.triangle, query.hitTriangles[query.hitTriangles.size() - query.contacts.size() + k]);
+                const MeshTriangle& t = c.scene->triangles[static_cast<std::size_t>(r.triangle)];
+                Triangle triangle;
+                triangle.init(c.scene->vertices[t.vertex0], c.scene->vertices[t.vertex1], c.scene->vertices[t.vertex2]);
+                Vec3 normal;
+                float time = 0.0f;
+                TriangleContact where;
+                ASSERT_EQ(sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time, &where), 1);
+                ASSERT_EQ(std::memcmp(&r.time, &time, sizeof time), 0) << i;
+                ASSERT_EQ(std::memcmp(&r.point, &where.point, sizeof(Vec3)), 0) << i;
+                ASSERT_EQ(r.feature, where.feature) << i;
+            }
             contacts += query.found;
         }
     }
     EXPECT_GT(contacts, 3000);  // the sweeps do meet the meshes
+}
+
+// One triangle in the plane y = 0, facing up, met by a sphere of radius 1 on
+// its face, each edge and each corner, and once starting within reach of an
+// edge and moving in: the feature, a point on the triangle near the expected
+// one, and the time its own test gives, on the compiled and the linked walk
+// (the face with either edge rule).
+TEST(SweepQueryContacts, EachContactSaysWhichFeatureAndWhereOnTheTriangle) {
+    useViewerEpsilon();
+    struct Case {
+        Vec3 start, move, point;
+        ContactFeature feature;
+    } cases[] = {
+        {{2, 5, 2}, {0, -10, 0}, {2, 0, 2}, ContactFeature::Face},
+        {{-5, 0, 5}, {10, 0, 0}, {0, 0, 5}, ContactFeature::Edge},
+        {{5, 0, -5}, {0, 0, 10}, {5, 0, 0}, ContactFeature::Edge},
+        {{8, 0, 8}, {-5, 0, -5}, {5, 0, 5}, ContactFeature::Edge},
+        {{-5, 0, -5}, {5, 0, 5}, {0, 0, 0}, ContactFeature::Corner},
+        {{-5, 0, 15}, {5, 0, -5}, {0, 0, 10}, ContactFeature::Corner},
+        {{15, 0, -5}, {-5, 0, 5}, {10, 0, 0}, ContactFeature::Corner},
+        {{-0.5f, 0, 5}, {2, 0, 0}, {0, 0, 5}, ContactFeature::Edge},  // starts touching
+    };
+    for (const bool compiled : {true, false}) {
+        auto built = buildScene({{0, 0, 0}, {0, 0, 10}, {10, 0, 0}}, {meshTriangle(0, 1, 2)});
+        if (!compiled) {
+            built->compiled.reset();
+        }
+        const CollisionMesh& scene = *built;
+        for (const Case& c : cases) {
+          for (const EdgeRule rule : {EdgeRule::Exact, EdgeRule::Design}) {
+            if (rule == EdgeRule::Design && c.feature != ContactFeature::Face) {
+                continue;  // the viewer's rule meets edges and corners its own way
+            }
+            const SweptSphere sphere(c.start, c.move, 1.0f);
+            const SweepOptions exact(rule);
+            ContactState state;
+            ASSERT_EQ(sweepQuery(scene, sphere, state, exact), 1) << c.start.x << ' ' << c.start.z;
+            ASSERT_EQ(state.contacts.size(), 1u);
+            const ContactRecord& r = state.contacts[0];
+            EXPECT_EQ(r.feature, c.feature) << c.start.x << ' ' << c.start.z;
+            EXPECT_EQ(r.triangle, 0);
+            EXPECT_NEAR(r.point.y, 0.0f, 1e-5f);  // on the triangle
+            EXPECT_TRUE(r.point.x >= -1e-5f && r.point.z >= -1e-5f && r.point.x + r.point.z <= 10.00001f);
+            EXPECT_LT(length(r.point - c.point), 2e-3f) << c.start.x << ' ' << c.start.z;
+            Triangle triangle;
+            triangle.init(scene.vertices[0], scene.vertices[1], scene.vertices[2]);
+            Vec3 normal;
+            float time = 0.0f;
+            sweepHitsTriangle(sphere, prepareSweep(sphere, exact), triangle, normal, time);
+            EXPECT_EQ(std::memcmp(&r.time, &time, sizeof time), 0);
+            EXPECT_EQ(std::memcmp(&r.time, &state.nearestTime, sizeof time), 0);
+          }
+        }
+    }
 }
 
 }  // namespace
