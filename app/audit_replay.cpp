@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/viewer_state.h"
-#include "collision/contact_state.h"
+#include "render/scene_drawing.h"
 #include "collision/sphere_motion.h"
 #include "report/audit_report_format.h"
 #include "scene/scene_builder.h"

@@ -3,12 +3,17 @@
 #include <vector>
 
 #include "app/viewer_state.h"
-#include "collision/contact_state.h"
+#include "collision/sweep_query.h"
+#include "render/scene_drawing.h"
 #include "collision/sphere_motion.h"
 
 namespace sweepview {
 
 std::function<void(const std::vector<StepContact>& contacts)> stepListener;
+
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere) {
+    return sweepQuery(scene, sphere, contactState);
+}
 
 StepContact noteContact(const ContactState& state, const Vec3& centre, const Vec3& normal,
                         std::int32_t triangle) {

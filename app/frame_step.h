@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "collision/contact_state.h"
+#include "geometry/swept_sphere.h"
+#include "scene/collision_mesh.h"
 #include "geometry/vec3.h"
 
 namespace sweepview {
@@ -15,6 +17,9 @@ namespace sweepview {
 // scene with advanceSphere (recording into contactState), and, after a
 // requested step, pauses. Returns true when a step was taken.
 bool stepIfDue(std::ostream& out);
+
+// sweepQuery recording into the viewer's contactState (one thread only).
+std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere);
 
 // One contact of a step, as the step met it: the centre there, the unit normal
 // reflected about, the triangle and the time of the sweep (a fraction of the

@@ -20,8 +20,8 @@ struct ContactRecord {
 };
 
 // Result of a sweep query: the earliest contact time and the contacts recorded
-// at that time. The program keeps one, contactState, shared by the query (which
-// writes it), the frame step and the drawing (which read it).
+// at that time. Each caller keeps its own (the viewer one, contactState, shared
+// by its frame step and its drawing).
 struct ContactState {
     float nearestTime = 0.0f;  // +infinity after a query that found nothing
     std::int32_t found = 0;    // 1 once the current query has recorded a contact
@@ -33,6 +33,5 @@ struct ContactState {
     std::vector<ContactRecord> contacts;
 };
 
-extern ContactState contactState;
 
 }  // namespace sweepview

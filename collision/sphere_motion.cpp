@@ -17,7 +17,7 @@ bool hasDirection(const Vec3& v) {
 
 }  // namespace
 
-StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
+StepOutcome advanceSphere(const CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
                           ContactState& state, SweepOptions options,
                           const ContactObserver& onContact) {
     StepOutcome outcome;

@@ -42,7 +42,7 @@ struct StepOutcome {
 // one triangle met (the last the sweep recorded); it changes nothing.
 using ContactObserver =
     std::function<void(const Vec3& centre, const Vec3& normal, std::int32_t triangle)>;
-StepOutcome advanceSphere(CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
+StepOutcome advanceSphere(const CollisionMesh& scene, float radius, Vec3& position, Vec3& velocity,
                           ContactState& state, SweepOptions options = {},
                           const ContactObserver& onContact = {});
 

@@ -41,7 +41,7 @@ struct Batch {
     // Threads that may still claim a chunk; the call returns once it is 0 and
     // every chunk is claimed, so a helper counted in later finds none.
     alignas(64) std::atomic<int> working{0};
-    alignas(64) CollisionMesh* scene = nullptr;
+    alignas(64) const CollisionMesh* scene = nullptr;
     const SweptSphere* spheres = nullptr;
     ContactState* results = nullptr;
     std::size_t count = 0;
@@ -171,7 +171,7 @@ HelperPool& helperPool() {
 
 }  // namespace
 
-void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
+void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
                 std::span<ContactState> results, int threads, SweepOptions options) {
     SWEEP_ASSERT(results.size() == spheres.size());
     const std::size_t count = std::min(spheres.size(), results.size());
@@ -184,9 +184,6 @@ void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
         wanted = 1;  // the counters are plain integers
     }
     wanted = std::min(wanted, count);
-    if (wanted > 1 && scene.compiled == nullptr) {
-        fillBoundsCaches(scene);  // lazily filled caches allow one thread only
-    }
     const auto batch = std::make_shared<Batch>();
     batch->scene = &scene;
     batch->spheres = spheres.data();

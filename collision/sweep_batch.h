@@ -22,12 +22,9 @@ namespace sweepview {
 // finds nothing.
 //
 // Threads: the sweeps are handed out in contiguous chunks, each thread taking
-// the next chunk as it finishes one, so an uneven batch still balances. With
-// a compiled tree (CollisionMesh::compiled) the call only reads the scene:
-// other queries and batches may run on it at once. Without one, when more
-// than one thread will run, it first fills every box's cache on the calling
-// thread (fillBoundsCaches, the one change sweepQuery itself would make), so
-// nothing else may use the scene during the call. While queryCounters is set
+// the next chunk as it finishes one, so an uneven batch still balances. The
+// call only reads the scene: other queries and batches may run on it at
+// once. While queryCounters is set
 // every sweep runs on the calling thread, so the counts stay right. Do not
 // change the tolerance during the call. Helper threads are kept from call to
 // call (as many as the largest call asked for, less the caller), asleep
@@ -37,7 +34,7 @@ namespace sweepview {
 // those it has. An exception from a sweep
 // (memory for hitTriangles) is thrown again by the call once every thread
 // that took sweeps has stopped; results are then partly filled.
-void sweepBatch(CollisionMesh& scene, std::span<const SweptSphere> spheres,
+void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
                 std::span<ContactState> results, int threads, SweepOptions options = {});
 
 }  // namespace sweepview

@@ -17,7 +17,6 @@
 
 namespace sweepview {
 
-ContactState contactState;
 QueryCounters* queryCounters = nullptr;
 
 namespace {
@@ -419,9 +418,4 @@ std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, C
                                node.box.centre + node.box.halfExtents) != 0;
     });
 }
-
-std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere) {
-    return sweepQuery(scene, sphere, contactState);
-}
-
 }  // namespace sweepview

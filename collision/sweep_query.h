@@ -45,9 +45,6 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 
-// The same query, recording into the program's contactState (one thread only).
-std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere);
-
 // The walk of sweepQuery's linked tree from node (not null) down, without the
 // reset, filling the boxes' cached bounds on first use: returns nonzero when a
 // leaf test below node reported contact.

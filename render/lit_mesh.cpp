@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "collision/contact_state.h"
+#include "render/scene_drawing.h"
 
 namespace sweepview {
 

@@ -12,6 +12,7 @@ namespace sweepview {
 
 std::uint32_t sceneList = 0;
 bool sceneListReady = false;
+ContactState contactState;
 
 namespace {
 

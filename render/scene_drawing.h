@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "collision/contact_state.h"
 #include "scene/collision_mesh.h"
 
 namespace sweepview {
@@ -10,6 +11,10 @@ namespace sweepview {
 // by the window set-up; until it is ready, drawScene sends the mesh itself.
 extern std::uint32_t sceneList;
 extern bool sceneListReady;
+
+// The viewer's sweep results: the frame step records into it, the drawing
+// highlights its hitTriangles.
+extern ContactState contactState;
 
 // Box draw modes: 0 nothing, 1 corner points, 2 edge lines, 3 face quads,
 // 4 the matrix push, translation and pop of each box with nothing drawn.

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/frame_step.h"
+#include "render/scene_drawing.h"
 #include "app/viewer_state.h"
 #include "support/test_scenes.h"
 

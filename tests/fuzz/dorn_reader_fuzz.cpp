@@ -42,8 +42,8 @@ void sweepAround(CollisionMesh& scene) {
                            Vec3(box.centre.x - reach.x, box.centre.y + reach.y, box.centre.z)};
     for (const Vec3& start : starts) {
         for (float radius : {2.5f, box.halfExtents.y}) {
-            sweepQuery(scene, SweptSphere(start, (box.centre - start) * 2.0f + Vec3(0.5f, 0, 0),
-                                          radius));
+            sweepQuery(scene, SweptSphere(start, (box.centre - start) * 2.0f + Vec3(0.5f, 0, 0), radius),
+                       contactState);
             contactState.hitTriangles.clear();
         }
     }
