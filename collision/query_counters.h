@@ -4,8 +4,10 @@
 
 namespace sweepview {
 
-// Work done by sweep queries, counted only while queryCounters points at a
-// record (the headless simulator's statistics); the viewer leaves it null.
+// Work done by sweep queries, counted in the walk that runs (with its
+// pruning), when SweepOptions::stats points at a record: boxes tested,
+// leaves whose box was reached, triangle tests run, and the contacts those
+// tests reported by feature.
 struct QueryCounters {
     std::uint64_t sweeps = 0;
     std::uint64_t boxTests = 0;
@@ -16,6 +18,15 @@ struct QueryCounters {
     std::uint64_t cornerContacts = 0;
 };
 
-extern QueryCounters* queryCounters;
+// Adds from's counts to into's.
+inline void addCounters(QueryCounters& into, const QueryCounters& from) {
+    into.sweeps += from.sweeps;
+    into.boxTests += from.boxTests;
+    into.leavesReached += from.leavesReached;
+    into.triangleTests += from.triangleTests;
+    into.faceContacts += from.faceContacts;
+    into.edgeContacts += from.edgeContacts;
+    into.cornerContacts += from.cornerContacts;
+}
 
 }  // namespace sweepview

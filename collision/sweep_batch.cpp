@@ -72,6 +72,13 @@ struct Batch {
     // thread counts itself in before it claims, the caller claims the last
     // chunk before it reads the count, so one of them sees the other.
     void work() noexcept {
+        // Each thread counts into its own record, added to the caller's once
+        // its sweeps are done (before it counts itself out).
+        QueryCounters counted;
+        SweepOptions own = options;
+        if (options.stats != nullptr) {
+            own.stats = &counted;
+        }
         try {
             std::size_t first = 0;
             std::size_t last = 0;
@@ -80,7 +87,7 @@ struct Batch {
                     ContactState& result = results[i];
                     result.hitTriangles.clear();
                     result.contactNormal = Vec3();
-                    sweepQuery(*scene, spheres[i], result, options);
+                    sweepQuery(*scene, spheres[i], result, own);
                 }
             }
         } catch (...) {
@@ -89,6 +96,10 @@ struct Batch {
                 failure = std::current_exception();
             }
             nextSweep.store(count);  // the others stop too
+        }
+        if (options.stats != nullptr && counted.sweeps != 0) {
+            const std::lock_guard hold(failureLock);
+            addCounters(*options.stats, counted);
         }
     }
 
@@ -180,9 +191,6 @@ void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres
     }
     std::size_t wanted = threads > 0 ? static_cast<std::size_t>(threads)
                                      : std::max(1u, std::thread::hardware_concurrency());
-    if (queryCounters != nullptr) {
-        wanted = 1;  // the counters are plain integers
-    }
     wanted = std::min(wanted, count);
     const auto batch = std::make_shared<Batch>();
     batch->scene = &scene;

@@ -24,8 +24,8 @@ namespace sweepview {
 // Threads: the sweeps are handed out in contiguous chunks, each thread taking
 // the next chunk as it finishes one, so an uneven batch still balances. The
 // call only reads the scene: other queries and batches may run on it at
-// once. While queryCounters is set
-// every sweep runs on the calling thread, so the counts stay right. Do not
+// once. With options.stats set each thread counts its own work, added to the
+// record before the call returns. Do not
 // change the tolerance during the call. Helper threads are kept from call to
 // call (as many as the largest call asked for, less the caller), asleep
 // between batches. The call returns once every sweep is done, without waiting

@@ -17,27 +17,37 @@
 
 namespace sweepview {
 
-QueryCounters* queryCounters = nullptr;
-
 namespace {
+
+// A triangle test run, and the contact it reported, counted in stats.
+void countTriangleTest(QueryCounters* stats, bool hit, const TriangleContact& where) {
+    if (stats == nullptr) {
+        return;
+    }
+    ++stats->triangleTests;
+    if (hit) {
+        ++(where.feature == ContactFeature::Face   ? stats->faceContacts
+           : where.feature == ContactFeature::Edge ? stats->edgeContacts
+                                                   : stats->cornerContacts);
+    }
+}
 
 // The leaf's triangle test, recorded into state; true on contact.
 bool testLeaf(const CollisionMesh& scene, const VolumeNode& leaf, const SweptSphere& sphere,
-              const SweepSetup& setup, ContactState& state) {
-    if (queryCounters != nullptr) {
-        ++queryCounters->leavesReached;
+              const SweepSetup& setup, ContactState& state, QueryCounters* stats) {
+    if (stats != nullptr) {
+        ++stats->leavesReached;
     }
     Triangle triangle;
     if (!leafTriangle(scene, leaf.triangle, triangle)) {
         return false;
     }
-    if (queryCounters != nullptr) {
-        ++queryCounters->triangleTests;
-    }
     Vec3 normal = zeroVector;
     float time = 0.0f;
     TriangleContact where;
-    if (sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time, &where) == 0) {
+    const bool hit = sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time, &where) != 0;
+    countTriangleTest(stats, hit, where);
+    if (!hit) {
         return false;
     }
     recordContact(state, leaf.triangle, normal, time, where);
@@ -50,13 +60,13 @@ bool testLeaf(const CollisionMesh& scene, const VolumeNode& leaf, const SweptSph
 // second on the stack).
 template <class Node, class ReachesBox>
 std::int32_t walkLinked(const CollisionMesh& scene, Node& node, const SweptSphere& sphere, ContactState& state,
-                        const SweepSetup& setup, ReachesBox reachesBox) {
+                        const SweepSetup& setup, QueryCounters* stats, ReachesBox reachesBox) {
     std::int32_t result = 0;
     NodeStack<Node> pending;
     Node* current = &node;
     while (current != nullptr) {
-        if (queryCounters != nullptr) {
-            ++queryCounters->boxTests;
+        if (stats != nullptr) {
+            ++stats->boxTests;
         }
         if (!reachesBox(*current)) {
             current = pending.empty() ? nullptr : pending.pop();
@@ -72,7 +82,7 @@ std::int32_t walkLinked(const CollisionMesh& scene, Node& node, const SweptSpher
             current = current->left;
             continue;
         }
-        if (testLeaf(scene, *current, sphere, setup, state)) {
+        if (testLeaf(scene, *current, sphere, setup, state, stats)) {
             result = 1;
         }
         current = pending.empty() ? nullptr : pending.pop();
@@ -85,7 +95,7 @@ std::int32_t walkLinked(const CollisionMesh& scene, Node& node, const SweptSpher
 std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere& sphere,
                        ContactState& state, SweepOptions options) {
     const SweepSetup setup = prepareSweep(sphere, options);
-    return walkLinked(scene, node, sphere, state, setup,
+    return walkLinked(scene, node, sphere, state, setup, options.stats,
                       [&](VolumeNode& box) { return sweepHitsBox(sphere, setup, box.box) != 0; });
 }
 
@@ -126,9 +136,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     SweepSetup setup;
     setup.end = sphere.position + sphere.displacement;
     bool setupDone = false;
-    // Counting keeps every box and triangle test the plain walk makes.
     // Pruning needs a contact first, so its values wait for one.
-    const bool prune = queryCounters == nullptr;
+    QueryCounters* const stats = options.stats;
     bool pruning = false;
     float late = 0.0f;  // the nearest time plus the tolerance, once there is one
     BoxPruning boxPruning;
@@ -136,8 +145,7 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
     const SweepLanes lanes = sweepLanes(sphere, setup.end);
 #endif
     const CompiledNode* nodes = tree.nodes.data();
-    const float behindLimit = prune ? behindStartLimit(tree, sphere)
-                                    : std::numeric_limits<float>::quiet_NaN();
+    const float behindLimit = behindStartLimit(tree, sphere);
     std::int32_t result = 0;
     NodeStack<const CompiledNode> pending;
     const CompiledNode* current = nodes;
@@ -158,10 +166,12 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             Vec3 normal = zeroVector;
             float time = 0.0f;
             TriangleContact where;
-            if (sweepHitsTriangle(sphere, setup, triangle, normal, time, &where) != 0) {
+            const bool hit = sweepHitsTriangle(sphere, setup, triangle, normal, time, &where) != 0;
+            countTriangleTest(stats, hit, where);
+            if (hit) {
                 recordContact(state, queued[i].sceneTriangle, normal, time, where);
                 late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
-                if (prune && result == 0) {
+                if (result == 0) {
                     boxPruning = boxPruningFor(tree, sphere, setup);
                     pruning = boxPruning.any();
                 }
@@ -171,8 +181,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
         queuedCount = 0;
     };
     while (current != nullptr) {
-        if (queryCounters != nullptr) {
-            ++queryCounters->boxTests;
+        if (stats != nullptr) {
+            ++stats->boxTests;
         }
 #if SWEEP_BOX_LANES
         const std::int32_t reached = sweepHitsBoundsLanes(lanes, *current);
@@ -201,9 +211,8 @@ std::int32_t sweepCompiled(const CompiledTree& tree, const SweptSphere& sphere, 
             ++current;
             continue;
         }
-        if (queryCounters != nullptr) {
-            ++queryCounters->leavesReached;
-            queryCounters->triangleTests += current->triangle >= 0 ? 1 : 0;
+        if (stats != nullptr) {
+            ++stats->leavesReached;
         }
         if (current->triangle >= 0) {
             const PreparedTriangle* triangle = &tree.triangles[current->secondChild];
@@ -304,7 +313,11 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
             }
         }
     };
+    QueryCounters* const stats = options.stats;
     const auto testLeaf = [&](std::uint32_t prepared) {
+        if (stats != nullptr) {
+            ++stats->leavesReached;
+        }
         // Should the triangle report a contact, the leaf's exact box test
         // reads its node: fetched while the triangle is tested.
         const std::uint32_t leafNode = tree.leafNodes[prepared];
@@ -320,8 +333,9 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
         Vec3 normal = zeroVector;
         float time = 0.0f;
         TriangleContact where;
-        if (sweepHitsTriangle(sphere, setup, tree.triangles[prepared], normal, time, &where) == 0 ||
-            !reachedExactly(leafNode)) {
+        const bool hit = sweepHitsTriangle(sphere, setup, tree.triangles[prepared], normal, time, &where) != 0;
+        countTriangleTest(stats, hit, where);
+        if (!hit || !reachedExactly(leafNode)) {
             return;
         }
         recordContact(state, tree.leafTriangles[prepared], normal, time, where);
@@ -336,6 +350,9 @@ std::int32_t sweepWide(const CompiledTree& tree, const SweptSphere& sphere, Cont
     std::uint32_t current = 0;
     for (;;) {
         const WideNode& node = nodes[current];
+        if (stats != nullptr) {
+            stats->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(node.used)));
+        }
         int reached = sweepMayReachBoxes(sweep, node.slotMin, node.slotMax) & node.used;
         if (behindOn && (reached & node.prunable) != 0) {
             reached &= ~(boxesBehindStart(node, sphere, behindLimit) & node.prunable);
@@ -394,13 +411,12 @@ std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, C
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     state.contacts.clear();
-    if (queryCounters != nullptr) {
-        ++queryCounters->sweeps;
+    if (options.stats != nullptr) {
+        ++options.stats->sweeps;
     }
     if (scene.compiled != nullptr) {
 #if SWEEP_WIDE_WALK
-        if (!scene.compiled->wide.empty() && queryCounters == nullptr &&
-            isFinite(sphere.position) && isFinite(sphere.displacement) &&
+        if (!scene.compiled->wide.empty() && isFinite(sphere.position) && isFinite(sphere.displacement) &&
             std::isfinite(sphere.radius)) {
             return sweepWide(*scene.compiled, sphere, state, options);
         }
@@ -413,7 +429,7 @@ std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, C
     // Without a compiled form the boxes' bounds are worked out as the cache
     // would hold them, by the same operations, so the scene is only read.
     const SweepSetup setup = prepareSweep(sphere, options);
-    return walkLinked(scene, std::as_const(*scene.root), sphere, state, setup, [&](const VolumeNode& node) {
+    return walkLinked(scene, std::as_const(*scene.root), sphere, state, setup, options.stats, [&](const VolumeNode& node) {
         return sweepHitsBounds(sphere, setup, node.box.centre - node.box.halfExtents,
                                node.box.centre + node.box.halfExtents) != 0;
     });

@@ -36,12 +36,12 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // recorded, each with its feature and its point on the triangle.
 //
 // Threads: queries on one scene may run on several threads at once, each with
-// its own state, while queryCounters is null and the tolerance does not
-// change; they give the same results as on one thread.
+// its own state (and stats record), while the tolerance does not change; they
+// give the same results as on one thread.
 //
 // options choose the edge test and the sides faces stop from (see EdgeRule,
 // FaceSides); the default is the viewer's rule with one-sided faces. With
-// queryCounters set every reachable box and triangle is tested, as they count.
+// options.stats set the walk that runs counts its work there.
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 

@@ -19,11 +19,16 @@ enum class EdgeRule { Design, Exact };
 // a non-number distance, keeps the winding).
 enum class FaceSides { One, Two };
 
+struct QueryCounters;
+
 // How a sweep meets the mesh. Converts from an EdgeRule alone (one-sided
 // faces), so the calls written before faces had a choice keep their meaning.
+// With stats set, the query adds the work it does there (one thread at a
+// time per record; sweepBatch sums its threads' own).
 struct SweepOptions {
     EdgeRule edges = EdgeRule::Design;
     FaceSides faces = FaceSides::One;
+    QueryCounters* stats = nullptr;
 
     constexpr SweepOptions() = default;
     constexpr SweepOptions(EdgeRule edgeRule, FaceSides faceSides = FaceSides::One)  // NOLINT

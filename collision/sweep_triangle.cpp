@@ -1,6 +1,5 @@
 #include "collision/sweep_triangle.h"
 
-#include "collision/query_counters.h"
 #include "collision/sweep_face.h"
 #include "collision/sweep_triangle_lanes.h"
 #include "geometry/assert.h"
@@ -9,12 +8,6 @@
 namespace sweepview {
 
 namespace {
-
-void count(std::uint64_t QueryCounters::*counter) {
-    if (queryCounters != nullptr) {
-        ++(queryCounters->*counter);
-    }
-}
 
 // The exact rule's edges and corners: the earliest contact wins (the first
 // in the design's order on a tie), since with exact edges an edge found first
@@ -63,7 +56,6 @@ std::int32_t earliestEdgeOrCorner(const SweptSphere& sphere, const SweepSetup& s
     const Vec3 contact =
         bestFeature < 3 ? a + (c[(bestFeature + 1) % 3] - a) * edges.fraction[bestFeature] : a;
     normalOut = normalized(sphere.position + sphere.displacement * best - contact);
-    count(bestFeature < 3 ? &QueryCounters::edgeContacts : &QueryCounters::cornerContacts);
     if (contactOut != nullptr) {
         *contactOut = {bestFeature < 3 ? ContactFeature::Edge : ContactFeature::Corner, contact};
     }
@@ -105,7 +97,6 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     const Segment path(leadingPoint, leadingPoint + d);
     if (sweepHitsFace(triangle.corners, n, path, timeOut) != 0) {
         normalOut = n;
-        count(&QueryCounters::faceContacts);
         if (contactOut != nullptr) {
             const Vec3 centre = o + d * timeOut;
             *contactOut = {ContactFeature::Face, centre - n * dot(n, centre - triangle.corners[0])};
@@ -145,7 +136,6 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
             const Vec3 centre = o + d * timeOut;
             const Vec3 contact = a + (b - a) * edges.fraction[i];
             normalOut = normalized(centre - contact);
-            count(&QueryCounters::edgeContacts);
             if (contactOut != nullptr) {
                 *contactOut = {ContactFeature::Edge, contact};
             }
@@ -158,7 +148,6 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
         if ((corners.hit >> i & 1) != 0) {
             timeOut = corners.time[i];
             normalOut = normalized(o + d * timeOut - triangle.corners[i]);
-            count(&QueryCounters::cornerContacts);
             if (contactOut != nullptr) {
                 *contactOut = {ContactFeature::Corner, triangle.corners[i]};
             }

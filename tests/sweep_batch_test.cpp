@@ -96,16 +96,30 @@ TEST(SweepBatch, CallsFromTwoThreadsAtOnce) {
     other.join();
 }
 
-// Counting queries run on the calling thread alone, so every sweep is counted.
-TEST(SweepBatch, CountersSeeEverySweep) {
+// Each thread counts its own work; the sums are those of the sweeps one by one.
+TEST(SweepBatch, CountersSumTheThreadsWork) {
     useViewerEpsilon();
     const auto scene = randomScene(5, 500, 20.0f, 4.0f);
-    QueryCounters counters;
-    queryCounters = &counters;
-    std::vector<ContactState> results(4000);
-    sweepBatch(*scene, spheres(4000), results, 4);
-    queryCounters = nullptr;
-    EXPECT_EQ(counters.sweeps, 4000u);
+    const std::vector<SweptSphere> batch = spheres(4000);
+    QueryCounters alone;
+    SweepOptions counting;
+    counting.stats = &alone;
+    for (const SweptSphere& sphere : batch) {
+        ContactState state;
+        sweepQuery(*scene, sphere, state, counting);
+    }
+    for (const int threads : {1, 4}) {
+        QueryCounters counters;
+        counting.stats = &counters;
+        std::vector<ContactState> results(batch.size());
+        sweepBatch(*scene, batch, results, threads, counting);
+        EXPECT_EQ(counters.sweeps, 4000u);
+        EXPECT_EQ(counters.boxTests, alone.boxTests);
+        EXPECT_EQ(counters.triangleTests, alone.triangleTests);
+        EXPECT_EQ(counters.faceContacts + counters.edgeContacts + counters.cornerContacts,
+                  alone.faceContacts + alone.edgeContacts + alone.cornerContacts);
+        EXPECT_GT(alone.triangleTests, 0u);
+    }
 }
 
 }  // namespace

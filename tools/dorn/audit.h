@@ -78,9 +78,8 @@ struct FlightResults {
 // of the mesh by the radius and outside every closed part's solid (up to 1000
 // tries, else the start is skipped), in a random direction at options.speed, drawn
 // from a random stream of its own (from the seed and the start's index), so
-// the results are the same for any number of threads. scene's box caches must
-// be filled and queryCounters null: the queries run on several threads and
-// only read it.
+// the results are the same for any number of threads. The queries run on
+// several threads and only read the scene.
 // progress, when set, is called now and then on the calling thread with the
 // share of starts done.
 FlightResults flyAudit(CollisionMesh& scene, const MeshChecks& checks, const MeshParts& parts,

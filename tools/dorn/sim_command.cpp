@@ -180,7 +180,6 @@ int runSim(const SimOptions& options) {
     }
     setCollisionEpsilon(0.001f);
     QueryCounters counters;
-    queryCounters = options.stats ? &counters : nullptr;
     CheckFigures figures;
     sceneBounds(*scene, figures.boundsMin, figures.boundsMax);
 
@@ -213,8 +212,9 @@ int runSim(const SimOptions& options) {
             csv.clear();
         }
     };
-    const SweepOptions sweepOptions(options.exactEdges ? EdgeRule::Exact : EdgeRule::Design,
-                                    options.twoSided ? FaceSides::Two : FaceSides::One);
+    SweepOptions sweepOptions(options.exactEdges ? EdgeRule::Exact : EdgeRule::Design,
+                              options.twoSided ? FaceSides::Two : FaceSides::One);
+    sweepOptions.stats = options.stats ? &counters : nullptr;
     const auto start = std::chrono::steady_clock::now();
     bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
@@ -241,7 +241,6 @@ int runSim(const SimOptions& options) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    queryCounters = nullptr;
     emit(true);
     std::fflush(stdout);
     if (!options.output.empty() && !file.commit(&why)) {
