@@ -190,14 +190,13 @@ std::optional<ReplayEvent> readReplayEvent(const std::string& path, const std::s
     return e;
 }
 
-ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event) {
-    fillBoundsCaches(scene);
+ReplayResult replayFlight(const CollisionMesh& scene, const ReplayEvent& event) {
     spherePosition = event.flightStart;
     sphereVelocity = event.flightVelocity;
     sphereRadius = event.radius;
     edgeRule = event.edgeRule;
     faceSides = event.faceSides;
-    const SweepOptions rules(edgeRule, faceSides);
+    const SweepOptions rules = viewerSweepOptions();
     contactState.hitTriangles.clear();
     const bool before = event.kind == "escape" || event.kind == "non-number";
     ReplayResult result;

@@ -58,9 +58,8 @@ struct ReplayResult {
 // Flies the event's flight in scene with the step the audit uses, silently:
 // sets the viewer's sphere, radius, rule and step count, and stops at the
 // event's step (before it for an escape or a non-number, whose position is
-// where that step began; after it otherwise). scene's bounds caches are filled
-// as the audit's are.
-ReplayResult replayFlight(CollisionMesh& scene, const ReplayEvent& event);
+// where that step began; after it otherwise). Only reads scene.
+ReplayResult replayFlight(const CollisionMesh& scene, const ReplayEvent& event);
 
 // The line a replay prints: "KIND INDEX: start S, step N, position [x, y, z],
 // triangle T", then ", DETAIL" when the event has one.

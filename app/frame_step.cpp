@@ -12,7 +12,7 @@ namespace sweepview {
 std::function<void(const std::vector<StepContact>& contacts)> stepListener;
 
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere) {
-    return sweepQuery(scene, sphere, contactState);
+    return sweepQuery(scene, sphere, contactState, viewerSweepOptions());
 }
 
 StepContact noteContact(const ContactState& state, const Vec3& centre, const Vec3& normal,
@@ -42,13 +42,13 @@ bool stepIfDue(std::ostream& out) {
         static std::vector<StepContact> contacts;
         contacts.clear();
         advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
-                      SweepOptions(edgeRule, faceSides), [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
+                      viewerSweepOptions(), [](const Vec3& centre, const Vec3& normal, std::int32_t triangle) {
                           contacts.push_back(noteContact(contactState, centre, normal, triangle));
                       });
         stepListener(contacts);
     } else {
         advanceSphere(*currentScene, sphereRadius, spherePosition, sphereVelocity, contactState,
-                      SweepOptions(edgeRule, faceSides));
+                      viewerSweepOptions());
     }
     if (stepRequested) {
         stepRequested = false;

@@ -21,6 +21,8 @@ std::int32_t boxDrawMode = 0;
 EdgeRule edgeRule = EdgeRule::Design;
 FaceSides faceSides = FaceSides::One;
 
+SweepOptions viewerSweepOptions() { return withProcessTolerance(SweepOptions(edgeRule, faceSides)); }
+
 void resetViewerState() {
     spherePosition = Vec3(0.0f, 12.5f, 0.0f);
     sphereVelocity = Vec3(1.0f, -1.0f, 1.0f);

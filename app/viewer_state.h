@@ -35,6 +35,10 @@ extern std::int32_t boxDrawMode;   // 0 to 4, see drawNodeBox
 extern EdgeRule edgeRule;
 extern FaceSides faceSides;
 
+// The options of the viewer's sweeps: edgeRule, faceSides and the process's
+// collisionEpsilon as their tolerance.
+SweepOptions viewerSweepOptions();
+
 // Puts every variable above back to its start-up value (currentScene aside).
 void resetViewerState();
 

@@ -25,8 +25,7 @@ namespace sweepview {
 // the next chunk as it finishes one, so an uneven batch still balances. The
 // call only reads the scene: other queries and batches may run on it at
 // once. With options.stats set each thread counts its own work, added to the
-// record before the call returns. Do not
-// change the tolerance during the call. Helper threads are kept from call to
+// record before the call returns. Helper threads are kept from call to
 // call (as many as the largest call asked for, less the caller), asleep
 // between batches. The call returns once every sweep is done, without waiting
 // for a helper the system has not woken yet (it finds nothing left and goes

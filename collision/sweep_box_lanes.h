@@ -5,12 +5,11 @@
 // does on its axis (a subtraction and an addition to grow the box, strict
 // comparisons, a division, a product and a sum per face crossing), so it
 // gives the same answer bit for bit, non-numbers included; it only spares the
-// branches and the per-axis code. Used by the compiled walk; other builds keep
-// the scalar test.
-#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
-#define SWEEP_BOX_LANES 1
+// branches and the per-axis code. Used by the compiled walk where SSE lanes are
+// built (collision/simd_lanes.h); elsewhere it keeps the scalar test.
+#include "collision/simd_lanes.h"
 
-#include <immintrin.h>
+#if SWEEP_SSE_LANES
 
 #include <cstddef>
 #include <cstdint>

@@ -7,10 +7,9 @@
 // it never rejects a box sweepHitsBounds reaches, whose rounding (of the grown
 // box, of where the path crosses a face plane) stays far smaller; it may
 // reach boxes that test rejects, so what it finds needs that test to confirm.
-#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
-#define SWEEP_WIDE_WALK 1
+#include "collision/simd_lanes.h"
 
-#include <immintrin.h>
+#if SWEEP_SSE_LANES
 
 #include <cmath>
 

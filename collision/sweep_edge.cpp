@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "geometry/collision_epsilon.h"
-
 namespace sweepview {
 
 std::int32_t closestLineParams(const Line& first, const Line& second, float& tau, float& sigma) {
@@ -22,7 +20,7 @@ std::int32_t closestLineParams(const Line& first, const Line& second, float& tau
 
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const Segment& edge, float& time,
                            float& edgeFraction) {
-    return sweepHitsEdge(sphere, prepareSweep(sphere), edge, time, edgeFraction);
+    return sweepHitsEdge(sphere, prepareSweep(sphere, withProcessTolerance()), edge, time, edgeFraction);
 }
 
 std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, const Segment& edge,
@@ -61,7 +59,7 @@ std::int32_t sweepHitsEdge(const SweptSphere& sphere, const SweepSetup& setup, c
     if (!(tau >= 0.0f && tau <= stepLength && sigma >= 0.0f && sigma <= edgeLength)) {
         return 0;
     }
-    const float stoppedShort = tau - collisionEpsilon;
+    const float stoppedShort = tau - setup.tolerance;
     if (stoppedShort > 0.0f) {
         tau = stoppedShort;
     }

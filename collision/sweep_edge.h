@@ -21,9 +21,10 @@ inline constexpr float PARALLEL_LIMIT = 0.01f;
 std::int32_t closestLineParams(const Line& first, const Line& second, float& tau, float& sigma);
 
 // 1 when the moving sphere reaches the edge during the step. On 1, time receives
-// the fraction of the displacement at which the sphere stops collisionEpsilon
-// short along the path (unshortened when the contact lies closer than that to
-// the start), and edgeFraction the position of the contact from start (0) to
+// the fraction of the displacement at which the sphere stops the tolerance
+// (collisionEpsilon here, setup.tolerance with a setup) short along the path
+// (unshortened when the contact lies closer than that to the start), and
+// edgeFraction the position of the contact from start (0) to
 // end (1); neither is written on 0. Exact for motion at right angles to the
 // edge; at other angles the centre ends nearer the edge than the radius.
 // Motion within about 5.7 degrees of the edge, a zero displacement or a

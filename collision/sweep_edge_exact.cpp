@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "geometry/collision_epsilon.h"
 
 namespace sweepview {
 
@@ -71,7 +70,7 @@ std::int32_t sweepHitsEdgeExact(const SweptSphere& sphere, const SweepSetup& set
         return 0;
     }
     const float stepLength = setup.stepLength;
-    const float stoppedShort = (t * stepLength - collisionEpsilon) / stepLength;
+    const float stoppedShort = (t * stepLength - setup.tolerance) / stepLength;
     time = stoppedShort > 0.0f ? stoppedShort : t;
     edgeFraction = fraction;
     return 1;

@@ -13,7 +13,7 @@ namespace sweepview {
 // a point between the edge's ends: the moving point against the infinite
 // cylinder round the line, whose entry is the smaller root of a quadratic in
 // t, accepted when 0 <= t <= 1 and the line's nearest point then lies within
-// the segment. On 1, time receives that root stopped collisionEpsilon short
+// the segment. On 1, time receives that root stopped setup.tolerance short
 // along the path, as the corner test stops (unshortened when the contact lies
 // closer than that to the start), and edgeFraction the contact's position from
 // start (0) to end (1); neither is written on 0. A sphere already closer than

@@ -7,6 +7,11 @@
 namespace sweepview {
 
 std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float& time) {
+    return segmentCrossesPlane(plane, segment, collisionEpsilon, time);
+}
+
+std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float tolerance,
+                                 float& time) {
     const Vec3& n = plane.normal;
     const Vec3 pointOnPlane = n * plane.offset;
     const float startDistance = dot(segment.start - pointOnPlane, n);
@@ -21,7 +26,7 @@ std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, flo
         time = 0.0f;
         return 1;
     }
-    const float stoppedShort = startDistance - collisionEpsilon;
+    const float stoppedShort = startDistance - tolerance;
     if (stoppedShort > 0.0f) {
         time = stoppedShort / descent;
     } else {
@@ -31,15 +36,15 @@ std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, flo
 }
 
 std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time) {
-    return sweepHitsFace(triangle.corners, triangle.normal(), path, time);
+    return sweepHitsFace(triangle.corners, triangle.normal(), path, collisionEpsilon, time);
 }
 
 std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& n, const Segment& path,
-                           float& time) {
+                           float tolerance, float& time) {
     const Vec3 d = path.end - path.start;
     const Vec3& v0 = corners[0];
     const Plane plane(n, dot(n, v0));
-    if (segmentCrossesPlane(plane, path, time) == 0) {
+    if (segmentCrossesPlane(plane, path, tolerance, time) == 0) {
         return 0;
     }
     const Vec3 x = path.start + d * time;

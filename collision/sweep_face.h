@@ -17,6 +17,10 @@ namespace sweepview {
 // anywhere gives 0.
 std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float& time);
 
+// The same test stopping tolerance short instead of collisionEpsilon.
+std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, float tolerance,
+                                 float& time);
+
 // 1 when path (the sphere's leading point during the step) meets the inside of
 // the triangle's face coming from the front; the edges V0V1 and V0V2 count as
 // inside, the edge V1V2 as outside. On 1, time holds the stopped-short time of
@@ -25,8 +29,9 @@ std::int32_t segmentCrossesPlane(const Plane& plane, const Segment& segment, flo
 std::int32_t sweepHitsFace(Triangle& triangle, const Segment& path, float& time);
 
 // The same test on a triangle's corners and its normal as Triangle::normal
-// gives it (a prepared triangle's): the same operations, so the same result.
+// gives it (a prepared triangle's), stopping tolerance short instead of
+// collisionEpsilon: with that tolerance, the same operations and result.
 std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& normal, const Segment& path,
-                           float& time);
+                           float tolerance, float& time);
 
 }  // namespace sweepview

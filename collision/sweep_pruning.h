@@ -1,10 +1,10 @@
 #pragma once
 
-// The bounds by which the query's walks skip boxes and triangles that can hold
-// no contact it would keep (boxTooLate, boxAheadTooLate, boxBeyondReach,
-// boxBehindStart, and their four-box forms for the wide walk): for
-// collision/sweep_query.cpp alone, kept in its translation unit (internal
-// linkage) so that the walks inline them as before.
+// The bounds by which the sweep query skips boxes and triangles that can hold
+// no contact it would keep (boxEntersTooLate, boxAheadTooLate, boxBeyondReach,
+// boxBehindStart, and their four-box forms for the wide walk): for the sweep's
+// visitor alone (collision/sweep_visitor.h), with internal linkage so that
+// the walk inlines them.
 //
 // The compiled walk leaves untested a subtree whose box holds its triangles'
 // contacts, and a leaf's triangle, when every contact in it would come after
@@ -28,7 +28,6 @@
 #include "collision/sweep_box_wide.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_setup.h"
-#include "geometry/collision_epsilon.h"
 #include "scene/compiled_tree.h"
 
 namespace sweepview {
@@ -46,23 +45,22 @@ struct BoxPruning {
     float stepLength = 0.0f;
     float aheadReach = 0.0f;
     // Which bounds pay for their tests on this sweep (see boxPruningFor).
-    bool slabs = false;
-    bool ahead = false;
-    bool ball = false;
+    bool entersTooLate = false;
+    bool aheadTooLate = false;
+    bool beyondReach = false;
 
-    bool any() const { return slabs || ahead || ball; }
+    bool any() const { return entersTooLate || aheadTooLate || beyondReach; }
 };
 
 // Whether the centre, on the path, stays outside bounds grown by reach until
-// after state's nearest time plus the tolerance, so that no triangle under a
+// late (the nearest time plus the tolerance), so that no triangle under a
 // node whose box holds its contacts (see COMPILED_INNER_LOOSE) can give a
 // contact recordContact would keep. Per axis: the times the centre crosses
 // the two grown face planes, both after that time; a sweep standing still
 // on the axis gives infinities outside the slab, and on its plane a
 // non-number, which never prunes.
-bool boxTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
-                const ContactState& state) {
-    const float late = state.nearestTime + SIMULTANEOUS_HIT_TOLERANCE + 1e-6f;
+bool boxEntersTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+                      float late) {
     const Vec3& s = sphere.position;
     const Vec3& inverse = pruning.inverseDisplacement;
     const float reach = pruning.reach;
@@ -89,8 +87,8 @@ float aheadLimit(const BoxPruning& pruning, float late) {
 }
 
 // Whether every point of the node's box lies so far ahead along the path
-// that a contact with a triangle under it comes after state's nearest time
-// plus the tolerance. Every contact puts the centre at most the reach behind
+// that a contact with a triangle under it comes after late (the nearest time
+// plus the tolerance). Every contact puts the centre at most the reach behind
 // a point of its triangle, measured along the path, whatever its distance
 // sideways: a face's or corner's lies within the radius; the viewer's edge
 // rule meets the edge where the shifted path, moved forwards by at most the
@@ -137,12 +135,12 @@ bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const B
 // the bounds, and ten times the slack the compile allows boxes and triangles.
 // A non-number or infinity among the scene's coordinates makes it a
 // non-number, and then nothing is skipped.
-float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
+float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                   std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    return 1e-4f * (sphere.radius + scale + collisionEpsilon) +
+    return 1e-4f * (sphere.radius + scale + tolerance) +
            (tree.largestCoordinate - tree.largestCoordinate);
 }
 
@@ -154,9 +152,9 @@ float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere) {
 // (which also covers the compile's allowance for a box holding its
 // triangles). A non-number, which never prunes, for a step of no length or
 // one too long to measure.
-float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere) {
+float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
     const Vec3& d = sphere.displacement;
-    const float limit = -2.0f * pruningMargin(tree, sphere) * std::sqrt(dot(d, d));
+    const float limit = -2.0f * pruningMargin(tree, sphere, tolerance) * std::sqrt(dot(d, d));
     return limit < 0.0f && limit >= -std::numeric_limits<float>::max()
                ? limit
                : std::numeric_limits<float>::quiet_NaN();
@@ -197,7 +195,7 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
                          const SweepSetup& setup) {
     const EdgeRule edges = setup.edgeRule;
     const Vec3& d = sphere.displacement;
-    const float margin = pruningMargin(tree, sphere);
+    const float margin = pruningMargin(tree, sphere, setup.tolerance);
     // The viewer's edge rule meets the path, shifted by the radius, with the
     // edge's line where their closest approach may lie up to (1 / |m x e| - |m
     // x e|) radii apart (m, e the unit directions, |m x e| at least 0.1 where
@@ -206,28 +204,28 @@ BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
     const float radii = edges == EdgeRule::Exact ? 1.0f : 12.0f;
     BoxPruning pruning;
     pruning.inverseDisplacement = Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z);
-    pruning.reach = radii * sphere.radius + 2.0f * collisionEpsilon + 2.0f * margin;
+    pruning.reach = radii * sphere.radius + 2.0f * setup.tolerance + 2.0f * margin;
     // A face's contact is judged inside on the point stopped short, which lies
     // up to twice the tolerance off the plane point below it. No bound for a
     // step of no length or of infinite length (whose contacts all come at 0).
     pruning.stepLength = setup.stepLength;
     const bool finiteStep =
         pruning.stepLength > 0.0f && pruning.stepLength <= std::numeric_limits<float>::max();
-    pruning.aheadReach = finiteStep ? sphere.radius + 4.0f * collisionEpsilon + 2.0f * margin
+    pruning.aheadReach = finiteStep ? sphere.radius + 4.0f * setup.tolerance + 2.0f * margin
                                     : std::numeric_limits<float>::quiet_NaN();
-    // The slab test always with the exact rule; with the viewer's, whose reach
-    // is twelve radii, and the along-path bound, only on a step more than
-    // twice as long as their reach: on shorter ones they skipped little and
-    // cost up to a tenth. The bound around the start holds for the exact rule
-    // alone.
+    // The entry-time bound always with the exact rule; with the viewer's,
+    // whose reach is twelve radii, and the along-path bound, only on a step
+    // more than twice as long as their reach: on shorter ones they skipped
+    // little and cost up to a tenth. The bound around the start holds for the
+    // exact rule alone.
     const bool exact = edges == EdgeRule::Exact;
-    pruning.slabs = exact || 2.0f * pruning.reach < setup.stepLength;
-    pruning.ahead = 2.0f * pruning.aheadReach < pruning.stepLength;
-    pruning.ball = exact;
+    pruning.entersTooLate = exact || 2.0f * pruning.reach < setup.stepLength;
+    pruning.aheadTooLate = 2.0f * pruning.aheadReach < pruning.stepLength;
+    pruning.beyondReach = exact;
     return pruning;
 }
 
-#if SWEEP_WIDE_WALK
+#if SWEEP_SSE_LANES
 
 // Per lane, how far along the step the nearest and the farthest point of each
 // of four boxes lie from the start, in units of the step's length, summed
@@ -253,17 +251,17 @@ StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
 }
 
 // Lanes of the boxes among four whose contacts all come too late to be kept
-// (lane by lane: boxAheadTooLate, boxBeyondReach and boxTooLate, each where
+// (lane by lane: boxAheadTooLate, boxBeyondReach and boxEntersTooLate, each where
 // the sweep's pruning asks for it).
 int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                  float late) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     __m128 tooLate = _mm_setzero_ps();
-    if (pruning.ahead) {
+    if (pruning.aheadTooLate) {
         tooLate = _mm_cmpge_ps(stepExtent(node, sphere).nearest,
                                _mm_set1_ps(aheadLimit(pruning, late)));
     }
-    if (pruning.ball) {
+    if (pruning.beyondReach) {
         __m128 distanceSquared = _mm_setzero_ps();
         for (int axis = 0; axis < 3; ++axis) {
             const __m128 s = _mm_set1_ps(start[axis]);
@@ -276,7 +274,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
         tooLate = _mm_or_ps(tooLate, _mm_cmpge_ps(distanceSquared,
                                                   _mm_set1_ps(beyondReachLimit(pruning, late))));
     }
-    if (!pruning.slabs) {
+    if (!pruning.entersTooLate) {
         return _mm_movemask_ps(tooLate);
     }
     const Vec3& v = pruning.inverseDisplacement;

@@ -35,13 +35,13 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 // state.contacts receives this query's contacts at nearestTime, in the order
 // recorded, each with its feature and its point on the triangle.
 //
-// Threads: queries on one scene may run on several threads at once, each with
-// its own state (and stats record), while the tolerance does not change; they
-// give the same results as on one thread.
+// Queries on one scene may run on several threads at once, each with its own
+// state (and stats record): the same results as on one thread.
 //
-// options choose the edge test and the sides faces stop from (see EdgeRule,
-// FaceSides); the default is the viewer's rule with one-sided faces. With
-// options.stats set the walk that runs counts its work there.
+// options choose the edge test, the sides faces stop from and the tolerance
+// (see SweepOptions); the default is the viewer's rule with one-sided faces,
+// stopping DEFAULT_SWEEP_TOLERANCE short. With options.stats set the walk
+// that runs counts its work there.
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 

@@ -4,7 +4,18 @@
 #include <cmath>
 #include <cstdint>
 
+#include "geometry/collision_epsilon.h"
+
 namespace sweepview {
+
+float sweepTolerance(const SweepOptions& options) {
+    return options.tolerance >= MIN_COLLISION_EPSILON ? options.tolerance : DEFAULT_SWEEP_TOLERANCE;
+}
+
+SweepOptions withProcessTolerance(SweepOptions options) {
+    options.tolerance = collisionEpsilon;
+    return options;
+}
 
 SweepSetup prepareSweep(const SweptSphere& sphere, SweepOptions options) {
     const Vec3& d = sphere.displacement;
@@ -17,6 +28,7 @@ SweepSetup prepareSweep(const SweptSphere& sphere, SweepOptions options) {
     setup.vertexRootScale = 1.0f / (2.0f * setup.stepSquared);
     setup.edgeRule = options.edges;
     setup.faceSides = options.faces;
+    setup.tolerance = sweepTolerance(options);
     return setup;
 }
 

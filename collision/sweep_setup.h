@@ -21,13 +21,21 @@ enum class FaceSides { One, Two };
 
 struct QueryCounters;
 
+// How far short of a contact a sweep stops the sphere unless its options say
+// otherwise: the viewer's and the tools' collisionEpsilon.
+inline constexpr float DEFAULT_SWEEP_TOLERANCE = 0.001f;
+
 // How a sweep meets the mesh. Converts from an EdgeRule alone (one-sided
 // faces), so the calls written before faces had a choice keep their meaning.
-// With stats set, the query adds the work it does there (one thread at a
-// time per record; sweepBatch sums its threads' own).
+// tolerance: how far short of a contact the sphere stops (the feature tests'
+// collisionEpsilon, for this call alone); a non-number or a value below
+// MIN_COLLISION_EPSILON is taken as DEFAULT_SWEEP_TOLERANCE. With stats set,
+// the query adds the work it does there (one thread at a time per record;
+// sweepBatch sums its threads' own).
 struct SweepOptions {
     EdgeRule edges = EdgeRule::Design;
     FaceSides faces = FaceSides::One;
+    float tolerance = DEFAULT_SWEEP_TOLERANCE;
     QueryCounters* stats = nullptr;
 
     constexpr SweepOptions() = default;
@@ -47,7 +55,15 @@ struct SweepSetup {
     float vertexRootScale = 0;  // 1 / (2 * stepSquared), the corner test's root factor
     EdgeRule edgeRule = EdgeRule::Design;
     FaceSides faceSides = FaceSides::One;
+    float tolerance = DEFAULT_SWEEP_TOLERANCE;  // as sweepTolerance gives it
 };
+
+// The tolerance options ask for, as SweepOptions describes it.
+float sweepTolerance(const SweepOptions& options);
+
+// options with the process's collisionEpsilon as their tolerance: what the
+// feature tests without a setup use, and the viewer's sweeps.
+SweepOptions withProcessTolerance(SweepOptions options = {});
 
 // The setup of sphere. Never fails: a zero displacement gives a zero length and
 // a non-number direction, which the tests treat as no motion.

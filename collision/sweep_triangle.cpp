@@ -78,7 +78,7 @@ Vec3 facingNormal(const PreparedTriangle& triangle, const Vec3& centre, FaceSide
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut) {
-    return sweepHitsTriangle(sphere, prepareSweep(sphere), triangle, normalOut, timeOut);
+    return sweepHitsTriangle(sphere, prepareSweep(sphere, withProcessTolerance()), triangle, normalOut, timeOut);
 }
 
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
@@ -95,7 +95,7 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     const Vec3 n = facingNormal(triangle, o, setup.faceSides);
     const Vec3 leadingPoint = o - n * sphere.radius;
     const Segment path(leadingPoint, leadingPoint + d);
-    if (sweepHitsFace(triangle.corners, n, path, timeOut) != 0) {
+    if (sweepHitsFace(triangle.corners, n, path, setup.tolerance, timeOut) != 0) {
         normalOut = n;
         if (contactOut != nullptr) {
             const Vec3 centre = o + d * timeOut;

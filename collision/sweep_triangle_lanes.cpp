@@ -3,15 +3,11 @@
 #include "collision/sweep_edge.h"
 #include "collision/sweep_edge_exact.h"
 #include "collision/sweep_vertex.h"
-#include "geometry/collision_epsilon.h"
-
-#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
-#include <immintrin.h>
-#endif
+#include "collision/simd_lanes.h"
 
 namespace sweepview {
 
-#if defined(__SSE2__) && !defined(SWEEP_SCALAR_ONLY)
+#if SWEEP_SSE_LANES
 
 // Whole registers are stored into the hits' arrays, and no Vec3 is loaded as
 // 16 bytes (corners go in lane by lane).
@@ -70,10 +66,10 @@ Lanes3 cornerLanes(const PreparedTriangle& t) {
 }
 
 // The stopped-short time of the edge and corner tests' form,
-// (t * stepLength - collisionEpsilon) / stepLength, or t where that is not above 0.
-__m128 stoppedShortTime(__m128 t, __m128 stepLength) {
+// (t * stepLength - tolerance) / stepLength, or t where that is not above 0.
+__m128 stoppedShortTime(__m128 t, __m128 stepLength, float tolerance) {
     const __m128 stopped = _mm_div_ps(
-        _mm_sub_ps(_mm_mul_ps(t, stepLength), _mm_set1_ps(collisionEpsilon)), stepLength);
+        _mm_sub_ps(_mm_mul_ps(t, stepLength), _mm_set1_ps(tolerance)), stepLength);
     return select(_mm_cmpgt_ps(stopped, _mm_setzero_ps()), stopped, t);
 }
 
@@ -108,7 +104,7 @@ void sweepHitsEdges(const SweptSphere& sphere, const SweepSetup& setup,
     if (hit == 0) {
         return;  // times and fractions are read only where an edge hit: spare the divisions
     }
-    const __m128 stoppedShort = _mm_sub_ps(tau, _mm_set1_ps(collisionEpsilon));
+    const __m128 stoppedShort = _mm_sub_ps(tau, _mm_set1_ps(setup.tolerance));
     tau = select(_mm_cmpgt_ps(stoppedShort, zero), stoppedShort, tau);
     _mm_storeu_ps(hits.time, _mm_div_ps(tau, stepLength));
     _mm_storeu_ps(hits.fraction, _mm_div_ps(sigma, edgeLength));
@@ -166,7 +162,7 @@ void sweepHitsEdgesExact(const SweptSphere& sphere, const SweepSetup& setup,
         return;
     }
     _mm_storeu_ps(hits.time,
-                  select(wayIn, zero, stoppedShortTime(t, _mm_set1_ps(setup.stepLength))));
+                  select(wayIn, zero, stoppedShortTime(t, _mm_set1_ps(setup.stepLength), setup.tolerance)));
     _mm_storeu_ps(hits.fraction, select(wayIn, startFraction, fraction));
 }
 
@@ -200,7 +196,7 @@ void sweepHitsCorners(const SweptSphere& sphere, const SweepSetup& setup,
     if (hits.hit == 0) {
         return;  // a corner the sphere starts in takes time 0, not this
     }
-    _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength)));
+    _mm_storeu_ps(hits.time, stoppedShortTime(t, _mm_set1_ps(setup.stepLength), setup.tolerance));
 }
 
 #else

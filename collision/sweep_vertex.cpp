@@ -2,12 +2,10 @@
 
 #include <cmath>
 
-#include "geometry/collision_epsilon.h"
-
 namespace sweepview {
 
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const Vec3& point, float& time) {
-    return sweepHitsVertex(sphere, prepareSweep(sphere), point, time);
+    return sweepHitsVertex(sphere, prepareSweep(sphere, withProcessTolerance()), point, time);
 }
 
 std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup, const Vec3& point,
@@ -35,7 +33,7 @@ std::int32_t sweepHitsVertex(const SweptSphere& sphere, const SweepSetup& setup,
         return 0;
     }
     const float stepLength = setup.stepLength;
-    const float stoppedShort = (t * stepLength - collisionEpsilon) / stepLength;
+    const float stoppedShort = (t * stepLength - setup.tolerance) / stepLength;
     time = stoppedShort > 0.0f ? stoppedShort : t;
     return 1;
 }

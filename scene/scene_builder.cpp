@@ -1,6 +1,5 @@
 #include "scene/scene_builder.h"
 
-#include "scene/node_stack.h"
 #include "scene/tree_builder.h"
 
 namespace sweepview {
@@ -27,33 +26,9 @@ std::unique_ptr<CollisionMesh> buildCollisionMesh(std::vector<Vec3> vertices,
     if (!scene->triangles.empty()) {
         scene->root =
             linkTreeInPool(buildVolumeTree(scene->vertices, scene->triangles), scene->nodePool);
-        fillBoundsCaches(*scene);
         compileScene(*scene);
     }
     return scene;
-}
-
-void fillBoundsCaches(CollisionMesh& scene) {
-    if (!scene.nodePool.empty()) {
-        for (VolumeNode& node : scene.nodePool) {
-            node.box.updateBounds();
-        }
-        return;
-    }
-    NodeStack<VolumeNode> pending;
-    if (scene.root != nullptr) {
-        pending.push(scene.root);
-    }
-    while (!pending.empty()) {
-        VolumeNode* node = pending.pop();
-        node->box.updateBounds();
-        if (node->left != nullptr) {
-            pending.push(node->left);
-        }
-        if (node->right != nullptr) {
-            pending.push(node->right);
-        }
-    }
 }
 
 }  // namespace sweepview

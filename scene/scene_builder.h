@@ -23,10 +23,4 @@ namespace sweepview {
                                                                 std::vector<MeshTriangle> triangles,
                                                                 std::string* whyRefused = nullptr);
 
-// Fills the cached bounds of every box of scene (each as its first box test
-// would), so that later queries only read the scene even without a compiled
-// tree. Run it once before queries on a scene without one (built by hand)
-// start on several threads: lazily filled caches allow one thread only.
-void fillBoundsCaches(CollisionMesh& scene);
-
 }  // namespace sweepview

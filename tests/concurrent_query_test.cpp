@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "collision/sweep_query.h"
+#include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
 #include "scene/dorn_writer.h"
 #include "scene/scene_builder.h"
@@ -15,11 +16,10 @@ using namespace sweepview;
 namespace {
 
 // A scene as the reader leaves it, walked in its compiled form, and the same
-// scene walked as linked nodes once its boxes' caches are filled: swept from
-// four threads at once, the same bits as one thread. The threads go first, so
-// that a walk that wrote to the scene would do so concurrently, which the
-// ThreadSanitizer build of this test reports (it does for linked nodes
-// without fillBoundsCaches).
+// scene walked as linked nodes: swept from four threads at once, the same
+// bits as one thread. The threads go first, so that a walk that wrote to the
+// scene (the boxes' lazily filled bounds) would do so concurrently, which the
+// ThreadSanitizer build of this test reports.
 TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
     useViewerEpsilon();
     TempFile file("");
@@ -29,7 +29,6 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
         ASSERT_NE(scene, nullptr);
         if (linked) {
             scene->compiled.reset();
-            fillBoundsCaches(*scene);
         }
         const auto sweepEvery = [&](std::size_t first, std::size_t stride, ContactState* states) {
             for (std::size_t i = first; i < 8000; i += stride) {  // the same sweeps as one thread
@@ -37,7 +36,10 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
                                 std::sin(i * 3.7f) * 22);
                 const Vec3 motion(std::sin(i * 5.9f) * 8, std::sin(i * 7.3f) * 8,
                                   std::sin(i * 9.1f) * 8);
-                sweepQuery(*scene, SweptSphere(from, motion, 2.5f), states[i]);
+                // Two tolerances interleaved: each call's own, nothing shared.
+                SweepOptions options;
+                options.tolerance = i % 2 == 0 ? 0.001f : 0.05f;
+                sweepQuery(*scene, SweptSphere(from, motion, 2.5f), states[i], options);
             }
         };
         std::vector<ContactState> together(8000);
@@ -58,6 +60,34 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
             contacts += alone[i].found;
         }
         EXPECT_GT(contacts, 1000);
+    }
+}
+
+// The tolerance travels with the call: a face contact stops the sphere that
+// far short along the normal, the process-wide value gives the same bits
+// through withProcessTolerance, and a refused value falls back to the default.
+TEST(ConcurrentQueries, EachCallStopsItsOwnToleranceShort) {
+    const auto floor = buildScene({{-10, -10, 0}, {10, -10, 0}, {0, 10, 0}}, {meshTriangle(0, 1, 2)});
+    // Leading point 2 above the floor, descending 4: time (2 - tolerance) / 4.
+    const SweptSphere sphere(Vec3(0, 0, 3), Vec3(0, 0, -4), 1.0f);
+    const auto timeWith = [&](SweepOptions options) {
+        ContactState state;
+        EXPECT_EQ(sweepQuery(*floor, sphere, state, options), 1);
+        EXPECT_EQ(state.contacts.at(0).feature, ContactFeature::Face);
+        return state.nearestTime;
+    };
+    for (const float tolerance : {0.001f, 0.5f, MIN_COLLISION_EPSILON}) {
+        SweepOptions options;
+        options.tolerance = tolerance;
+        EXPECT_EQ(timeWith(options), (2.0f - tolerance) / 4.0f) << tolerance;
+    }
+    const float before = setCollisionEpsilon(0.25f);
+    EXPECT_EQ(timeWith(withProcessTolerance()), (2.0f - 0.25f) / 4.0f);
+    setCollisionEpsilon(before);
+    for (const float refused : {std::nanf(""), 0.0f, -1.0f, MIN_COLLISION_EPSILON / 2}) {
+        SweepOptions options;
+        options.tolerance = refused;
+        EXPECT_EQ(timeWith(options), (2.0f - DEFAULT_SWEEP_TOLERANCE) / 4.0f) << refused;
     }
 }
 

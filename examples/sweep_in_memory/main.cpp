@@ -5,7 +5,6 @@
 // engine's own math types, as the ones below stand for.
 #include <sweepview/collision/sphere_motion.h>
 #include <sweepview/collision/sweep_query.h>
-#include <sweepview/geometry/collision_epsilon.h>
 #include <sweepview/scene/dorn_reader.h>
 #include <sweepview/scene/scene_builder.h>
 
@@ -34,7 +33,6 @@ double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.
 namespace sv = sweepview;
 
 int main(int argc, char** argv) {
-    sv::setCollisionEpsilon(0.001f);
     if (argc > 1) {
         std::string why;
         const auto loaded = sv::loadDornFile(argv[1], &why);

@@ -40,7 +40,6 @@ int runAudit(AuditOptions options) {
         return 1;
     }
     setCollisionEpsilon(0.001f);
-    fillBoundsCaches(*scene);  // the flights' queries then only read the scene
     if (options.speed == 0.0f) {
         options.speed = options.radius * 0.5f;
     }

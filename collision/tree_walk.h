@@ -1,0 +1,193 @@
+#pragma once
+
+// The one top-down walk over a compiled tree, in its binary form
+// (CompiledTree::nodes) or its wide form (CompiledTree::wide). The walk owns
+// the order (first child first, as a recursive walk goes), the stack and the
+// fetching ahead; a visitor says which boxes to go into and what to do at a
+// leaf, and keeps whatever it finds. Queries over a compiled scene are
+// visitors of it.
+//
+// A visitor of the binary form has
+//   bool enterNode(const CompiledNode& node)
+//       whether the walk goes into node (for a leaf: reaches its triangle);
+//   void leaf(std::uint32_t prepared, std::int32_t sceneTriangle)
+//       a leaf reached, its triangle in tree.triangles[prepared].
+// A visitor of the wide form has
+//   int enterSlots(const WideNode& node)
+//       the slots (bit i for slot i, among node.used) the walk goes into;
+//   void wideLeaf(std::uint32_t prepared)
+//       a leaf among them, reached by the wide form's quick box tests.
+// Both are called in the walk's order; walkTree returns when every entered
+// box has been walked.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scene/compiled_tree.h"
+
+namespace sweepview {
+
+// The walk's pending entries: node indices (in the wide form also
+// WIDE_LEAF | a prepared triangle). The tree's depth comes from a file: a
+// balanced tree stays in the inline slots, a degenerate deep one spills to
+// the heap.
+class WalkStack {
+public:
+    bool empty() const { return size_ == 0; }
+    void push(std::uint32_t entry) {
+        if (size_ < INLINE_CAPACITY) {
+            inline_[size_] = entry;
+        } else {
+            spill_.push_back(entry);
+        }
+        ++size_;
+    }
+    std::uint32_t pop() {
+        --size_;
+        if (size_ < INLINE_CAPACITY) {
+            return inline_[size_];
+        }
+        const std::uint32_t entry = spill_.back();
+        spill_.pop_back();
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t INLINE_CAPACITY = 128;
+    std::uint32_t inline_[INLINE_CAPACITY];
+    std::vector<std::uint32_t> spill_;
+    std::size_t size_ = 0;
+};
+
+// The binary nodes, in pre-order: an inner node's first child is the next
+// node. Leaves entered wait in a short queue while the walk goes on among the
+// nodes and their triangles are fetched (on big trees most of a short sweep's
+// time was spent waiting for them); the visitor gets them in the walk's
+// order. The wait only delays what a leaf's result lets the visitor skip.
+class BinaryNodes {
+public:
+    explicit BinaryNodes(const CompiledTree& tree) : tree_(tree) {}
+
+    // Goes into entry's node; true with entry the node to go on to at once,
+    // false when the walk goes on from the stack.
+    template <class Visitor>
+    bool step(std::uint32_t& entry, Visitor& visitor, WalkStack& pending) {
+        const CompiledNode& node = tree_.nodes[entry];
+        if (!visitor.enterNode(node)) {
+            return false;
+        }
+        if (isCompiledInner(node)) {
+            if (node.secondChild != 0) {
+                // Walked after the first child's subtree: fetched meanwhile.
+                __builtin_prefetch(tree_.nodes.data() + node.secondChild);
+                pending.push(node.secondChild);
+            }
+            ++entry;
+            return true;
+        }
+        if (node.triangle >= 0) {
+            fetch(&tree_.triangles[node.secondChild]);
+            queued_[queuedCount_++] = {node.secondChild, node.triangle};
+            if (queuedCount_ == QUEUED_LEAVES) {
+                finish(visitor);
+            }
+        }
+        return false;
+    }
+
+    // Hands the queued leaves to the visitor.
+    template <class Visitor>
+    void finish(Visitor& visitor) {
+        for (int i = 0; i < queuedCount_; ++i) {
+            visitor.leaf(queued_[i].prepared, queued_[i].sceneTriangle);
+        }
+        queuedCount_ = 0;
+    }
+
+private:
+    // More waiting leaves spare no more waits but delay the skipping longer.
+    static constexpr int QUEUED_LEAVES = 16;
+    struct QueuedLeaf {
+        std::uint32_t prepared;
+        std::int32_t sceneTriangle;
+    };
+
+    // Asks for every cache line of a prepared triangle (108 bytes, 4-byte
+    // aligned: two or three lines).
+    static void fetch(const PreparedTriangle* triangle) {
+        const char* bytes = reinterpret_cast<const char*>(triangle);
+        __builtin_prefetch(bytes);
+        __builtin_prefetch(bytes + 64);
+        __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
+    }
+
+    const CompiledTree& tree_;
+    QueuedLeaf queued_[QUEUED_LEAVES];
+    int queuedCount_ = 0;
+};
+
+// The wide nodes (the tree must have them): four boxes a node, tested at
+// once. Of the slots entered, the leaves before the first inner one are
+// handed on at once, the rest wait on the stack, so leaves come in the
+// binary walk's order.
+class WideNodes {
+public:
+    explicit WideNodes(const CompiledTree& tree) : tree_(tree) {}
+
+    template <class Visitor>
+    bool step(std::uint32_t& entry, Visitor& visitor, WalkStack& pending) {
+        if ((entry & WIDE_LEAF) != 0) {
+            visitor.wideLeaf(entry & ~WIDE_LEAF);
+            return false;
+        }
+        const WideNode& node = tree_.wide[entry];
+        int entered = visitor.enterSlots(node);
+        while (entered != 0) {
+            const int lane = __builtin_ctz(static_cast<unsigned>(entered));
+            entered &= entered - 1;
+            const std::uint32_t slot = node.slot[lane];
+            if ((slot & WIDE_LEAF) != 0) {
+                visitor.wideLeaf(slot & ~WIDE_LEAF);
+                continue;
+            }
+            for (int rest = entered; rest != 0;) {
+                const int last = 31 - __builtin_clz(static_cast<unsigned>(rest));
+                rest &= ~(1 << last);
+                const std::uint32_t waiting = node.slot[last];
+                if ((waiting & WIDE_LEAF) == 0) {
+                    __builtin_prefetch(tree_.wide.data() + waiting);
+                }
+                pending.push(waiting);
+            }
+            entry = slot;
+            return true;
+        }
+        return false;
+    }
+
+    template <class Visitor>
+    void finish(Visitor&) {}
+
+private:
+    const CompiledTree& tree_;
+};
+
+// Walks nodes (BinaryNodes or WideNodes of a compiled tree) from the root
+// down with visitor.
+template <class Nodes, class Visitor>
+void walkTree(Nodes nodes, Visitor& visitor) {
+    WalkStack pending;
+    std::uint32_t entry = 0;
+    for (;;) {
+        if (nodes.step(entry, visitor, pending)) {
+            continue;
+        }
+        if (pending.empty()) {
+            break;
+        }
+        entry = pending.pop();
+    }
+    nodes.finish(visitor);
+}
+
+}  // namespace sweepview
