@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "collision/query_counters.h"
 #include "collision/sweep_query.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
@@ -17,7 +18,7 @@ namespace {
 
 // A scene as the reader leaves it, walked in its compiled form, and the same
 // scene walked as linked nodes: swept from four threads at once, the same
-// bits as one thread. The threads go first, so that a walk that wrote to the
+// bits as one thread counting its work. The threads go first, so that a walk that wrote to the
 // scene (the boxes' lazily filled bounds) would do so concurrently, which the
 // ThreadSanitizer build of this test reports.
 TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
@@ -30,7 +31,8 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
         if (linked) {
             scene->compiled.reset();
         }
-        const auto sweepEvery = [&](std::size_t first, std::size_t stride, ContactState* states) {
+        const auto sweepEvery = [&](std::size_t first, std::size_t stride, ContactState* states,
+                                    QueryCounters* stats) {
             for (std::size_t i = first; i < 8000; i += stride) {  // the same sweeps as one thread
                 const Vec3 from(std::sin(i * 1.1f) * 22, std::sin(i * 2.3f) * 22,
                                 std::sin(i * 3.7f) * 22);
@@ -39,17 +41,19 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
                 // Two tolerances interleaved: each call's own, nothing shared.
                 SweepOptions options;
                 options.tolerance = i % 2 == 0 ? 0.001f : 0.05f;
+                options.stats = stats;
                 sweepQuery(*scene, SweptSphere(from, motion, 2.5f), states[i], options);
             }
         };
         std::vector<ContactState> together(8000);
         std::vector<std::jthread> threads;
         for (std::size_t t = 0; t < 4; ++t) {
-            threads.emplace_back(sweepEvery, t, 4, together.data());
+            threads.emplace_back(sweepEvery, t, 4, together.data(), nullptr);
         }
         threads.clear();  // joins
         std::vector<ContactState> alone(8000);
-        sweepEvery(0, 1, alone.data());
+        QueryCounters counted;  // counting changes no bit of the results
+        sweepEvery(0, 1, alone.data(), &counted);
         int contacts = 0;
         for (std::size_t i = 0; i < 8000; ++i) {
             ASSERT_EQ(std::bit_cast<std::uint32_t>(together[i].nearestTime),
@@ -60,6 +64,9 @@ TEST(ConcurrentQueries, FourThreadsOnAPreparedSceneGiveTheResultsOfOne) {
             contacts += alone[i].found;
         }
         EXPECT_GT(contacts, 1000);
+        EXPECT_EQ(counted.sweeps, 8000u);
+        EXPECT_GE(counted.faceContacts + counted.edgeContacts + counted.cornerContacts,
+                  static_cast<std::uint64_t>(contacts));
     }
 }
 
