@@ -1,8 +1,8 @@
 #pragma once
 
-// How the sweep query builds a leaf's triangle and records a contact: for
-// collision/sweep_query.cpp alone, which walks the trees; kept in the one
-// translation unit (internal linkage) so that the walks inline them as before.
+// How the sweep queries build a leaf's triangle and record a contact: for the
+// queries' own translation units (internal linkage, so their walks inline
+// them).
 #include <cstdint>
 
 #include "collision/contact_state.h"
@@ -14,12 +14,12 @@
 namespace sweepview {
 namespace {
 
-bool validIndex(std::int32_t index, std::size_t size) {
+inline bool validIndex(std::int32_t index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) < size;
 }
 
 // Builds the leaf's triangle; false when the scene's indices do not allow it.
-bool leafTriangle(const CollisionMesh& scene, std::int32_t index, Triangle& triangle) {
+inline bool leafTriangle(const CollisionMesh& scene, std::int32_t index, Triangle& triangle) {
     if (!validIndex(index, scene.triangles.size())) {
         return false;
     }
@@ -35,7 +35,7 @@ bool leafTriangle(const CollisionMesh& scene, std::int32_t index, Triangle& tria
     return true;
 }
 
-void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& normal, float time,
+inline void recordContact(ContactState& state, std::int32_t triangleIndex, const Vec3& normal, float time,
                    const TriangleContact& where) {
     const ContactRecord record{triangleIndex, time, normal, where.point, where.feature};
     if (state.found == 0) {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "contact_state.h"
+
 namespace sweepview {
 
 // Work done by sweep queries, counted in the walk that runs (with its
@@ -27,6 +29,20 @@ inline void addCounters(QueryCounters& into, const QueryCounters& from) {
     into.faceContacts += from.faceContacts;
     into.edgeContacts += from.edgeContacts;
     into.cornerContacts += from.cornerContacts;
+}
+
+// Counts a triangle test into stats (when not null), and its contact by
+// feature when it reported one.
+inline void countTriangleTest(QueryCounters* stats, bool hit, ContactFeature feature) {
+    if (stats == nullptr) {
+        return;
+    }
+    ++stats->triangleTests;
+    if (hit) {
+        ++(feature == ContactFeature::Face   ? stats->faceContacts
+           : feature == ContactFeature::Edge ? stats->edgeContacts
+                                             : stats->cornerContacts);
+    }
 }
 
 }  // namespace sweepview

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "collision/query_counters.h"
+#include "collision/sweep_first.h"
 #include "collision/sweep_query.h"
 #include "geometry/assert.h"
 #include "scene/scene_builder.h"
@@ -43,7 +44,8 @@ struct Batch {
     alignas(64) std::atomic<int> working{0};
     alignas(64) const CollisionMesh* scene = nullptr;
     const SweptSphere* spheres = nullptr;
-    ContactState* results = nullptr;
+    ContactState* results = nullptr;  // all contacts (sweepQuery), or
+    SweepHit* hits = nullptr;         // the first (sweepFirst)
     std::size_t count = 0;
     std::size_t threads = 1;
     SweepOptions options;
@@ -84,6 +86,10 @@ struct Batch {
             std::size_t last = 0;
             while (claim(first, last)) {
                 for (std::size_t i = first; i < last; ++i) {
+                    if (hits != nullptr) {
+                        hits[i] = sweepFirst(*scene, spheres[i], own);
+                        continue;
+                    }
                     ContactState& result = results[i];
                     result.hitTriangles.clear();
                     result.contactNormal = Vec3();
@@ -180,25 +186,16 @@ HelperPool& helperPool() {
     return *pool;
 }
 
-}  // namespace
-
-void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
-                std::span<ContactState> results, int threads, SweepOptions options) {
-    SWEEP_ASSERT(results.size() == spheres.size());
-    const std::size_t count = std::min(spheres.size(), results.size());
-    if (count == 0) {
+// Runs batch (its scene, spheres, count, options and where the results go
+// set) on up to threads threads.
+void runBatch(const std::shared_ptr<Batch>& batch, int threads) {
+    if (batch->count == 0) {
         return;
     }
     std::size_t wanted = threads > 0 ? static_cast<std::size_t>(threads)
                                      : std::max(1u, std::thread::hardware_concurrency());
-    wanted = std::min(wanted, count);
-    const auto batch = std::make_shared<Batch>();
-    batch->scene = &scene;
-    batch->spheres = spheres.data();
-    batch->results = results.data();
-    batch->count = count;
+    wanted = std::min(wanted, batch->count);
     batch->threads = wanted;
-    batch->options = options;
 
     if (wanted > 1) {
         helperPool().offer(batch, wanted - 1);
@@ -221,6 +218,34 @@ void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres
     if (batch->failure != nullptr) {
         std::rethrow_exception(batch->failure);
     }
+}
+
+std::shared_ptr<Batch> newBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
+                                std::size_t count, const SweepOptions& options) {
+    auto batch = std::make_shared<Batch>();
+    batch->scene = &scene;
+    batch->spheres = spheres.data();
+    batch->count = count;
+    batch->options = options;
+    return batch;
+}
+
+}  // namespace
+
+void sweepBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
+                std::span<ContactState> results, int threads, SweepOptions options) {
+    SWEEP_ASSERT(results.size() == spheres.size());
+    const auto batch = newBatch(scene, spheres, std::min(spheres.size(), results.size()), options);
+    batch->results = results.data();
+    runBatch(batch, threads);
+}
+
+void sweepFirstBatch(const CollisionMesh& scene, std::span<const SweptSphere> spheres,
+                     std::span<SweepHit> hits, int threads, SweepOptions options) {
+    SWEEP_ASSERT(hits.size() == spheres.size());
+    const auto batch = newBatch(scene, spheres, std::min(spheres.size(), hits.size()), options);
+    batch->hits = hits.data();
+    runBatch(batch, threads);
 }
 
 }  // namespace sweepview

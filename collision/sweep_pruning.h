@@ -2,9 +2,9 @@
 
 // The bounds by which the sweep query skips boxes and triangles that can hold
 // no contact it would keep (boxEntersTooLate, boxAheadTooLate, boxBeyondReach,
-// boxBehindStart, and their four-box forms for the wide walk): for the sweep's
-// visitor alone (collision/sweep_visitor.h), with internal linkage so that
-// the walk inlines them.
+// boxBehindStart, and their four-box forms for the wide walk): for the sweep
+// queries' visitors (collision/sweep_visitor.h, collision/sweep_first.cpp),
+// with internal linkage so that their walks inline them.
 //
 // The compiled walk leaves untested a subtree whose box holds its triangles'
 // contacts, and a leaf's triangle, when every contact in it would come after
@@ -59,7 +59,7 @@ struct BoxPruning {
 // the two grown face planes, both after that time; a sweep standing still
 // on the axis gives infinities outside the slab, and on its plane a
 // non-number, which never prunes.
-bool boxEntersTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+inline bool boxEntersTooLate(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                       float late) {
     const Vec3& s = sphere.position;
     const Vec3& inverse = pruning.inverseDisplacement;
@@ -79,7 +79,7 @@ bool boxEntersTooLate(const CompiledNode& node, const SweptSphere& sphere, const
 // the distance the centre travels by late plus the reach. A non-number when it
 // cannot be used, or when it overflows: a distance that overflows too would
 // compare as equal to it.
-float aheadLimit(const BoxPruning& pruning, float late) {
+inline float aheadLimit(const BoxPruning& pruning, float late) {
     const float length = pruning.stepLength;
     const float limit = length * (late * length + pruning.aheadReach);
     return limit <= std::numeric_limits<float>::max() ? limit
@@ -95,7 +95,7 @@ float aheadLimit(const BoxPruning& pruning, float late) {
 // radius, comes closest to the edge's line, and the line joining two closest
 // points is square to the path. So the viewer's rule, whose contacts can lie
 // ten radii off the edge sideways, is bounded here by one radius.
-bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
+inline bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
                      const BoxPruning& pruning, float late) {
     const Vec3& s = sphere.position;
     const Vec3& d = sphere.displacement;
@@ -108,7 +108,7 @@ bool boxAheadTooLate(const CompiledNode& node, const SweptSphere& sphere,
 // The squared distance from the start beyond which a box holds only contacts
 // after late (boxBeyondReach); a non-number where it overflows, as in
 // aheadLimit.
-float beyondReachLimit(const BoxPruning& pruning, float late) {
+inline float beyondReachLimit(const BoxPruning& pruning, float late) {
     const float reach = late * pruning.stepLength + pruning.aheadReach;
     const float limit = reach * reach;
     return limit <= std::numeric_limits<float>::max() ? limit
@@ -120,7 +120,7 @@ float beyondReachLimit(const BoxPruning& pruning, float late) {
 // contact puts the centre within the reach of a point of its triangle (not so
 // the viewer's slanted edge test), so such a box holds only contacts after
 // late.
-bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+inline bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                     float late) {
     const Vec3& s = sphere.position;
     const float dx = std::max({node.boundsMin.x - s.x, s.x - node.boundsMax.x, 0.0f});
@@ -135,7 +135,7 @@ bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, const B
 // the bounds, and ten times the slack the compile allows boxes and triangles.
 // A non-number or infinity among the scene's coordinates makes it a
 // non-number, and then nothing is skipped.
-float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
@@ -152,7 +152,7 @@ float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float t
 // (which also covers the compile's allowance for a box holding its
 // triangles). A non-number, which never prunes, for a step of no length or
 // one too long to measure.
-float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+inline float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
     const Vec3& d = sphere.displacement;
     const float limit = -2.0f * pruningMargin(tree, sphere, tolerance) * std::sqrt(dot(d, d));
     return limit < 0.0f && limit >= -std::numeric_limits<float>::max()
@@ -166,7 +166,7 @@ float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, floa
 // those boxes are reached only because they overlap the sphere's start. Needs
 // no contact, so it prunes from the first box on; a projection that
 // overflows never prunes.
-bool boxBehindStart(const CompiledNode& node, const SweptSphere& sphere, float limit) {
+inline bool boxBehindStart(const CompiledNode& node, const SweptSphere& sphere, float limit) {
     const Vec3& s = sphere.position;
     const Vec3& d = sphere.displacement;
     const float far = std::max((node.boundsMin.x - s.x) * d.x, (node.boundsMax.x - s.x) * d.x) +
@@ -176,7 +176,7 @@ bool boxBehindStart(const CompiledNode& node, const SweptSphere& sphere, float l
 }
 
 // boxAheadTooLate for one triangle, by its corners.
-bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
+inline bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& sphere,
                           const BoxPruning& pruning, float late) {
     const Vec3& s = sphere.position;
     const Vec3& d = sphere.displacement;
@@ -191,7 +191,7 @@ bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSphere& s
 // two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
 // lies within the radius) of a point of its triangle. Rounding gets twice
 // pruningMargin.
-BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
+inline BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
                          const SweepSetup& setup) {
     const EdgeRule edges = setup.edgeRule;
     const Vec3& d = sphere.displacement;
@@ -235,7 +235,7 @@ struct StepExtent {
     __m128 farthest;
 };
 
-StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
+inline StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
     StepExtent extent{_mm_setzero_ps(), _mm_setzero_ps()};
@@ -253,7 +253,7 @@ StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
 // Lanes of the boxes among four whose contacts all come too late to be kept
 // (lane by lane: boxAheadTooLate, boxBeyondReach and boxEntersTooLate, each where
 // the sweep's pruning asks for it).
-int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
+inline int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                  float late) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     __m128 tooLate = _mm_setzero_ps();
@@ -295,7 +295,7 @@ int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruni
 }
 
 // Lanes of the boxes among four that boxBehindStart would skip.
-int boxesBehindStart(const WideNode& node, const SweptSphere& sphere, float limit) {
+inline int boxesBehindStart(const WideNode& node, const SweptSphere& sphere, float limit) {
     const __m128 far = stepExtent(node, sphere).farthest;
     const __m128 finite = _mm_cmpge_ps(far, _mm_set1_ps(-std::numeric_limits<float>::max()));
     return _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(far, _mm_set1_ps(limit)), finite));

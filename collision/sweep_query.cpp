@@ -31,7 +31,7 @@ bool testLeaf(const CollisionMesh& scene, const VolumeNode& leaf, const SweptSph
     float time = 0.0f;
     TriangleContact where;
     const bool hit = sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time, &where) != 0;
-    countTriangleTest(stats, hit, where);
+    countTriangleTest(stats, hit, where.feature);
     if (!hit) {
         return false;
     }

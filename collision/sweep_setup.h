@@ -16,8 +16,10 @@ enum class EdgeRule { Design, Exact };
 // triangle's normal (counter-clockwise winding) points to; a sphere behind the
 // face passes it. Two: either side, each triangle tested as if wound towards
 // the side the sphere's centre starts the sweep on (a centre on the plane, or
-// a non-number distance, keeps the winding).
-enum class FaceSides { One, Two };
+// a non-number distance, keeps the winding). Cull: One, and a triangle whose
+// normal points along the motion (normal . displacement > 0) is skipped whole,
+// its edges and corners too, as engines that ignore back faces do.
+enum class FaceSides { One, Two, Cull };
 
 struct QueryCounters;
 

@@ -92,6 +92,9 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setu
     SWEEP_ASSERT(isSetupOf(setup, sphere));
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
+    if (setup.faceSides == FaceSides::Cull && dot(triangle.normal, d) > 0.0f) {
+        return 0;
+    }
     const Vec3 n = facingNormal(triangle, o, setup.faceSides);
     const Vec3 leadingPoint = o - n * sphere.radius;
     const Segment path(leadingPoint, leadingPoint + d);

@@ -38,7 +38,9 @@ inline constexpr float PLANE_REACH_TOLERANCE = 0.001f;
 // With setup.faceSides Two the triangle is met as if wound towards the side
 // the centre starts on (its normal negated when the centre lies behind): its
 // face stops the sphere from either side, normalOut on a face contact being
-// that turned normal, and the plane's reach is measured along it.
+// that turned normal, and the plane's reach is measured along it. With
+// FaceSides::Cull a triangle whose normal points along the displacement gives
+// 0 (one without area, a non-number normal, is tested as with One).
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Vec3& normalOut,
                                float& timeOut);
 

@@ -21,19 +21,6 @@
 namespace sweepview {
 namespace {
 
-// A triangle test run, and the contact it reported, counted in stats.
-void countTriangleTest(QueryCounters* stats, bool hit, const TriangleContact& where) {
-    if (stats == nullptr) {
-        return;
-    }
-    ++stats->triangleTests;
-    if (hit) {
-        ++(where.feature == ContactFeature::Face   ? stats->faceContacts
-           : where.feature == ContactFeature::Edge ? stats->edgeContacts
-                                                   : stats->cornerContacts);
-    }
-}
-
 // What both forms of the walk share: the leaf's triangle test, recording, and
 // the pruning values, worked out at the first contact.
 class SweepVisitor {
@@ -68,7 +55,7 @@ protected:
         float time = 0.0f;
         TriangleContact where;
         const bool hit = sweepHitsTriangle(sphere_, setup_, triangle, normal, time, &where) != 0;
-        countTriangleTest(stats_, hit, where);
+        countTriangleTest(stats_, hit, where.feature);
         std::int32_t sceneTriangle = 0;
         if (!hit || !confirm(sceneTriangle)) {
             return;

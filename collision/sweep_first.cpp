@@ -1,0 +1,249 @@
+#include "collision/sweep_first.h"
+
+#include <cmath>
+#include <limits>
+
+#include "collision/contact_recording.h"
+#include "collision/query_counters.h"
+#include "collision/simd_lanes.h"
+#include "collision/sweep_box.h"
+#include "collision/sweep_box_lanes.h"
+#include "collision/sweep_box_wide.h"
+#include "collision/sweep_pruning.h"
+#include "collision/sweep_triangle.h"
+#include "collision/tree_walk.h"
+#include "scene/node_stack.h"
+
+namespace sweepview {
+
+namespace {
+
+// The earliest contact so far, and the pruning it allows.
+struct FirstContact {
+    float time = std::numeric_limits<float>::infinity();
+    std::int32_t triangle = -1;
+    Vec3 normal;
+    TriangleContact where;
+    const PreparedTriangle* prepared = nullptr;
+
+    // Keeps a contact earlier than the one kept, or as early on a smaller
+    // triangle index; true when kept.
+    bool offer(float contactTime, std::int32_t sceneTriangle) const {
+        return contactTime < time || (contactTime == time && sceneTriangle < triangle);
+    }
+};
+
+// The first-contact sweep as a visitor of the compiled tree's walk. Unlike
+// the all-contacts query it keeps every contact a triangle test reports,
+// wherever the triangle lies, so boxes are entered by the reach of a contact
+// (twelve radii with the viewer's edge rule, whose slanted contacts lie off
+// the path), only boxes known to hold their triangles' contacts are skipped
+// at all (never a leaf's own box or a loose one), and, once a contact is
+// known, those whose contacts all come after it.
+class FirstHitVisitor {
+public:
+    FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
+        : tree_(tree), sphere_(sphere), setup_(prepareSweep(sphere, options)), stats_(options.stats),
+          behindLimit_(behindStartLimit(tree, sphere, setup_.tolerance)),
+          reach_(boxPruningFor(tree, sphere, setup_)),
+          reachSphere_(sphere.position, sphere.displacement, reach_.reach)
+#if SWEEP_SSE_LANES
+          ,
+          lanes_(sweepLanes(reachSphere_, setup_.end))
+#endif
+    {
+    }
+
+    const FirstContact& first() const { return first_; }
+
+    // Whether the wide walk may run: its quick test needs finite numbers.
+    bool wideReady() const {
+        const auto finite = [](const Vec3& v) {
+            return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+        };
+        return finite(sphere_.position) && finite(sphere_.displacement) && std::isfinite(reach_.reach);
+    }
+
+    bool enterNode(const CompiledNode& node) {
+        if (node.triangle != COMPILED_INNER) {
+            if (stats_ != nullptr && node.triangle != COMPILED_INNER_LOOSE) {
+                ++stats_->leavesReached;
+            }
+            return true;
+        }
+        if (stats_ != nullptr) {
+            ++stats_->boxTests;
+        }
+#if SWEEP_SSE_LANES
+        const bool reached = sweepHitsBoundsLanes(lanes_, node) != 0;
+#else
+        const bool reached = sweepHitsBounds(reachSphere_, setup_, node.boundsMin, node.boundsMax) != 0;
+#endif
+        return reached && !holdsOnlyLater(node);
+    }
+
+    void leaf(std::uint32_t prepared, std::int32_t sceneTriangle) {
+        testTriangle(tree_.triangles[prepared], sceneTriangle);
+    }
+
+#if SWEEP_SSE_LANES
+    int enterSlots(const WideNode& node) {
+        if (!quickReady_) {
+            const Vec3& o = sphere_.position;
+            const Vec3& d = sphere_.displacement;
+            const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
+                                          std::fabs(d.y), std::fabs(d.z), tree_.largestBound});
+            quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reach_.reach) + scale + setup_.tolerance));
+            quickReady_ = true;
+        }
+        const int prunable = node.used & node.prunable;
+        if (stats_ != nullptr) {
+            stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(prunable)));
+        }
+        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax);
+        if (behindLimit_ == behindLimit_) {
+            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
+        }
+        if (pruningOn_) {
+            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
+        }
+        return node.used & ~skipped;
+    }
+
+    void wideLeaf(std::uint32_t prepared) {
+        if (stats_ != nullptr) {
+            ++stats_->leavesReached;
+        }
+        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+    }
+#endif
+
+private:
+    void testTriangle(const PreparedTriangle& triangle, std::int32_t sceneTriangle) {
+        if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
+            return;
+        }
+        Vec3 normal = zeroVector;
+        float time = 0.0f;
+        TriangleContact where;
+        const bool hit = sweepHitsTriangle(sphere_, setup_, triangle, normal, time, &where) != 0;
+        countTriangleTest(stats_, hit, where.feature);
+        if (!hit || !first_.offer(time, sceneTriangle)) {
+            return;
+        }
+        first_ = {time, sceneTriangle, normal, where, &triangle};
+        // Contacts in a box skipped by late come at or after it (the bounds
+        // allow for their rounding), so strictly after this one.
+        late_ = time + 1e-6f;
+        if (!pruningOn_) {
+            pruning_ = reach_;
+            pruningOn_ = pruning_.any();
+        }
+    }
+
+    // Whether every contact under an inner node that holds its triangles'
+    // contacts lies behind the start or comes after the first one.
+    bool holdsOnlyLater(const CompiledNode& node) const {
+        return boxBehindStart(node, sphere_, behindLimit_) ||
+               (pruningOn_ &&
+                ((pruning_.aheadTooLate && boxAheadTooLate(node, sphere_, pruning_, late_)) ||
+                 (pruning_.beyondReach && boxBeyondReach(node, sphere_, pruning_, late_)) ||
+                 (pruning_.entersTooLate && boxEntersTooLate(node, sphere_, pruning_, late_))));
+    }
+
+    const CompiledTree& tree_;
+    const SweptSphere& sphere_;
+    const SweepSetup setup_;
+    QueryCounters* const stats_;
+    const float behindLimit_;
+    const BoxPruning reach_;  // the bounds' values, in use once there is a contact
+    const SweptSphere reachSphere_;  // the path with the radius a contact can reach
+#if SWEEP_SSE_LANES
+    const SweepLanes lanes_;
+    WideSweep quick_{};
+    bool quickReady_ = false;
+#endif
+    FirstContact first_;
+    BoxPruning pruning_;
+    bool pruningOn_ = false;
+    float late_ = 0.0f;
+};
+
+// A scene without a compiled form: every leaf's triangle, built as the
+// compiled form would prepare it.
+FirstContact firstOverLeaves(const CollisionMesh& scene, const SweptSphere& sphere,
+                             const SweepOptions& options, PreparedTriangle& kept) {
+    FirstContact first;
+    const SweepSetup setup = prepareSweep(sphere, options);
+    NodeStack<const VolumeNode> pending;
+    pending.push(scene.root);
+    while (!pending.empty()) {
+        const VolumeNode* node = pending.pop();
+        if (node->left != nullptr) {
+            if (node->right != nullptr) {
+                pending.push(node->right);
+            }
+            pending.push(node->left);
+            continue;
+        }
+        Triangle corners;
+        if (!leafTriangle(scene, node->triangle, corners)) {
+            continue;
+        }
+        const PreparedTriangle triangle = prepareTriangle(corners);
+        Vec3 normal = zeroVector;
+        float time = 0.0f;
+        TriangleContact where;
+        const bool hit = sweepHitsTriangle(sphere, setup, triangle, normal, time, &where) != 0;
+        countTriangleTest(options.stats, hit, where.feature);
+        if (hit && first.offer(time, node->triangle)) {
+            kept = triangle;
+            first = {time, node->triangle, normal, where, &kept};
+        }
+    }
+    return first;
+}
+
+SweepHit hitFrom(const FirstContact& first, const SweptSphere& sphere) {
+    SweepHit hit;
+    if (first.triangle < 0) {
+        return hit;
+    }
+    hit.found = true;
+    hit.time = first.time;
+    hit.normal = first.normal;
+    hit.point = first.where.point;
+    hit.triangle = first.triangle;
+    hit.feature = first.where.feature;
+    hit.backFace = dot(first.prepared->normal, sphere.displacement) > 0.0f;
+    return hit;
+}
+
+}  // namespace
+
+SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options) {
+    if (options.stats != nullptr) {
+        ++options.stats->sweeps;
+    }
+    SweepHit hit;
+    if (scene.compiled != nullptr) {
+        const CompiledTree& tree = *scene.compiled;
+        FirstHitVisitor visitor(tree, sphere, options);
+#if SWEEP_SSE_LANES
+        if (!tree.wide.empty() && visitor.wideReady()) {
+            walkTree(WideNodes(tree), visitor);
+        } else {
+            walkTree(BinaryNodes(tree), visitor);
+        }
+#else
+        walkTree(BinaryNodes(tree), visitor);
+#endif
+        hit = hitFrom(visitor.first(), sphere);
+    } else if (scene.root != nullptr) {
+        PreparedTriangle kept;
+        hit = hitFrom(firstOverLeaves(scene, sphere, options, kept), sphere);
+    }
+    return hit;
+}
+
+}  // namespace sweepview
