@@ -53,7 +53,7 @@ else
 fi
 if [[ $mode != subdirectory ]]; then
     [[ -f $prefix/include/sweepview/collision/sweep_query.h ]] || fail "headers not installed"
-    for internal in sweep_box_lanes sweep_triangle_lanes query_counters huge_pages node_stack \
+    for internal in sweep_box_lanes sweep_triangle_lanes sweep_visitor tree_walk sweep_pruning simd_lanes huge_pages node_stack \
                     tree_builder tree_stats; do
         [[ -z $(find "$prefix/include" -name "$internal.h") ]] || fail "internal $internal.h installed"
     done
