@@ -1,0 +1,156 @@
+#include "collision/closest_point.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "collision/tree_walk.h"
+#include "collision/triangle_closest_point.h"
+#include "geometry/triangle.h"
+
+namespace sweepview {
+
+namespace {
+
+// The nearest triangle so far, by squared distance and then index.
+class NearestSearch {
+public:
+    NearestSearch(const Vec3& point, float maxDistance, bool frontOnly)
+        : point_(point), maxDistance_(maxDistance), frontOnly_(frontOnly),
+          limit_(maxDistance * maxDistance) {}
+
+    // Takes the triangle (scene index index) when it is nearer than the best
+    // so far, or as near with a smaller index, and within maxDistance.
+    void consider(const PreparedTriangle& triangle, std::int32_t index) {
+        if (frontOnly_ && dot(triangle.normal, point_ - triangle.corners[0]) < 0.0f) {
+            return;  // behind (a non-number normal, of a triangle without area, is never)
+        }
+        const TrianglePoint nearest = closestPointOnTriangle(triangle, point_);
+        const float squared = nearest.distanceSquared;
+        if (!(squared <= bestSquared_) ||
+            (best_.found && squared == bestSquared_ && index > best_.triangle)) {
+            return;
+        }
+        const float distance = std::sqrt(squared);
+        if (!(distance <= maxDistance_)) {
+            return;
+        }
+        best_ = {true, nearest.point, index, nearest.feature, distance};
+        bestSquared_ = squared;
+        limit_ = squared;
+    }
+
+    // The squared distance beyond which no triangle can be taken: maxDistance
+    // squared, then the best's.
+    float limit() const { return limit_; }
+    const Vec3& point() const { return point_; }
+    const ClosestPoint& best() const { return best_; }
+
+private:
+    const Vec3 point_;
+    const float maxDistance_;
+    const bool frontOnly_;
+    float limit_;
+    float bestSquared_ = std::numeric_limits<float>::infinity();
+    ClosestPoint best_;
+};
+
+// The squared distance from p to the slab [low, high] grown by margin on
+// both sides; 0 inside, and for a non-number, so that it never prunes.
+float gapSquared(float low, float high, float p, float margin) {
+    float gap = low - margin - p;
+    const float above = p - high - margin;
+    if (above > gap) {
+        gap = above;
+    }
+    return gap > 0.0f ? gap * gap : 0.0f;
+}
+
+// The search as a visitor of the compiled tree's walk. An inner box that
+// holds its triangles (within the compile's allowance, a hundred-thousandth
+// of the largest coordinate) is skipped when it lies further than the best
+// so far, grown by a margin that covers that allowance and the rounding of
+// the triangles' points (see pruningMargin); loose boxes are always entered,
+// and leaves too, as nothing checks a leaf's own box against its triangle.
+class ClosestPointVisitor {
+public:
+    ClosestPointVisitor(const CompiledTree& tree, NearestSearch& search)
+        : tree_(tree), search_(search), margin_(pruningMargin(tree, search.point())) {}
+
+    bool enterNode(const CompiledNode& node) {
+        if (node.triangle != COMPILED_INNER) {
+            return true;
+        }
+        const Vec3& p = search_.point();
+        const float squared = gapSquared(node.boundsMin.x, node.boundsMax.x, p.x, margin_) +
+                              gapSquared(node.boundsMin.y, node.boundsMax.y, p.y, margin_) +
+                              gapSquared(node.boundsMin.z, node.boundsMax.z, p.z, margin_);
+        return !(squared > search_.limit());
+    }
+
+    void leaf(std::uint32_t prepared, std::int32_t sceneTriangle) {
+        search_.consider(tree_.triangles[prepared], sceneTriangle);
+    }
+
+private:
+    // 0.002 of the largest coordinate of the scene plus that of the point:
+    // a hundred times the compile's allowance, and more than the error of a
+    // triangle's point (for the flattest triangles still taken as faces, at
+    // most about 0.0008 of the scene's and 0.0003 of the point's coordinates;
+    // some ulps for others). A non-number or infinite coordinate in the scene
+    // makes it one, and then no box is skipped.
+    static float pruningMargin(const CompiledTree& tree, const Vec3& p) {
+        const float largest = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+        return 2e-3f * (tree.largestCoordinate + largest);
+    }
+
+    const CompiledTree& tree_;
+    NearestSearch& search_;
+    const float margin_;
+};
+
+bool validIndex(std::int32_t index, std::size_t size) {
+    return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
+// Every triangle of a scene without a compiled tree, prepared as the compile
+// prepares them.
+void searchEveryTriangle(const CollisionMesh& scene, NearestSearch& search) {
+    const std::size_t vertexCount = scene.vertices.size();
+    for (std::size_t i = 0; i < scene.triangles.size(); ++i) {
+        const MeshTriangle& t = scene.triangles[i];
+        if (!validIndex(t.vertex0, vertexCount) || !validIndex(t.vertex1, vertexCount) ||
+            !validIndex(t.vertex2, vertexCount)) {
+            continue;
+        }
+        Triangle triangle;
+        triangle.init(scene.vertices[static_cast<std::size_t>(t.vertex0)],
+                      scene.vertices[static_cast<std::size_t>(t.vertex1)],
+                      scene.vertices[static_cast<std::size_t>(t.vertex2)]);
+        search.consider(prepareTriangle(triangle), static_cast<std::int32_t>(i));
+    }
+}
+
+}  // namespace
+
+ClosestPoint closestPoint(const CollisionMesh& scene, Vec3 point, float maxDistance, FaceSides sides) {
+    if (!std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z) ||
+        !(maxDistance >= 0.0f)) {
+        return {};
+    }
+    NearestSearch search(point, maxDistance, sides != FaceSides::Two);
+    if (scene.compiled != nullptr) {
+        ClosestPointVisitor visitor(*scene.compiled, search);
+        walkTree(BinaryNodes(*scene.compiled), visitor);
+    } else {
+        searchEveryTriangle(scene, search);
+    }
+    return search.best();
+}
+
+ClosestPoint closestPoint(const CollisionMesh& scene, Vec3 point, float maxDistance) {
+    return closestPoint(scene, point, maxDistance, FaceSides::Two);
+}
+
+}  // namespace sweepview
