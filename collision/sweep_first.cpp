@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "collision/closest_point.h"
 #include "collision/contact_recording.h"
 #include "collision/query_counters.h"
 #include "collision/simd_lanes.h"
@@ -219,6 +220,28 @@ SweepHit hitFrom(const FirstContact& first, const SweptSphere& sphere) {
     return hit;
 }
 
+// Whether the start overlaps a triangle that may stop the sphere: depth and
+// the way out (from the nearest point to the centre; when the centre lies on
+// the triangle, its normal: with two sides, the one facing the motion).
+void noteStartOverlap(const CollisionMesh& scene, const SweptSphere& sphere, FaceSides sides,
+                      SweepHit& hit) {
+    const ClosestPoint nearest = closestPoint(scene, sphere.position, sphere.radius, sides);
+    if (!nearest.found || !(nearest.distance < sphere.radius)) {
+        return;
+    }
+    hit.startsInside = true;
+    hit.depth = sphere.radius - nearest.distance;
+    if (nearest.distance > 0.0f) {
+        hit.normal = (sphere.position - nearest.point) * (1.0f / nearest.distance);
+        return;
+    }
+    Triangle corners;
+    if (leafTriangle(scene, nearest.triangle, corners)) {
+        const Vec3 normal = prepareTriangle(corners).normal;
+        hit.normal = sides == FaceSides::Two && dot(normal, sphere.displacement) > 0.0f ? normal * -1.0f : normal;
+    }
+}
+
 }  // namespace
 
 SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options) {
@@ -243,6 +266,7 @@ SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, Sweep
         PreparedTriangle kept;
         hit = hitFrom(firstOverLeaves(scene, sphere, options, kept), sphere);
     }
+    noteStartOverlap(scene, sphere, options.faces, hit);
     return hit;
 }
 

@@ -2,7 +2,8 @@
 // huge, tiny and degenerate values among them, through the triangle test and
 // the query. Checks what must hold for any input: no crash, a contact time in
 // [0, 1], a unit contact normal for well-posed input, and the query equal to a
-// walk over all leaves without box tests.
+// walk over all leaves without box tests, and the first-contact sweep equal
+// to a test of every triangle.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "collision/sweep_first.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
 #include "geometry/collision_epsilon.h"
@@ -169,6 +171,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // crash counts.
         if (allWellPosed && (treeResult != leavesResult || !sameState(viaTree, viaLeaves))) {
             fail("the query differs from the walk over all leaves", sphere, vertices);
+        }
+    }
+    // The first contact needs no grown boxes: on the scene's own tree, for any
+    // input, the time and triangle of testing every triangle.
+    const auto ownTree = buildScene(vertices, triangles);
+    for (const EdgeRule edges : {EdgeRule::Design, EdgeRule::Exact}) {
+        for (const FaceSides faces : {FaceSides::One, FaceSides::Two, FaceSides::Cull}) {
+            const SweepOptions options(edges, faces);
+            const SweepSetup setup = prepareSweep(sphere, options);
+            float best = 0.0f;
+            std::int32_t bestTriangle = -1;
+            for (std::size_t i = 0; i < triangles.size(); ++i) {
+                Triangle triangle;
+                triangle.init(vertices[3 * i], vertices[3 * i + 1], vertices[3 * i + 2]);
+                Vec3 normal;
+                float time = 0.0f;
+                if (sweepHitsTriangle(sphere, setup, prepareTriangle(triangle), normal, time) != 0 &&
+                    (bestTriangle < 0 || time < best)) {
+                    best = time;
+                    bestTriangle = static_cast<std::int32_t>(i);
+                }
+            }
+            const SweepHit hit = sweepFirst(*ownTree, sphere, options);
+            if (hit.triangle != bestTriangle ||
+                (hit.found && std::bit_cast<std::uint32_t>(hit.time) != std::bit_cast<std::uint32_t>(best))) {
+                fail("the first contact differs from testing every triangle", sphere, vertices);
+            }
         }
     }
     return 0;
