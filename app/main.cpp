@@ -10,7 +10,7 @@
 #include "app/command_line.h"
 #include "app/frame_step.h"
 #include "app/scene_dialogue.h"
-#include "app/viewer_extras.h"
+#include "app/command_line_session.h"
 #include "app/viewer_state.h"
 #include "app/window.h"
 #include "geometry/collision_epsilon.h"
@@ -36,7 +36,7 @@ int runWithCommandLine(int argc, char** argv) {
     }
     const ViewerOptions& options = parsed.options;
     setCollisionEpsilon(0.001f);
-    ViewerExtras extras;
+    CommandLineSession extras;
     extras.hud = options.hud;
     extras.lit = options.lit;
     extras.trail = options.trail;
@@ -106,14 +106,14 @@ int runWithCommandLine(int argc, char** argv) {
                       << event.positionText << '\n';
         }
     }
-    prepareExtras(extras);
+    prepareSession(extras);
     animationRunning = options.steps > 0;
     for (long step = 0; step < options.steps; ++step) {
         stepIfDue(std::cout);
     }
     animationRunning = false;
     char* glutArguments[] = {argv[0], nullptr};  // the options were the viewer's, not GLUT's
-    startViewer(1, glutArguments, installExtras);
+    startViewer(1, glutArguments, installSession);
     return 0;
 }
 

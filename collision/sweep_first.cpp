@@ -34,6 +34,10 @@ struct FirstContact {
     }
 };
 
+SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
+    return SweptSphere(sphere.position, sphere.displacement, std::fabs(sphere.radius));
+}
+
 // The first-contact sweep as a visitor of the compiled tree's walk. Unlike
 // the all-contacts query it keeps every contact a triangle test reports,
 // wherever the triangle lies, so boxes are entered by the reach of a contact
@@ -45,8 +49,10 @@ class FirstHitVisitor {
 public:
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), setup_(prepareSweep(sphere, options)), stats_(options.stats),
-          behindLimit_(behindStartLimit(tree, sphere, setup_.tolerance)),
-          reach_(boxPruningFor(tree, sphere, setup_)),
+          // A negative radius meets what its magnitude meets (the tests use
+          // it squared, or as a leading point on the other side).
+          behindLimit_(behindStartLimit(tree, withRadiusMagnitude(sphere), setup_.tolerance)),
+          reach_(boxPruningFor(tree, withRadiusMagnitude(sphere), setup_)),
           reachSphere_(sphere.position, sphere.displacement, reach_.reach)
 #if SWEEP_SSE_LANES
           ,

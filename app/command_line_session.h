@@ -12,7 +12,7 @@ namespace sweepview {
 // F (frame the model or the whole scene), l (lit mesh), i (on-screen facts),
 // h (the keys over the picture) and t (the trail), a replayed event's marks,
 // and the screenshot of the first frame.
-struct ViewerExtras {
+struct CommandLineSession {
     std::string sceneName;  // for the window's title
     double stepsPerSecond = 60.0;  // 0: one step per frame
     bool hud = false;
@@ -26,11 +26,11 @@ struct ViewerExtras {
 };
 
 // Sets up the step listener (contacts and trail) before the window exists.
-void prepareExtras(const ViewerExtras& extras);
+void prepareSession(const CommandLineSession& extras);
 
 // Called by the window set-up once the classic callbacks and bindings exist:
 // names the window, binds the extra keys and the mouse, and installs the
 // clocked loop; in screenshot mode the frame callback saves the first frame.
-void installExtras();
+void installSession();
 
 }  // namespace sweepview

@@ -1,4 +1,4 @@
-#include "app/viewer_extras.h"
+#include "app/command_line_session.h"
 
 #include <GL/freeglut.h>
 
@@ -22,7 +22,7 @@ namespace sweepview {
 
 namespace {
 
-ViewerExtras settings;
+CommandLineSession settings;
 ModelParts parts;  // found once the scene is loaded
 
 void drawLit() {
@@ -90,7 +90,7 @@ void saveScreenshot() {
 
 }  // namespace
 
-void prepareExtras(const ViewerExtras& extras) {
+void prepareSession(const CommandLineSession& extras) {
     settings = extras;
     overlay.hud = extras.hud;
     overlay.trail = extras.trail;
@@ -108,7 +108,7 @@ void prepareExtras(const ViewerExtras& extras) {
     setLit(extras.lit);
 }
 
-void installExtras() {
+void installSession() {
     const std::string name = std::filesystem::path(settings.sceneName).filename().string();
     const std::string title = name.empty() ? "sweepview" : "sweepview - " + name;
     glutSetWindowTitle(title.c_str());
