@@ -123,15 +123,18 @@ public:
     }
 
 private:
-    // 0.002 of the largest coordinate of the scene plus that of the point:
+    // 0.002 of the scene's largest coordinate, plus 0.00001 of the point's:
     // a hundred times the compile's allowance, and more than the error of a
-    // triangle's point (for the flattest triangles still taken as faces, at
-    // most about 0.0008 of the scene's and 0.0003 of the point's coordinates;
-    // some ulps for others). A non-number or infinite coordinate in the scene
-    // makes it one, and then nothing is skipped.
+    // triangle's point (for the flattest triangles still taken as faces, a
+    // tilt of their plane and a doubt about their edges of at most about
+    // 0.00015 of their longest edge each, which is at most 3.5 times the
+    // largest coordinate; some ulps for others), with the rounding of the
+    // distances, which grows with the point's coordinates. A non-number or
+    // infinite coordinate in the scene makes it one, and then nothing is
+    // skipped.
     static float pruningMargin(const CompiledTree& tree, const Vec3& p) {
         const float largest = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-        return 2e-3f * (tree.largestCoordinate + largest);
+        return 2e-3f * tree.largestCoordinate + 1e-5f * largest;
     }
 
     const CompiledTree& tree_;
