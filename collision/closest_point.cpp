@@ -17,7 +17,9 @@ namespace {
 class NearestSearch {
 public:
     NearestSearch(const Vec3& point, float maxDistance, bool frontOnly)
-        : point_(point), maxDistance_(maxDistance), frontOnly_(frontOnly),
+        : point_(point),
+          maxDistance_(maxDistance),
+          frontOnly_(frontOnly),
           limit_(maxDistance * maxDistance) {}
 
     // Takes the triangle (scene index index) when it is nearer than the best
@@ -67,42 +69,72 @@ float gapSquared(float low, float high, float p, float margin) {
     return gap > 0.0f ? gap * gap : 0.0f;
 }
 
-// The search as a visitor of the compiled tree's walk. An inner box that
-// holds its triangles (within the compile's allowance, a hundred-thousandth
-// of the largest coordinate) is skipped when it lies further than the best
-// so far, grown by a margin that covers that allowance and the rounding of
-// the triangles' points (see pruningMargin); loose boxes are always entered,
-// and leaves too, as nothing checks a leaf's own box against its triangle.
+// The squared distance from p to the box [low, high] grown by margin.
+float boxDistanceSquared(const Vec3& low, const Vec3& high, const Vec3& p, float margin) {
+    return gapSquared(low.x, high.x, p.x, margin) + gapSquared(low.y, high.y, p.y, margin) +
+           gapSquared(low.z, high.z, p.z, margin);
+}
+
+// The search as a visitor of the compiled tree's walk, nearer child first so
+// that near triangles bound it early. An inner box that holds its triangles
+// (within the compile's allowance, a hundred-thousandth of the largest
+// coordinate) is skipped when it lies further than the best so far, grown by
+// a margin that covers that allowance and the rounding of the triangles'
+// points (see pruningMargin), and so is a leaf's triangle whose corners' box
+// does; loose boxes are always entered, and leaves too, as nothing checks a
+// leaf's own box against its triangle.
 class ClosestPointVisitor {
 public:
     ClosestPointVisitor(const CompiledTree& tree, NearestSearch& search)
         : tree_(tree), search_(search), margin_(pruningMargin(tree, search.point())) {}
 
-    bool enterNode(const CompiledNode& node) {
-        if (node.triangle != COMPILED_INNER) {
-            return true;
-        }
+    bool enterNode(const CompiledNode& node) const {
+        return node.triangle != COMPILED_INNER ||
+               !(boxDistanceSquared(node.boundsMin, node.boundsMax, search_.point(), margin_) >
+                 search_.limit());
+    }
+
+    // By the distance to the children's boxes, and, when both are as near
+    // (the point inside both), to their centres.
+    bool secondFirst(const CompiledNode& node) const {
         const Vec3& p = search_.point();
-        const float squared = gapSquared(node.boundsMin.x, node.boundsMax.x, p.x, margin_) +
-                              gapSquared(node.boundsMin.y, node.boundsMax.y, p.y, margin_) +
-                              gapSquared(node.boundsMin.z, node.boundsMax.z, p.z, margin_);
-        return !(squared > search_.limit());
+        const CompiledNode& first =
+            tree_.nodes[static_cast<std::size_t>(&node - tree_.nodes.data()) + 1];
+        const CompiledNode& second = tree_.nodes[node.secondChild];
+        const float toFirst = boxDistanceSquared(first.boundsMin, first.boundsMax, p, 0.0f);
+        const float toSecond = boxDistanceSquared(second.boundsMin, second.boundsMax, p, 0.0f);
+        if (toSecond != toFirst) {
+            return toSecond < toFirst;
+        }
+        return lengthSquared((second.boundsMin + second.boundsMax) * 0.5f - p) <
+               lengthSquared((first.boundsMin + first.boundsMax) * 0.5f - p);
     }
 
     void leaf(std::uint32_t prepared, std::int32_t sceneTriangle) {
-        search_.consider(tree_.triangles[prepared], sceneTriangle);
+        const PreparedTriangle& triangle = tree_.triangles[prepared];
+        const Vec3* c = triangle.corners;
+        const Vec3 low(std::min({c[0].x, c[1].x, c[2].x}), std::min({c[0].y, c[1].y, c[2].y}),
+                       std::min({c[0].z, c[1].z, c[2].z}));
+        const Vec3 high(std::max({c[0].x, c[1].x, c[2].x}), std::max({c[0].y, c[1].y, c[2].y}),
+                        std::max({c[0].z, c[1].z, c[2].z}));
+        if (!(boxDistanceSquared(low, high, search_.point(), margin_) > search_.limit())) {
+            search_.consider(triangle, sceneTriangle);
+        }
     }
 
 private:
-    // 0.002 of the largest coordinate of the scene plus that of the point:
+    // 0.002 of the scene's largest coordinate, plus 0.00001 of the point's:
     // a hundred times the compile's allowance, and more than the error of a
-    // triangle's point (for the flattest triangles still taken as faces, at
-    // most about 0.0008 of the scene's and 0.0003 of the point's coordinates;
-    // some ulps for others). A non-number or infinite coordinate in the scene
-    // makes it one, and then no box is skipped.
+    // triangle's point (for the flattest triangles still taken as faces, a
+    // tilt of their plane and a doubt about their edges of at most about
+    // 0.00015 of their longest edge each, which is at most 3.5 times the
+    // largest coordinate; some ulps for others), with the rounding of the
+    // distances, which grows with the point's coordinates. A non-number or
+    // infinite coordinate in the scene makes it one, and then nothing is
+    // skipped.
     static float pruningMargin(const CompiledTree& tree, const Vec3& p) {
         const float largest = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-        return 2e-3f * (tree.largestCoordinate + largest);
+        return 2e-3f * tree.largestCoordinate + 1e-5f * largest;
     }
 
     const CompiledTree& tree_;
@@ -134,7 +166,8 @@ void searchEveryTriangle(const CollisionMesh& scene, NearestSearch& search) {
 
 }  // namespace
 
-ClosestPoint closestPoint(const CollisionMesh& scene, Vec3 point, float maxDistance, FaceSides sides) {
+ClosestPoint closestPoint(const CollisionMesh& scene, Vec3 point, float maxDistance,
+                          FaceSides sides) {
     if (!std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z) ||
         !(maxDistance >= 0.0f)) {
         return {};

@@ -15,7 +15,7 @@ struct ClosestPoint {
     Vec3 point;                  // the nearest point of the mesh
     std::int32_t triangle = -1;  // its triangle (the smallest index among equally near ones)
     ContactFeature feature = ContactFeature::Face;  // the part of the triangle point lies on
-    float distance = 0.0f;       // from the query point to point
+    float distance = 0.0f;                          // from the query point to point
 };
 
 // The point of scene's triangles nearest to point, when one lies within

@@ -17,6 +17,11 @@
 //       the slots (bit i for slot i, among node.used) the walk goes into;
 //   void wideLeaf(std::uint32_t prepared)
 //       a leaf among them, reached by the wide form's quick box tests.
+// A visitor of the binary form may also have
+//   bool secondFirst(const CompiledNode& node)
+//       whether the walk goes into an entered inner node's second child
+//       before its first (without it, or when it says false, first child
+//       first), for a query that gains by walking nearer boxes first.
 // Both are called in the walk's order; walkTree returns when every entered
 // box has been walked.
 #include <cstddef>
@@ -78,6 +83,13 @@ public:
         }
         if (isCompiledInner(node)) {
             if (node.secondChild != 0) {
+                if constexpr (requires { visitor.secondFirst(node); }) {
+                    if (visitor.secondFirst(node)) {
+                        pending.push(entry + 1);
+                        entry = node.secondChild;
+                        return true;
+                    }
+                }
                 // Walked after the first child's subtree: fetched meanwhile.
                 __builtin_prefetch(tree_.nodes.data() + node.secondChild);
                 pending.push(node.secondChild);

@@ -22,7 +22,8 @@ std::unique_ptr<CollisionMesh> oneTriangle() {
     return buildScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0)}, {meshTriangle(0, 1, 2)});
 }
 
-void expectFound(const ClosestPoint& c, Vec3 point, std::int32_t triangle, F feature, float distance) {
+void expectFound(const ClosestPoint& c, Vec3 point, std::int32_t triangle, F feature,
+                 float distance) {
     EXPECT_TRUE(c.found);
     EXPECT_EQ(c.point, point);
     EXPECT_EQ(c.triangle, triangle);
@@ -49,7 +50,8 @@ TEST(ClosestPoint, FaceInterior) {
 }
 
 TEST(ClosestPoint, EdgeSharedByTwoTrianglesGoesToTheSmallerIndex) {
-    expectFound(closestPoint(*oneTriangle(), {3, 3, 2}, INF), {2, 2, 0}, 0, F::Edge, std::sqrt(6.0f));
+    expectFound(closestPoint(*oneTriangle(), {3, 3, 2}, INF), {2, 2, 0}, 0, F::Edge,
+                std::sqrt(6.0f));
     // A fold along the x axis: the floor and a wall meet there, the point as
     // near to both, whichever the tree holds first.
     const Vec3 v[] = {Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4)};
@@ -64,9 +66,10 @@ TEST(ClosestPoint, CornerSharedByAFanGoesToTheSmallerIndex) {
     expectFound(closestPoint(*oneTriangle(), {-1, -2, 0.5f}, INF), {0, 0, 0}, 0, F::Corner,
                 std::sqrt(5.25f));
     // Four triangles round the corner (0,0,0), the point beyond it below all.
-    const auto s = buildScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0), Vec3(-4, 0, 0), Vec3(0, -4, 0)},
-                              {meshTriangle(0, 2, 3), meshTriangle(0, 1, 2), meshTriangle(0, 3, 4),
-                               meshTriangle(0, 4, 1)});
+    const auto s =
+        buildScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0), Vec3(-4, 0, 0), Vec3(0, -4, 0)},
+                   {meshTriangle(0, 2, 3), meshTriangle(0, 1, 2), meshTriangle(0, 3, 4),
+                    meshTriangle(0, 4, 1)});
     expectFound(closestPoint(*s, {0, 0, -2}, INF), {0, 0, 0}, 0, F::Corner, 2);
     expectFound(closestPoint(*s, {0, 0, 2}, INF, FaceSides::One), {0, 0, 0}, 0, F::Corner, 2);
     expectNone(closestPoint(*s, {0, 0, -2}, INF, FaceSides::One));
@@ -84,9 +87,10 @@ TEST(ClosestPoint, BeyondMaxDistance) {
 TEST(ClosestPoint, TriangleWithoutArea) {
     // Collinear, coincident corners, and a sliver flatter than float can
     // place its plane: edges and corners, from either side.
-    const auto s = buildScene({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(2, 0, 0), Vec3(5, 5, 5),
-                               Vec3(20, 0, 0), Vec3(30, 0, 0), Vec3(25, 0.002f, 0)},
-                              {meshTriangle(0, 2, 1), meshTriangle(3, 3, 3), meshTriangle(4, 5, 6)});
+    const auto s =
+        buildScene({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(2, 0, 0), Vec3(5, 5, 5), Vec3(20, 0, 0),
+                    Vec3(30, 0, 0), Vec3(25, 0.002f, 0)},
+                   {meshTriangle(0, 2, 1), meshTriangle(3, 3, 3), meshTriangle(4, 5, 6)});
     for (const FaceSides sides : {FaceSides::One, FaceSides::Two}) {
         expectFound(closestPoint(*s, {1.5f, 1, 0}, INF, sides), {1.5f, 0, 0}, 0, F::Edge, 1);
         expectFound(closestPoint(*s, {-1, 0, 0}, INF, sides), {0, 0, 0}, 0, F::Corner, 1);
@@ -157,7 +161,8 @@ TEST(ClosestPoint, MatchesADoublePrecisionBruteForceOnARandomScene) {
         const ClosestPoint c = closestPoint(*tree, p, maxDistance);
         const ClosestPoint b = closestPoint(*flat, p, maxDistance);
         ASSERT_TRUE(c.found == b.found && c.triangle == b.triangle && c.feature == b.feature &&
-                    c.point == b.point && c.distance == b.distance) << i;  // bit for bit
+                    c.point == b.point && c.distance == b.distance)
+            << i;  // bit for bit
         double nearest = std::numeric_limits<double>::infinity();
         for (std::int32_t t = 0; t < 400; ++t) {
             nearest = std::min(nearest, distanceInDouble(*tree, t, p));
