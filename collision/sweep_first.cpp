@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "collision/closest_point.h"
 #include "collision/contact_recording.h"
 #include "collision/query_counters.h"
 #include "collision/simd_lanes.h"
@@ -13,6 +12,7 @@
 #include "collision/sweep_pruning.h"
 #include "collision/sweep_triangle.h"
 #include "collision/tree_walk.h"
+#include "collision/triangle_closest_point.h"
 #include "scene/node_stack.h"
 
 namespace sweepview {
@@ -34,6 +34,74 @@ struct FirstContact {
     }
 };
 
+// The triangle nearest to the start within the radius, among those that may
+// stop the sphere (with one-sided faces, those whose plane the centre lies on
+// or in front of), for SweepHit::startsInside: found among the triangles the
+// walk reaches, as every box within the radius of the start is entered.
+class StartOverlap {
+public:
+    StartOverlap(const SweptSphere& sphere, FaceSides sides)
+        : centre_(sphere.position), radius_(sphere.radius), frontOnly_(sides != FaceSides::Two),
+          // Triangles whose plane lies further than this cannot be within
+          // the radius, whatever the rounding of the nearest point.
+          planeReach_(sphere.radius * 1.001f) {}
+
+    void consider(const PreparedTriangle& triangle, std::int32_t index) {
+        const float height = dot(triangle.normal, centre_ - triangle.corners[0]);
+        if ((frontOnly_ && height < 0.0f) || std::fabs(height) > planeReach_ || !(radius_ > 0.0f)) {
+            return;  // a non-number height (a triangle without area) goes on
+        }
+        const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
+        const float squared = nearest.distanceSquared;
+        if (!(std::sqrt(squared) < radius_) || squared > bestSquared_ ||
+            (squared == bestSquared_ && index > triangle_)) {
+            return;
+        }
+        bestSquared_ = squared;
+        triangle_ = index;
+        point_ = nearest.point;
+        normal_ = triangle.normal;
+    }
+
+    // Writes the overlap into hit: depth, and the way out as its normal (from
+    // the nearest point to the centre; when the centre lies on the triangle,
+    // its normal, with two sides the one facing against the motion).
+    void report(const SweptSphere& sphere, SweepHit& hit) const {
+        if (triangle_ < 0) {
+            return;
+        }
+        const float distance = std::sqrt(bestSquared_);
+        hit.startsInside = true;
+        hit.depth = radius_ - distance;
+        if (distance > 0.0f) {
+            hit.normal = (centre_ - point_) * (1.0f / distance);
+        } else {
+            hit.normal = !frontOnly_ && dot(normal_, sphere.displacement) > 0.0f ? normal_ * -1.0f : normal_;
+        }
+    }
+
+private:
+    const Vec3 centre_;
+    const float radius_;
+    const bool frontOnly_;
+    const float planeReach_;
+    float bestSquared_ = std::numeric_limits<float>::infinity();
+    std::int32_t triangle_ = -1;
+    Vec3 point_;
+    Vec3 normal_;
+};
+
+// Whether every corner of the triangle lies behind the plane through the
+// start square to the step by more than limit (see behindStartLimit): it can
+// hold no contact.
+bool triangleBehindStart(const PreparedTriangle& triangle, const SweptSphere& sphere, float limit) {
+    const Vec3& s = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const Vec3* c = triangle.corners;
+    const float far = std::max({dot(c[0] - s, d), dot(c[1] - s, d), dot(c[2] - s, d)});
+    return far < limit && far >= -std::numeric_limits<float>::max();
+}
+
 SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
     return SweptSphere(sphere.position, sphere.displacement, std::fabs(sphere.radius));
 }
@@ -49,11 +117,13 @@ class FirstHitVisitor {
 public:
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), setup_(prepareSweep(sphere, options)), stats_(options.stats),
+          overlap_(sphere, options.faces),
           // A negative radius meets what its magnitude meets (the tests use
           // it squared, or as a leading point on the other side).
           behindLimit_(behindStartLimit(tree, withRadiusMagnitude(sphere), setup_.tolerance)),
           reach_(boxPruningFor(tree, withRadiusMagnitude(sphere), setup_)),
-          reachSphere_(sphere.position, sphere.displacement, reach_.reach)
+          reachSphere_(sphere.position, sphere.displacement, reach_.reach),
+          nearStart_(nearStartSquared(tree, sphere, setup_.tolerance))
 #if SWEEP_SSE_LANES
           ,
           lanes_(sweepLanes(reachSphere_, setup_.end))
@@ -62,6 +132,7 @@ public:
     }
 
     const FirstContact& first() const { return first_; }
+    const StartOverlap& overlap() const { return overlap_; }
 
     // Whether the wide walk may run: its quick test needs finite numbers.
     bool wideReady() const {
@@ -109,7 +180,7 @@ public:
         }
         int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax);
         if (behindLimit_ == behindLimit_) {
-            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
+            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable & ~boxesNearStart(node);
         }
         if (pruningOn_) {
             skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
@@ -127,6 +198,10 @@ public:
 
 private:
     void testTriangle(const PreparedTriangle& triangle, std::int32_t sceneTriangle) {
+        overlap_.consider(triangle, sceneTriangle);
+        if (triangleBehindStart(triangle, sphere_, behindLimit_)) {
+            return;
+        }
         if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
             return;
         }
@@ -148,10 +223,42 @@ private:
         }
     }
 
+    // The squared distance from the start within which a box may hold a
+    // triangle the start overlaps: the radius and the bounds' rounding margin.
+    static float nearStartSquared(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+        const float near = std::fabs(sphere.radius) + 2.0f * pruningMargin(tree, withRadiusMagnitude(sphere), tolerance);
+        return near * near;
+    }
+
+    bool boxNearStart(const CompiledNode& node) const {
+        const Vec3& s = sphere_.position;
+        const float dx = std::max({node.boundsMin.x - s.x, s.x - node.boundsMax.x, 0.0f});
+        const float dy = std::max({node.boundsMin.y - s.y, s.y - node.boundsMax.y, 0.0f});
+        const float dz = std::max({node.boundsMin.z - s.z, s.z - node.boundsMax.z, 0.0f});
+        return !(dx * dx + dy * dy + dz * dz >= nearStart_);
+    }
+
+#if SWEEP_SSE_LANES
+    // Lanes of the boxes among four that boxNearStart would keep.
+    int boxesNearStart(const WideNode& node) const {
+        const float start[3] = {sphere_.position.x, sphere_.position.y, sphere_.position.z};
+        __m128 squared = _mm_setzero_ps();
+        for (int axis = 0; axis < 3; ++axis) {
+            const __m128 s = _mm_set1_ps(start[axis]);
+            const __m128 outside = _mm_max_ps(_mm_max_ps(_mm_sub_ps(_mm_load_ps(node.slotMin[axis]), s),
+                                                         _mm_sub_ps(s, _mm_load_ps(node.slotMax[axis]))),
+                                              _mm_setzero_ps());
+            squared = _mm_add_ps(squared, _mm_mul_ps(outside, outside));
+        }
+        return 15 & ~_mm_movemask_ps(_mm_cmpge_ps(squared, _mm_set1_ps(nearStart_)));
+    }
+#endif
+
     // Whether every contact under an inner node that holds its triangles'
-    // contacts lies behind the start or comes after the first one.
+    // contacts lies behind the start or comes after the first one (a box
+    // near the start is entered all the same, for the start's overlap).
     bool holdsOnlyLater(const CompiledNode& node) const {
-        return boxBehindStart(node, sphere_, behindLimit_) ||
+        return (boxBehindStart(node, sphere_, behindLimit_) && !boxNearStart(node)) ||
                (pruningOn_ &&
                 ((pruning_.aheadTooLate && boxAheadTooLate(node, sphere_, pruning_, late_)) ||
                  (pruning_.beyondReach && boxBeyondReach(node, sphere_, pruning_, late_)) ||
@@ -162,9 +269,11 @@ private:
     const SweptSphere& sphere_;
     const SweepSetup setup_;
     QueryCounters* const stats_;
+    StartOverlap overlap_;
     const float behindLimit_;
     const BoxPruning reach_;  // the bounds' values, in use once there is a contact
     const SweptSphere reachSphere_;  // the path with the radius a contact can reach
+    const float nearStart_;
 #if SWEEP_SSE_LANES
     const SweepLanes lanes_;
     WideSweep quick_{};
@@ -179,7 +288,7 @@ private:
 // A scene without a compiled form: every leaf's triangle, built as the
 // compiled form would prepare it.
 FirstContact firstOverLeaves(const CollisionMesh& scene, const SweptSphere& sphere,
-                             const SweepOptions& options, PreparedTriangle& kept) {
+                             const SweepOptions& options, PreparedTriangle& kept, StartOverlap& overlap) {
     FirstContact first;
     const SweepSetup setup = prepareSweep(sphere, options);
     NodeStack<const VolumeNode> pending;
@@ -198,6 +307,7 @@ FirstContact firstOverLeaves(const CollisionMesh& scene, const SweptSphere& sphe
             continue;
         }
         const PreparedTriangle triangle = prepareTriangle(corners);
+        overlap.consider(triangle, node->triangle);
         Vec3 normal = zeroVector;
         float time = 0.0f;
         TriangleContact where;
@@ -226,28 +336,6 @@ SweepHit hitFrom(const FirstContact& first, const SweptSphere& sphere) {
     return hit;
 }
 
-// Whether the start overlaps a triangle that may stop the sphere: depth and
-// the way out (from the nearest point to the centre; when the centre lies on
-// the triangle, its normal: with two sides, the one facing the motion).
-void noteStartOverlap(const CollisionMesh& scene, const SweptSphere& sphere, FaceSides sides,
-                      SweepHit& hit) {
-    const ClosestPoint nearest = closestPoint(scene, sphere.position, sphere.radius, sides);
-    if (!nearest.found || !(nearest.distance < sphere.radius)) {
-        return;
-    }
-    hit.startsInside = true;
-    hit.depth = sphere.radius - nearest.distance;
-    if (nearest.distance > 0.0f) {
-        hit.normal = (sphere.position - nearest.point) * (1.0f / nearest.distance);
-        return;
-    }
-    Triangle corners;
-    if (leafTriangle(scene, nearest.triangle, corners)) {
-        const Vec3 normal = prepareTriangle(corners).normal;
-        hit.normal = sides == FaceSides::Two && dot(normal, sphere.displacement) > 0.0f ? normal * -1.0f : normal;
-    }
-}
-
 }  // namespace
 
 SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options) {
@@ -268,11 +356,13 @@ SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, Sweep
         walkTree(BinaryNodes(tree), visitor);
 #endif
         hit = hitFrom(visitor.first(), sphere);
+        visitor.overlap().report(sphere, hit);
     } else if (scene.root != nullptr) {
         PreparedTriangle kept;
-        hit = hitFrom(firstOverLeaves(scene, sphere, options, kept), sphere);
+        StartOverlap overlap(sphere, options.faces);
+        hit = hitFrom(firstOverLeaves(scene, sphere, options, kept, overlap), sphere);
+        overlap.report(sphere, hit);
     }
-    noteStartOverlap(scene, sphere, options.faces, hit);
     return hit;
 }
 

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 
+#include "collision/closest_point.h"
 #include "collision/query_counters.h"
 #include "collision/sweep_first.h"
 #include "collision/sweep_triangle.h"
@@ -65,6 +66,10 @@ TEST(SweepFirst, EqualsATestOfEveryTriangleOnEveryWalkRuleAndSide) {
                     ASSERT_TRUE(hit.startsInside || sameBits(hit.normal, expected.normal)) << i;
                     ASSERT_TRUE(sameBits(hit.point, expected.point)) << i;
                     ASSERT_EQ(hit.feature, expected.feature) << i;
+                    // The start's overlap, found in the same walk: the nearest point's.
+                    const ClosestPoint near = closestPoint(*scene, sphere.position, sphere.radius, faces);
+                    ASSERT_EQ(hit.startsInside, near.found && near.distance < sphere.radius) << i;
+                    ASSERT_EQ(hit.depth, hit.startsInside ? sphere.radius - near.distance : 0.0f) << i;
                 }
                 found += expected.found;
             }
