@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "collision/move_and_slide.h"
 #include "collision/sphere_motion.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
@@ -114,6 +115,47 @@ TEST(DornSim, CheckFindsAConstructedOverlapAndNoneInAClosedRoom) {
             EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
         }
     }
+}
+
+// Sliding, every line is moveAndSlide's step with the falling speed added,
+// and the sphere soon stands on the room's floor.
+TEST(DornSim, SlidesAsMoveAndSlideDoesWithAnOnFloorColumn) {
+    auto room = roomScene(40);
+    SimOptions options;
+    options.steps = 500;
+    options.response = SimResponse::Slide;
+    options.velocity = Vec3(0.3f, 0, 0.2f);
+    options.stats = true;
+    const SimRun run = simulate(*room, options);
+    ASSERT_EQ(run.status, 0);
+    std::istringstream printed(run.out);
+    std::string line;
+    std::getline(printed, line);
+    EXPECT_EQ(line, "step,px,py,pz,vx,vy,vz,contacts,hits,on_floor");
+    Vec3 position = options.position, fall;
+    bool onFloor = false;
+    for (int step = 1; step <= 500; ++step) {
+        fall += options.gravity;
+        const Vec3 velocity = options.velocity + fall;
+        const SlideResult r = moveAndSlide(*room, position, options.radius, velocity, onFloor);
+        position = r.position;
+        onFloor = r.onFloor;
+        fall = onFloor ? Vec3() : fall;
+        char expected[256];
+        int length = std::snprintf(expected, sizeof expected, "%d,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,",
+                                   step, position.x, position.y, position.z, velocity.x, velocity.y,
+                                   velocity.z, r.contacts);
+        for (std::size_t i = 0; i < r.triangles.size(); ++i) {
+            length += std::snprintf(expected + length, sizeof expected - length, i ? " %d" : "%d",
+                                    r.triangles[i]);
+        }
+        std::snprintf(expected + length, sizeof expected - length, ",%d", onFloor ? 1 : 0);
+        ASSERT_TRUE(std::getline(printed, line));
+        ASSERT_EQ(line, expected);
+    }
+    EXPECT_TRUE(onFloor);
+    EXPECT_NEAR(position.y, -40 + options.radius + 0.001f, 0.001f);
+    EXPECT_NE(run.err.find("steps ending on a floor: "), std::string::npos) << run.err;
 }
 
 TEST(MeshDistance, ThroughTheTreeMatchesAWalkThatPrunesNothing) {

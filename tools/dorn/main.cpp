@@ -137,6 +137,24 @@ int main(int argc, char** argv) {
                          "with the viewer's rule");
     simCommand->add_flag("--two-sided", sim.twoSided,
                          "Let faces stop the sphere from both sides, not only the front");
+    std::string response = "bounce";
+    simCommand->add_option("--response", response,
+                           "bounce: the viewer's; slide: a character walking by --velocity each "
+                           "step and falling (default bounce)")
+        ->check(CLI::IsMember({"bounce", "slide"}));
+    std::vector<float> gravity;
+    simCommand->add_option("--gravity", gravity,
+                           "Slide: added to the falling speed each step X,Y,Z (default 0,-0.05,0)")
+        ->delimiter(',')
+        ->expected(3)
+        ->transform(numberIn(-FLOAT_SAFE, FLOAT_SAFE));
+    simCommand->add_option("--max-slope", sim.maxSlope, "Slide: steepest floor in degrees (default 45)")
+        ->transform(numberIn(0, 90));
+    simCommand->add_option("--step-height", sim.stepHeight, "Slide: highest stair climbed (default 0)")
+        ->transform(numberIn(0, FLOAT_SAFE));
+    simCommand->add_option("--floor-snap", sim.floorSnap,
+                           "Slide: how far down a walking sphere keeps to the floor (default 0)")
+        ->transform(numberIn(0, FLOAT_SAFE));
 
     AuditOptions audit;
     CLI::App* auditCommand = app.add_subcommand(
@@ -194,6 +212,18 @@ int main(int argc, char** argv) {
         }
         if (velocity.size() == 3) {
             sim.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
+        }
+        sim.response = response == "slide" ? SimResponse::Slide : SimResponse::Bounce;
+        if (sim.response == SimResponse::Bounce) {
+            for (const char* option : {"--gravity", "--max-slope", "--step-height", "--floor-snap"}) {
+                if (simCommand->count(option) > 0) {
+                    std::cerr << "dorn sim: " << option << " applies to --response slide only\n";
+                    return USAGE_ERROR;
+                }
+            }
+        }
+        if (gravity.size() == 3) {
+            sim.gravity = Vec3(gravity[0], gravity[1], gravity[2]);
         }
         if (simCommand->count("--output") > 0) {
             if (const int status = checkOutputs("sim", {{"--output", &sim.output}}, {sim.scene})) {

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <limits>
 
+#include "collision/move_and_slide.h"
 #include "collision/sphere_motion.h"
 #include "collision/query_counters.h"
 #include "geometry/collision_epsilon.h"
@@ -201,7 +202,9 @@ int runSim(const SimOptions& options) {
         parts = findMeshParts(*scene, checkMesh(*scene));
         reportStart(clearanceAt(*scene, parts, toDouble(options.position)), options.radius);
     }
-    std::string csv = "step,px,py,pz,vx,vy,vz,contacts,hits\n";
+    const bool sliding = options.response == SimResponse::Slide;
+    std::string csv = sliding ? "step,px,py,pz,vx,vy,vz,contacts,hits,on_floor\n"
+                              : "step,px,py,pz,vx,vy,vz,contacts,hits\n";
     const auto emit = [&](bool last) {
         if (csv.size() >= (1 << 16) || last) {
             if (options.output.empty()) {
@@ -215,27 +218,59 @@ int runSim(const SimOptions& options) {
     SweepOptions sweepOptions(options.exactEdges ? EdgeRule::Exact : EdgeRule::Design,
                               options.twoSided ? FaceSides::Two : FaceSides::One);
     sweepOptions.stats = options.stats ? &counters : nullptr;
+    SlideSettings slide;
+    slide.maxSlopeDegrees = options.maxSlope;
+    slide.stepHeight = options.stepHeight;
+    slide.floorSnap = options.floorSnap;
+    slide.faces = sweepOptions.faces;
+    slide.stats = sweepOptions.stats;
+    if (lengthSquared(options.gravity) > 0.0f) {
+        slide.up = normalized(options.gravity * -1.0f);
+    }
+    Vec3 fall;  // the falling speed, gravity's sum since the sphere last stood on a floor
+    bool onFloor = false;
+    long floorSteps = 0;
+    SlideResult moved;
     const auto start = std::chrono::steady_clock::now();
     bool overlapping = false;
     for (long step = 1; step <= options.steps; ++step) {
         const Vec3 before = position;
-        const StepOutcome outcome = advanceSphere(*scene, options.radius, position, velocity, state,
-                                                  sweepOptions);
+        int contacts = 0;
+        const std::vector<std::int32_t>* hits = &state.hitTriangles;
+        if (sliding) {
+            fall += options.gravity;
+            velocity = options.velocity + fall;
+            moved = moveAndSlide(*scene, position, options.radius, velocity, onFloor, slide);
+            position = moved.position;
+            onFloor = moved.onFloor;
+            fall = onFloor ? zeroVector : fall;
+            contacts = moved.contacts;
+            hits = &moved.triangles;
+            boundReached += moved.iterations >= slide.iterations ? 1 : 0;
+            floorSteps += onFloor ? 1 : 0;
+        } else {
+            const StepOutcome outcome = advanceSphere(*scene, options.radius, position, velocity,
+                                                      state, sweepOptions);
+            contacts = outcome.contacts;
+            boundReached += outcome.reachedBound ? 1 : 0;
+        }
         char line[160];
         std::snprintf(line, sizeof line, "%ld,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g,%d,", step, position.x,
-                      position.y, position.z, velocity.x, velocity.y, velocity.z, outcome.contacts);
+                      position.y, position.z, velocity.x, velocity.y, velocity.z, contacts);
         csv += line;
-        for (std::size_t i = 0; i < state.hitTriangles.size(); ++i) {
-            std::snprintf(line, sizeof line, i == 0 ? "%d" : " %d", state.hitTriangles[i]);
+        for (std::size_t i = 0; i < hits->size(); ++i) {
+            std::snprintf(line, sizeof line, i == 0 ? "%d" : " %d", (*hits)[i]);
             csv += line;
+        }
+        if (sliding) {
+            csv += onFloor ? ",1" : ",0";
         }
         csv += '\n';
         emit(false);
-        contactsTotal += outcome.contacts;
-        contactsMax = std::max<long>(contactsMax, outcome.contacts);
-        boundReached += outcome.reachedBound ? 1 : 0;
+        contactsTotal += contacts;
+        contactsMax = std::max<long>(contactsMax, contacts);
         if (options.check) {
-            checkStep(*scene, parts, options, step, before, position, velocity, outcome.contacts,
+            checkStep(*scene, parts, options, step, before, position, velocity, contacts,
                       overlapping, figures);
         }
     }
@@ -260,8 +295,14 @@ int runSim(const SimOptions& options) {
         std::fprintf(stderr, "contacts per step: mean %.3f, max %ld\n",
                      options.steps > 0 ? static_cast<double>(contactsTotal) / options.steps : 0.0,
                      contactsMax);
-        std::fprintf(stderr, "steps that reached the bound of %d contacts: %ld\n",
-                     MAX_CONTACTS_PER_STEP, boundReached);
+        if (sliding) {
+            std::fprintf(stderr, "steps that used all %d iterations: %ld\n", slide.iterations,
+                         boundReached);
+            std::fprintf(stderr, "steps ending on a floor: %ld of %ld\n", floorSteps, options.steps);
+        } else {
+            std::fprintf(stderr, "steps that reached the bound of %d contacts: %ld\n",
+                         MAX_CONTACTS_PER_STEP, boundReached);
+        }
         std::fprintf(stderr,
                      "per sweep: %.2f boxes tested, %.2f leaves reached, %.2f triangle tests\n",
                      counters.boxTests / sweeps, counters.leavesReached / sweeps,

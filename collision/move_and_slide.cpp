@@ -1,0 +1,329 @@
+#include "move_and_slide.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "../geometry/collision_epsilon.h"
+#include "closest_point.h"
+#include "sweep_first.h"
+
+namespace sweepview {
+
+namespace {
+
+// Overlaps are resolved one nearest triangle at a time; a sphere wedged
+// between more than this many is left where the last push put it.
+constexpr int MAX_PUSH_OUTS = 4;
+
+// A motion shorter than this fraction of the skin moves nothing worth a sweep.
+constexpr float NEGLIGIBLE_MOTION = 1e-3f;
+
+// How far into a plane the motion may point, relative to its length, before
+// the plane counts as blocking it: float rounding leaves slid motion a hair
+// inside the planes it slid along.
+constexpr float INTO_PLANE = 1e-5f;
+
+// How near the skin distance, as a share of the skin, a contact leaves the
+// centre where the sweep stopped it rather than moving it along the normal.
+constexpr float SETTLED = 0.05f;
+
+// A move that met something and got less far than this share of the skin
+// stays where it started.
+constexpr float STILL = 0.01f;
+
+// The cosine within which a contact's normal is taken for its triangle's (about 6 degrees).
+constexpr float SAME_PLANE = 0.995f;
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// What one move needs at every step, derived once from the settings.
+struct Mover {
+    const CollisionMesh& scene;
+    float radius;
+    float skin;
+    Vec3 up;
+    float cosMaxSlope;
+    SweepOptions sweep;
+    SlideResult& result;
+
+    // Written so that a non-number normal is no floor.
+    bool walkable(const Vec3& normal) const { return dot(normal, up) >= cosMaxSlope; }
+
+    Vec3 horizontal(const Vec3& v) const { return v - up * dot(v, up); }
+
+    // centre moved along normal to lie radius + skin in front of the plane
+    // through point: for a contact normal, the centre the skin clear of it.
+    Vec3 clearOf(const Vec3& centre, const Vec3& point, const Vec3& normal) const {
+        return centre + normal * ((radius + skin) - dot(centre - point, normal));
+    }
+
+    // The normal a contact is answered with: the triangle's own when the
+    // contact's is within a few degrees of it, as where a sphere over the seam
+    // of a flat floor meets a corner or edge a hair aside, so that seams
+    // neither tilt nor lift the motion; the contact's otherwise.
+    Vec3 supportNormal(const SweepHit& hit) const {
+        Vec3 face = faceNormal(hit.triangle);
+        if (dot(face, hit.normal) < 0.0f) {
+            face = face * -1.0f;
+        }
+        return dot(face, hit.normal) >= SAME_PLANE ? face : hit.normal;
+    }
+
+    void met(std::int32_t triangle) {
+        ++result.contacts;
+        result.triangles.push_back(triangle);
+    }
+
+    SweepHit sweepBy(const Vec3& from, const Vec3& motion) const {
+        return sweepFirst(scene, SweptSphere(from, motion, radius), sweep);
+    }
+
+    // motion's horizontal part carried on along a floor with normal: the same
+    // horizontal travel, raised or lowered to stay in the floor's plane.
+    Vec3 alongFloor(const Vec3& motion, const Vec3& normal) const {
+        const Vec3 flat = horizontal(motion);
+        return flat - up * (dot(flat, normal) / dot(normal, up));
+    }
+
+    // What is left of rest after a contact with normal.
+    Vec3 afterContact(const Vec3& normal, const Vec3& rest) const {
+        if (walkable(normal)) {
+            return alongFloor(rest, normal);
+        }
+        // A wall is not climbed: horizontal motion loses its part into the
+        // wall's horizontal normal, so it cannot turn into upward motion.
+        Vec3 flat = horizontal(rest);
+        const Vec3 flatNormal = horizontal(normal);
+        const float flatLengthSquared = lengthSquared(flatNormal);
+        if (flatLengthSquared > 1e-12f) {
+            const Vec3 across = flatNormal * (1.0f / std::sqrt(flatLengthSquared));
+            const float into = dot(flat, across);
+            if (into < 0.0f) {
+                flat = flat - across * into;
+            }
+        }
+        // Vertical motion slides along the wall (falling down a steep slope,
+        // rising along an overhang) only where it points into it.
+        Vec3 vertical = up * dot(rest, up);
+        const float into = dot(vertical, normal);
+        if (into < 0.0f) {
+            vertical = vertical - normal * into;
+        }
+        return flat + vertical;
+    }
+
+    // The unit normal of triangle, its winding's; non-numbers without area.
+    Vec3 faceNormal(std::int32_t triangle) const {
+        const MeshTriangle& t = scene.triangles[static_cast<std::size_t>(triangle)];
+        const Vec3& a = scene.vertices[static_cast<std::size_t>(t.vertex0)];
+        const Vec3& b = scene.vertices[static_cast<std::size_t>(t.vertex1)];
+        const Vec3& c = scene.vertices[static_cast<std::size_t>(t.vertex2)];
+        return normalized(cross(b - a, c - a));
+    }
+
+    // Pushes centre out of every triangle nearer than half the skin beyond the
+    // radius, nearest first, to radius + skin along the way out.
+    void pushOut(Vec3& centre) {
+        for (int i = 0; i < MAX_PUSH_OUTS; ++i) {
+            const ClosestPoint nearest =
+                closestPoint(scene, centre, radius + skin, sweep.faces);
+            if (!(nearest.found && nearest.distance < radius + 0.5f * skin)) {
+                return;
+            }
+            Vec3 out;
+            if (nearest.feature == ContactFeature::Face || !(nearest.distance > 0.0f)) {
+                out = faceNormal(nearest.triangle);
+                if (dot(out, centre - nearest.point) < 0.0f && sweep.faces == FaceSides::Two) {
+                    out = out * -1.0f;
+                }
+            } else {
+                out = (centre - nearest.point) * (1.0f / nearest.distance);
+            }
+            if (!finite(out)) {
+                return;
+            }
+            centre = clearOf(centre, nearest.point, out);
+            met(nearest.triangle);
+        }
+    }
+
+    // The floor under centre: a sweep down far enough to meet any floor the
+    // skin below the sphere.
+    SweepHit probeFloor(const Vec3& centre) const {
+        const float reach = 2.0f * skin / std::max(cosMaxSlope, 0.1f);
+        return sweepBy(centre, up * -reach);
+    }
+};
+
+// Where one slide ends.
+struct Pass {
+    Vec3 centre;
+    int iterations = 0;
+    bool metWall = false;  // some contact was too steep to stand on
+};
+
+// Sweeps centre by motion, sliding after each contact as afterContact says,
+// the motion kept out of every plane met so far (planes may start with the
+// floor stood on), for at most iterations sweeps.
+Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, int iterations) {
+    Pass pass;
+    const float negligible = NEGLIGIBLE_MOTION * mover.skin;
+    while (pass.iterations < iterations && lengthSquared(motion) > negligible * negligible) {
+        ++pass.iterations;
+        const SweepHit hit = mover.sweepBy(centre, motion);
+        if (hit.startsInside && !(hit.found && hit.time <= 0.0f)) {
+            // Already a hair within the radius (a slide along one wall of an
+            // acute corner may end so in the other), where the face test lets
+            // the sphere move further in: out first, then the sweep again.
+            const Vec3 before = centre;
+            mover.pushOut(centre);
+            if (!(centre == before)) {
+                continue;
+            }
+        }
+        if (!hit.found) {
+            centre = centre + motion;
+            motion = zeroVector;
+            break;
+        }
+        mover.met(hit.triangle);
+        // A centre that reaches the contact already the skin away stays put,
+        // so a sphere pushed into a corner it rests in keeps every bit.
+        const Vec3 normal = mover.supportNormal(hit);
+        const Vec3 reached = centre + motion * hit.time;
+        const float gap = dot(reached - hit.point, normal) - (mover.radius + mover.skin);
+        const bool settled = gap >= -SETTLED * mover.skin && gap <= SETTLED * mover.skin;
+        centre = settled ? reached : mover.clearOf(reached, hit.point, normal);
+        pass.metWall = pass.metWall || !mover.walkable(normal);
+        Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time));
+        const float slack = INTO_PLANE * length(next);
+        for (std::size_t i = 0; i < planes.size(); ++i) {
+            if (!(dot(next, planes[i]) < -slack)) {
+                continue;
+            }
+            // Blocked by an earlier plane too: only their crease is open.
+            Vec3 crease = cross(planes[i], normal);
+            const float creaseSquared = lengthSquared(crease);
+            if (!(creaseSquared > 1e-12f)) {
+                next = zeroVector;
+                break;
+            }
+            crease = crease * (1.0f / std::sqrt(creaseSquared));
+            next = crease * dot(crease, next);
+            for (std::size_t j = 0; j < planes.size(); ++j) {
+                if (j != i && dot(next, planes[j]) < -slack) {
+                    next = zeroVector;  // a third plane closes the crease
+                    break;
+                }
+            }
+            break;
+        }
+        planes.push_back(normal);
+        motion = next;
+    }
+    pass.centre = centre;
+    return pass;
+}
+
+}  // namespace
+
+SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius, Vec3 displacement,
+                         bool onFloorBefore, const SlideSettings& settings) {
+    SlideResult result;
+    result.position = position;
+    if (!finite(position) || !finite(displacement) || !(radius >= 0.0f && std::isfinite(radius))) {
+        return result;
+    }
+    Vec3 up = normalized(settings.up);
+    if (!finite(up)) {
+        up = Vec3(0.0f, 1.0f, 0.0f);
+    }
+    const float skin = settings.skin > 0.0f ? settings.skin : 0.0f;
+    SweepOptions sweep(settings.edges, settings.faces);
+    sweep.tolerance = std::max(skin, MIN_COLLISION_EPSILON);
+    sweep.stats = settings.stats;
+    const float slope = settings.maxSlopeDegrees * (3.14159265f / 180.0f);
+    Mover mover{scene, radius, skin, up, std::cos(slope), sweep, result};
+
+    Vec3 centre = position;
+    mover.pushOut(centre);
+
+    // Standing, the fall into the floor is no motion at all, so a sphere at
+    // rest on a slope stays exactly where it is.
+    std::vector<Vec3> planes;
+    Vec3 motion = displacement;
+    bool standing = false;
+    if (onFloorBefore) {
+        const SweepHit floor = mover.probeFloor(centre);
+        const Vec3 normal = floor.found ? mover.supportNormal(floor) : zeroVector;
+        if (mover.walkable(normal)) {
+            standing = true;
+            planes.push_back(normal);
+            if (dot(motion, up) <= 0.0f) {
+                motion = mover.alongFloor(motion, normal);
+            }
+        }
+    }
+    const int iterations = std::max(settings.iterations, 0);
+    std::vector<Vec3> plainPlanes = planes;
+    Pass chosen = slide(mover, centre, motion, plainPlanes, iterations);
+
+    // A step up: rise, walk the horizontal motion, come down onto a floor;
+    // taken when it gets further along than the plain slide.
+    const Vec3 walk = mover.horizontal(displacement);
+    if (standing && chosen.metWall && settings.stepHeight > 0.0f && lengthSquared(walk) > 0.0f) {
+        const SweepHit rise = mover.sweepBy(centre, up * settings.stepHeight);
+        const float risen = settings.stepHeight * (rise.found ? rise.time : 1.0f);
+        std::vector<Vec3> raisedPlanes;
+        const Pass raised =
+            slide(mover, centre + up * risen, walk, raisedPlanes, iterations);
+        const Vec3 ahead = normalized(walk);
+        SweepHit land = mover.sweepBy(raised.centre, up * -(risen + 2.0f * skin));
+        Pass over = raised;
+        if (land.found && !mover.walkable(mover.supportNormal(land))) {
+            // Come down on the stair's edge, too steep to stand on: walk up to
+            // a radius further, so the sphere lands on the top beyond it.
+            std::vector<Vec3> overPlanes;
+            over = slide(mover, centre + up * risen, walk + ahead * radius, overPlanes, iterations);
+            land = mover.sweepBy(over.centre, up * -(risen + 2.0f * skin));
+        }
+        const Vec3 landNormal = land.found ? mover.supportNormal(land) : zeroVector;
+        if (mover.walkable(landNormal)) {
+            const Vec3 landed = mover.clearOf(over.centre + up * (-(risen + 2.0f * skin) * land.time),
+                                              land.point, landNormal);
+            if (dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
+                chosen.centre = landed;
+                chosen.iterations = over.iterations;
+                mover.met(land.triangle);
+            }
+        }
+    }
+    // Contacts that give back all but a hair of the motion leave the sphere
+    // where it was: pushed into a corner it rests in, it does not jitter.
+    const float hair = STILL * skin;
+    if (result.contacts > 0 && lengthSquared(chosen.centre - centre) < hair * hair) {
+        chosen.centre = centre;
+    }
+    centre = chosen.centre;
+    result.iterations = chosen.iterations;
+
+    SweepHit floor = mover.probeFloor(centre);
+    Vec3 floorNormal = floor.found ? mover.supportNormal(floor) : zeroVector;
+    if (!mover.walkable(floorNormal) && onFloorBefore && settings.floorSnap > 0.0f &&
+        dot(displacement, up) <= 0.0f) {
+        const SweepHit snap = mover.sweepBy(centre, up * -settings.floorSnap);
+        const Vec3 snapNormal = snap.found ? mover.supportNormal(snap) : zeroVector;
+        if (mover.walkable(snapNormal)) {
+            centre = mover.clearOf(centre + up * (-settings.floorSnap * snap.time), snap.point, snapNormal);
+            mover.met(snap.triangle);
+            floor = mover.probeFloor(centre);
+            floorNormal = floor.found ? mover.supportNormal(floor) : zeroVector;
+        }
+    }
+    result.position = centre;
+    result.onFloor = mover.walkable(floorNormal);
+    result.floorNormal = result.onFloor ? floorNormal : zeroVector;
+    return result;
+}
+
+}  // namespace sweepview

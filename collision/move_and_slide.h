@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "../geometry/vec3.h"
+#include "../scene/collision_mesh.h"
+#include "sweep_setup.h"
+
+namespace sweepview {
+
+struct QueryCounters;
+
+// How a character's sphere meets the mesh when it moves and slides.
+// skin: the gap kept between the sphere and every surface it touches (also the
+// sweeps' tolerance, at least MIN_COLLISION_EPSILON). iterations: the most
+// sweeps one move makes before it gives up the rest of the motion. A face or
+// contact whose normal lies within maxSlopeDegrees of up is a floor, a steeper
+// one a wall. stepHeight: how high a blocked move on a floor may step up.
+// floorSnap: how far a sphere that stood on a floor is pulled down to stay on
+// it. up: unit, against gravity. stats: as SweepOptions::stats, for every sweep.
+struct SlideSettings {
+    float skin = 0.001f;
+    int iterations = 5;
+    float maxSlopeDegrees = 45.0f;
+    float stepHeight = 0.0f;
+    float floorSnap = 0.0f;
+    Vec3 up{0.0f, 1.0f, 0.0f};
+    EdgeRule edges = EdgeRule::Exact;
+    FaceSides faces = FaceSides::One;
+    QueryCounters* stats = nullptr;
+};
+
+// Where one move of the sphere ended and what it stands on.
+struct SlideResult {
+    Vec3 position;               // the centre at the end
+    bool onFloor = false;        // a short probe down meets a floor
+    Vec3 floorNormal;            // that floor's normal (as contacts are answered); zero off a floor
+    int contacts = 0;            // contacts met by the move's sweeps, push-outs included
+    int iterations = 0;          // sweeps of the slide itself (at most settings.iterations)
+    std::vector<std::int32_t> triangles;  // the triangles met, in order, duplicates kept
+};
+
+// Moves a sphere of radius from position by displacement through scene,
+// sliding along what it meets. A start overlapping the mesh is first pushed
+// out along the nearest point's normal to radius + skin. Each contact puts the
+// centre radius + skin from the contact point along the contact normal; the
+// rest of the motion then loses its part into the contact: on a floor the
+// horizontal part goes on along the floor and the vertical part is dropped;
+// on a wall horizontal motion into it is clipped against its horizontal
+// normal and only downward motion slides along it; against two contacts the
+// motion follows their crease, against three it stops. With onFloorBefore
+// (the previous move ended on a floor) downward motion on that floor is
+// dropped before the move, so a standing sphere does not creep down a slope;
+// a move a wall blocks may step up to stepHeight (rise, walk the horizontal
+// motion, come down on a floor; a stair edge too steep to stand on is walked
+// over by up to a radius further), and a move that walked off the floor is
+// snapped down by up to floorSnap onto a floor below. A contact normal within
+// about 6 degrees of its triangle's is answered with the triangle's, so the
+// seams of a flat floor neither lift nor tilt the motion; a move that met
+// something and ends less than a hundredth of the skin from its start stays
+// at its start, so a sphere pushed into a corner is still. Every sweep goes
+// through sweepFirst, so results are the same bits on every run. A non-number
+// or infinite position, displacement or radius returns position unmoved.
+SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius, Vec3 displacement,
+                         bool onFloorBefore, const SlideSettings& settings = {});
+
+}  // namespace sweepview
