@@ -21,14 +21,14 @@ done
 
 echo "== tsan build: concurrent queries, batches and the audit"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target concurrent_query_test sweep_batch_test dorn_audit_test
-ctest --preset tsan -R 'ConcurrentQueries|SweepBatch|DornAudit'
+cmake --build --preset tsan --target concurrent_query_test sweep_batch_test sweep_first_test dorn_audit_test
+ctest --preset tsan -R 'ConcurrentQueries|SweepBatch|SweepFirst.Batch|DornAudit'
 
 echo "== scalar build: the query's tests and the pinned trajectories without the SSE lanes"
 cmake --preset scalar >/dev/null
 cmake --build --preset scalar --target sweep_triangle_lanes_test sweep_query_test sweep_triangle_test \
-    determinism_test
-ctest --preset scalar -R 'SweepTriangleLanes|SweepQuery|SweepHitsTriangle|Determinism'
+    sweep_first_test closest_point_test determinism_test
+ctest --preset scalar -R 'SweepTriangleLanes|SweepQuery|SweepHitsTriangle|SweepFirst|ClosestPoint|Determinism'
 
 echo "== fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
