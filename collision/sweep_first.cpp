@@ -164,6 +164,15 @@ public:
         testTriangle(tree_.triangles[prepared], sceneTriangle);
     }
 
+    // The child whose box lies nearer along the motion first: the earliest
+    // contact found sooner skips more of the rest.
+    bool secondFirst(const CompiledNode& node) const {
+        const CompiledNode& first = *(&node + 1);
+        const CompiledNode& second = tree_.nodes[node.secondChild];
+        const Vec3& d = sphere_.displacement;
+        return dot(second.boundsMin + second.boundsMax, d) < dot(first.boundsMin + first.boundsMax, d);
+    }
+
 #if SWEEP_SSE_LANES
     int enterSlots(const WideNode& node) {
         if (!quickReady_) {
