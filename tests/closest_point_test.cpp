@@ -158,11 +158,14 @@ TEST(ClosestPoint, MatchesADoublePrecisionBruteForceOnARandomScene) {
     for (int i = 0; i < 300; ++i) {
         const Vec3 p(unit(random), unit(random), unit(random));
         const float maxDistance = i % 3 == 0 ? 4.0f : INF;
+        for (const FaceSides sides : {FaceSides::One, FaceSides::Two}) {
+            const ClosestPoint c = closestPoint(*tree, p, maxDistance, sides);
+            const ClosestPoint b = closestPoint(*flat, p, maxDistance, sides);
+            ASSERT_TRUE(c.found == b.found && c.triangle == b.triangle && c.feature == b.feature &&
+                        c.point == b.point && c.distance == b.distance)
+                << i;  // bit for bit
+        }
         const ClosestPoint c = closestPoint(*tree, p, maxDistance);
-        const ClosestPoint b = closestPoint(*flat, p, maxDistance);
-        ASSERT_TRUE(c.found == b.found && c.triangle == b.triangle && c.feature == b.feature &&
-                    c.point == b.point && c.distance == b.distance)
-            << i;  // bit for bit
         double nearest = std::numeric_limits<double>::infinity();
         for (std::int32_t t = 0; t < 400; ++t) {
             nearest = std::min(nearest, distanceInDouble(*tree, t, p));

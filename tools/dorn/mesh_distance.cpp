@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <vector>
+
+#include "collision/closest_point.h"
 
 namespace sweepview {
 
@@ -60,19 +61,6 @@ P closestOnTriangle(const P& p, const P& a, const P& b, const P& c, MeshFeature&
     return a + ab * (vb / denominator) + ac * (vc / denominator);
 }
 
-double boxDistanceSquared(const NodeBox& box, const P& p) {
-    double sum = 0;
-    const double centre[3] = {box.centre.x, box.centre.y, box.centre.z};
-    const double half[3] = {box.halfExtents.x, box.halfExtents.y, box.halfExtents.z};
-    const double q[3] = {p.x, p.y, p.z};
-    for (int axis = 0; axis < 3; ++axis) {
-        const double outside = std::fabs(q[axis] - centre[axis]) - half[axis];
-        if (outside > 0)
-            sum += outside * outside;
-    }
-    return sum;  // a non-number box gives a non-number, which never prunes
-}
-
 }  // namespace
 
 MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
@@ -91,41 +79,13 @@ MeshNearest nearestOnTriangle(const CollisionMesh& scene, std::int32_t triangle,
 }
 
 MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point) {
-    MeshNearest nearest;
-    nearest.distance = std::numeric_limits<double>::infinity();
-    double best = std::numeric_limits<double>::infinity();
-    if (scene.root == nullptr)
-        return nearest;
-    std::vector<const VolumeNode*> pending{scene.root};
-    while (!pending.empty()) {
-        const VolumeNode* node = pending.back();
-        pending.pop_back();
-        if (boxDistanceSquared(node->box, point) > best)
-            continue;
-        if (node->left != nullptr) {
-            pending.push_back(node->left);
-            if (node->right != nullptr)
-                pending.push_back(node->right);
-            continue;
-        }
-        const auto index = static_cast<std::size_t>(node->triangle);
-        if (index >= scene.triangles.size())
-            continue;
-        const MeshTriangle& t = scene.triangles[index];
-        MeshFeature feature = MeshFeature::Face;
-        const P q = closestOnTriangle(point, toDouble(scene.vertices[t.vertex0]),
-                                      toDouble(scene.vertices[t.vertex1]),
-                                      toDouble(scene.vertices[t.vertex2]), feature);
-        const double d2 = dotP(q - point, q - point);
-        if (d2 < best) {  // a non-number never wins
-            best = d2;
-            nearest.triangle = node->triangle;
-            nearest.point = q;
-            nearest.feature = feature;
-        }
-    }
-    nearest.distance = std::sqrt(best);
-    return nearest;
+    // The library's float search picks the triangle; the distance is that
+    // triangle's, measured again in double.
+    const Vec3 near(static_cast<float>(point.x), static_cast<float>(point.y),
+                    static_cast<float>(point.z));
+    const ClosestPoint closest =
+        closestPoint(scene, near, std::numeric_limits<float>::infinity());
+    return nearestOnTriangle(scene, closest.found ? closest.triangle : -1, point);
 }
 
 double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point) {

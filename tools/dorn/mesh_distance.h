@@ -35,11 +35,13 @@ inline DoublePoint crossP(const DoublePoint& a, const DoublePoint& b) {
 // simulator and the audit call leaving the scene.
 void sceneBounds(const CollisionMesh& scene, Vec3& min, Vec3& max);
 
-// The distance, in double precision, from point to the nearest point of any
-// triangle of scene, found through the volume tree (a box further away than
-// the nearest triangle so far is skipped; the boxes must enclose their
-// subtrees). Triangles with non-number corners are left out; +infinity when
-// no triangle counts.
+// The distance, in double precision, from point to the triangle of scene
+// that the library's closestPoint finds nearest to point rounded to float
+// (through the compiled tree, or over every triangle without one), measured
+// again in double: the true nearest distance, or, where another triangle is
+// as near to within float's rounding, above it by at most that rounding.
+// Triangles with non-number corners or invalid vertex indices are left out;
+// +infinity when no triangle counts, or for a point beyond float's range.
 double distanceToMesh(const CollisionMesh& scene, const DoublePoint& point);
 
 // Which part of a triangle a nearest point lies on.
@@ -53,7 +55,7 @@ struct MeshNearest {
 };
 
 // The nearest point itself, as distanceToMesh finds it, with its triangle (the
-// first one found among equally near ones) and the feature it lies on.
+// smallest index among ones equally near in float) and the feature it lies on.
 MeshNearest nearestOnMesh(const CollisionMesh& scene, const DoublePoint& point);
 
 // The same for one triangle (valid vertex indices assumed); +infinity for an

@@ -22,9 +22,9 @@ struct Clearance {
     bool clearFor(double radius) const { return distance >= radius && !solid(); }
 };
 
-// The clearance of point in scene, through the volume tree when scene has
-// one, over every triangle otherwise (cheap for a point or two, and spares
-// building a tree). Only reads scene.
+// The clearance of point in scene, as nearestOnMesh measures it (through the
+// compiled tree when scene has one, over every triangle otherwise: cheap for
+// a point or two, and spares building a tree). Only reads scene.
 Clearance clearanceAt(const CollisionMesh& scene, const MeshParts& parts, const DoublePoint& point);
 
 }  // namespace sweepview
