@@ -4,6 +4,7 @@
 #include <limits>
 #include <random>
 
+#include "collision/query_counters.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
@@ -165,6 +166,118 @@ TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
                 EXPECT_NEAR(state.nearestTime, c.time, c.time * 1e-5f) << c.step << wide;
                 EXPECT_EQ(state.hitTriangles, c.hits) << c.step << wide;
             }
+        }
+    }
+}
+
+// Walls facing -x, one triangle each in the plane x = c spanning y and z from
+// -5 to 5, in a balanced tree in the order given, every box exactly round its
+// triangles: a sphere of radius 1 on the x axis meets only their faces (their
+// edges lie 2.2 or more from the axis). Compiled with the wide form, without
+// it, or not at all (the linked walk).
+enum class Walk { Wide, Compiled, Linked };
+
+std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk walk) {
+    auto scene = std::make_unique<CollisionMesh>();
+    for (const float x : xs) {
+        const auto base = static_cast<std::int32_t>(scene->vertices.size());
+        scene->vertices.insert(scene->vertices.end(), {Vec3(x, 0, 5), Vec3(x, 5, -5), Vec3(x, -5, -5)});
+        scene->triangles.push_back(meshTriangle(base, base + 1, base + 2));
+    }
+    const auto build = [&](auto& self, std::size_t first, std::size_t last) -> VolumeNode* {
+        auto* node = new VolumeNode();
+        if (last - first == 1) {
+            node->triangle = static_cast<std::int32_t>(first);
+            node->box = NodeBox(Vec3(xs[first], 0, 0), Vec3(0, 5, 5));
+            return node;
+        }
+        node->left = self(self, first, (first + last) / 2);
+        node->right = self(self, (first + last) / 2, last);
+        node->triangle = NO_TRIANGLE;
+        const float low = xs[first];
+        const float high = xs[last - 1];
+        node->box = NodeBox(Vec3(0.5f * (low + high), 0, 0), Vec3(0.5f * (high - low), 5, 5));
+        return node;
+    };
+    scene->root = build(build, 0, xs.size());
+    compileScene(*scene);
+    if (walk == Walk::Compiled) {
+        scene->compiled->wide.clear();
+    } else if (walk == Walk::Linked) {
+        scene->compiled.reset();
+    }
+    return scene;
+}
+
+// The work of a sweep, exactly, on each walk. Thirty-two walls: sixteen at
+// x = 10, 10.2, ... 13 (H0, two groups of eight: H0a, H0b), eight at 20 to
+// 21.4 (Q2) and eight at 30 to 31.4 (Q3), each group of eight two fours of
+// two pairs: 63 nodes. The wide form's root holds H0a, H0b, Q2 and Q3, each
+// of those a node of four pairs, each pair a node of two leaves. Counts: box
+// tests, leaves reached, triangle tests; contacts are all faces.
+// - The compiled walk queues sixteen leaves before it tests one, so its
+//   bounds by time act only after H0's sixteen leaves; the wide walk's, from
+//   the first contact. Every wall after the first contact's (0.2 or more
+//   beyond it, the reach is 1.01) is skipped before its triangle test.
+// - The linked walk skips nothing but boxes the sweep does not reach.
+TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
+    useViewerEpsilon();
+    std::vector<float> xs;
+    for (const auto& [first, count] : {std::pair(10.0f, 16), std::pair(20.0f, 8), std::pair(30.0f, 8)}) {
+        for (int k = 0; k < count; ++k) {
+            xs.push_back(first + 0.2f * static_cast<float>(k));
+        }
+    }
+    struct Work {
+        std::uint64_t boxes, leaves, triangles, faces;
+    };
+    struct Case {
+        const char* what;
+        float start, step;
+        EdgeRule rule;
+        Work wide, compiled, linked;
+    } cases[] = {
+        // From 31.9: every box but Q3's lies out of reach, and Q3's (and the
+        // root's) lie behind the start: skipped on the wide root's four tests
+        // and on the compiled root. The linked walk reaches R, H1, Q3, Q3b,
+        // both its pairs, and the leaves at 31, 31.2 and 31.4, and tests the
+        // boxes of H0, Q2, Q3a and the leaf at 30.8 in vain: 13 tests.
+        {"behind", 31.9f, 10, EdgeRule::Exact, {4, 0, 0, 0}, {1, 0, 0, 0}, {13, 3, 3, 0}},
+        // Ends at 15, before H1 (from 20, 19 grown by the radius): the
+        // compiled walk tests R, H0 and its 30 nodes, then H1 in vain; the
+        // wide walk the root, H0a and its four pairs, and H0b, whose pairs
+        // lie beyond the contact at the wall at 10 (centre at 9).
+        {"ends before", 0, 15, EdgeRule::Exact, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        // Runs on to 40: H1 (from 20) is skipped by the compiled walk once
+        // the sixteen leaves are tested, H0b, Q2 and Q3 by the wide root's
+        // and H0b's tests. The linked walk meets every wall.
+        {"far beyond", 0, 40, EdgeRule::Exact, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        // The viewer's rule: its slab bound reaches twelve radii, which H1
+        // (11 beyond the contact) lies within; the bound along the path alone
+        // skips it.
+        {"far beyond", 0, 40, EdgeRule::Design, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        // From 21.5: Q2 lies behind the start (reached, its walls within the
+        // radius), the contact is the wall at 30. The linked walk reaches 13
+        // of Q2's 15 boxes, the leaves at 20.6 to 21.4 among them, then Q3's.
+        {"behind and ahead", 21.5f, 10, EdgeRule::Exact, {16, 8, 1, 1}, {19, 8, 1, 1}, {31, 13, 13, 8}},
+    };
+    for (const Walk walk : {Walk::Wide, Walk::Compiled, Walk::Linked}) {
+        const auto scene = rowOfWalls(xs, walk);
+        for (const Case& c : cases) {
+            QueryCounters counted;
+            SweepOptions options(c.rule);
+            options.stats = &counted;
+            ContactState state;
+            const SweptSphere sphere(Vec3(c.start, 0, 0), Vec3(c.step, 0, 0), 1.0f);
+            EXPECT_EQ(sweepQuery(*scene, sphere, state, options), c.wide.faces != 0 ? 1 : 0);
+            const Work& w = walk == Walk::Wide ? c.wide : walk == Walk::Compiled ? c.compiled : c.linked;
+            SCOPED_TRACE(testing::Message() << c.what << " walk " << static_cast<int>(walk));
+            EXPECT_EQ(counted.sweeps, 1u);
+            EXPECT_EQ(counted.boxTests, w.boxes);
+            EXPECT_EQ(counted.leavesReached, w.leaves);
+            EXPECT_EQ(counted.triangleTests, w.triangles);
+            EXPECT_EQ(counted.faceContacts, w.faces);
+            EXPECT_EQ(counted.edgeContacts + counted.cornerContacts, 0u);
         }
     }
 }
