@@ -5,6 +5,7 @@
 #include <random>
 
 #include "collision/query_counters.h"
+#include "collision/sweep_batch.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
@@ -263,6 +264,10 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
     };
     for (const Walk walk : {Walk::Wide, Walk::Compiled, Walk::Linked}) {
         const auto scene = rowOfWalls(xs, walk);
+        // The exact rule's sweeps again as a batch: each thread counts the
+        // same walks, whichever sweeps it takes.
+        std::vector<SweptSphere> batch;
+        QueryCounters expected;
         for (const Case& c : cases) {
             QueryCounters counted;
             SweepOptions options(c.rule);
@@ -278,6 +283,22 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
             EXPECT_EQ(counted.triangleTests, w.triangles);
             EXPECT_EQ(counted.faceContacts, w.faces);
             EXPECT_EQ(counted.edgeContacts + counted.cornerContacts, 0u);
+            if (c.rule == EdgeRule::Exact) {
+                batch.push_back(sphere);
+                addCounters(expected, counted);
+            }
+        }
+        for (const int threads : {1, 2}) {
+            QueryCounters counted;
+            SweepOptions options(EdgeRule::Exact);
+            options.stats = &counted;
+            std::vector<ContactState> results(batch.size());
+            sweepBatch(*scene, batch, results, threads, options);
+            EXPECT_EQ(counted.sweeps, 4u);
+            EXPECT_EQ(counted.boxTests, expected.boxTests) << threads;
+            EXPECT_EQ(counted.leavesReached, expected.leavesReached) << threads;
+            EXPECT_EQ(counted.triangleTests, expected.triangleTests) << threads;
+            EXPECT_EQ(counted.faceContacts, expected.faceContacts) << threads;
         }
     }
 }
@@ -466,10 +487,17 @@ TEST(SweepQueryContacts, EachContactSaysWhichFeatureAndWhereOnTheTriangle) {
                 continue;  // the viewer's rule meets edges and corners its own way
             }
             const SweptSphere sphere(c.start, c.move, 1.0f);
-            const SweepOptions exact(rule);
+            SweepOptions exact(rule);
+            QueryCounters counted;
+            exact.stats = &counted;
             ContactState state;
             ASSERT_EQ(sweepQuery(scene, sphere, state, exact), 1) << c.start.x << ' ' << c.start.z;
             ASSERT_EQ(state.contacts.size(), 1u);
+            // One triangle tested, its contact counted under its feature.
+            EXPECT_EQ(counted.triangleTests, 1u);
+            EXPECT_EQ(counted.faceContacts, c.feature == ContactFeature::Face ? 1u : 0u);
+            EXPECT_EQ(counted.edgeContacts, c.feature == ContactFeature::Edge ? 1u : 0u);
+            EXPECT_EQ(counted.cornerContacts, c.feature == ContactFeature::Corner ? 1u : 0u);
             const ContactRecord& r = state.contacts[0];
             EXPECT_EQ(r.feature, c.feature) << c.start.x << ' ' << c.start.z;
             EXPECT_EQ(r.triangle, 0);
