@@ -249,6 +249,9 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
         // wide walk the root, H0a and its four pairs, and H0b, whose pairs
         // lie beyond the contact at the wall at 10 (centre at 9).
         {"ends before", 0, 15, EdgeRule::Exact, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        // The viewer's rule on this step, too short for its slab bound (24
+        // radii) but not for the bound along the path, which skips H0b.
+        {"ends before", 0, 15, EdgeRule::Design, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
         // Runs on to 40: H1 (from 20) is skipped by the compiled walk once
         // the sixteen leaves are tested, H0b, Q2 and Q3 by the wide root's
         // and H0b's tests. The linked walk meets every wall.
