@@ -121,6 +121,7 @@ TEST(SweepHitsEdgeExact, EndsOfTheEdgeAndOfTheStep) {
         {{4, 5, 0}, {10, 0, 0}, 0, -1, -1, true},           // along the line
         {{4, 5, 0}, {0, -3, 0}, 0, -1, -1, true},           // would reach it at t = 4 / 3
         {{4, 5, 3}, {0, -10, 0}, 0, -1, -1, true},          // passes 3 from the line
+        {{4, 1, 0}, {0, 0, 1}, 0, -1, -1, true},            // on the cylinder, moving along it
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.centre.x << "," << c.centre.y << "," << c.centre.z);

@@ -9,6 +9,7 @@
 #include "collision/sweep_box.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
+#include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
@@ -178,26 +179,32 @@ TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
 // it, or not at all (the linked walk).
 enum class Walk { Wide, Compiled, Linked };
 
-std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk walk) {
+// On axis 1 the same turned about (1, 1, 1): walls facing -y, met moving +y.
+Vec3 onAxis(int axis, float x, float y, float z) { return axis == 0 ? Vec3(x, y, z) : Vec3(z, x, y); }
+
+std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk walk, int axis = 0,
+                                          bool leftDeep = false) {
     auto scene = std::make_unique<CollisionMesh>();
     for (const float x : xs) {
         const auto base = static_cast<std::int32_t>(scene->vertices.size());
-        scene->vertices.insert(scene->vertices.end(), {Vec3(x, 0, 5), Vec3(x, 5, -5), Vec3(x, -5, -5)});
+        scene->vertices.insert(scene->vertices.end(), {onAxis(axis, x, 0, 5), onAxis(axis, x, 5, -5),
+                                                       onAxis(axis, x, -5, -5)});
         scene->triangles.push_back(meshTriangle(base, base + 1, base + 2));
     }
     const auto build = [&](auto& self, std::size_t first, std::size_t last) -> VolumeNode* {
         auto* node = new VolumeNode();
         if (last - first == 1) {
             node->triangle = static_cast<std::int32_t>(first);
-            node->box = NodeBox(Vec3(xs[first], 0, 0), Vec3(0, 5, 5));
+            node->box = NodeBox(onAxis(axis, xs[first], 0, 0), onAxis(axis, 0, 5, 5));
             return node;
         }
-        node->left = self(self, first, (first + last) / 2);
-        node->right = self(self, (first + last) / 2, last);
+        const std::size_t split = leftDeep ? last - 1 : (first + last) / 2;
+        node->left = self(self, first, split);
+        node->right = self(self, split, last);
         node->triangle = NO_TRIANGLE;
         const float low = xs[first];
         const float high = xs[last - 1];
-        node->box = NodeBox(Vec3(0.5f * (low + high), 0, 0), Vec3(0.5f * (high - low), 5, 5));
+        node->box = NodeBox(onAxis(axis, 0.5f * (low + high), 0, 0), onAxis(axis, 0.5f * (high - low), 5, 5));
         return node;
     };
     scene->root = build(build, 0, xs.size());
@@ -265,8 +272,10 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
         // of Q2's 15 boxes, the leaves at 20.6 to 21.4 among them, then Q3's.
         {"behind and ahead", 21.5f, 10, EdgeRule::Exact, {16, 8, 1, 1}, {19, 8, 1, 1}, {31, 13, 13, 8}},
     };
-    for (const Walk walk : {Walk::Wide, Walk::Compiled, Walk::Linked}) {
-        const auto scene = rowOfWalls(xs, walk);
+    for (const auto& [walk, axis] : {std::pair(Walk::Wide, 0), std::pair(Walk::Compiled, 0),
+                                     std::pair(Walk::Linked, 0), std::pair(Walk::Wide, 1),
+                                     std::pair(Walk::Compiled, 1)}) {
+        const auto scene = rowOfWalls(xs, walk, axis);
         // The exact rule's sweeps again as a batch: each thread counts the
         // same walks, whichever sweeps it takes.
         std::vector<SweptSphere> batch;
@@ -276,10 +285,10 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
             SweepOptions options(c.rule);
             options.stats = &counted;
             ContactState state;
-            const SweptSphere sphere(Vec3(c.start, 0, 0), Vec3(c.step, 0, 0), 1.0f);
+            const SweptSphere sphere(onAxis(axis, c.start, 0, 0), onAxis(axis, c.step, 0, 0), 1.0f);
             EXPECT_EQ(sweepQuery(*scene, sphere, state, options), c.wide.faces != 0 ? 1 : 0);
             const Work& w = walk == Walk::Wide ? c.wide : walk == Walk::Compiled ? c.compiled : c.linked;
-            SCOPED_TRACE(testing::Message() << c.what << " walk " << static_cast<int>(walk));
+            SCOPED_TRACE(testing::Message() << c.what << " walk " << static_cast<int>(walk) << " axis " << axis);
             EXPECT_EQ(counted.sweeps, 1u);
             EXPECT_EQ(counted.boxTests, w.boxes);
             EXPECT_EQ(counted.leavesReached, w.leaves);
@@ -304,6 +313,50 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
             EXPECT_EQ(counted.faceContacts, expected.faceContacts) << threads;
         }
     }
+    // The compiled walk's slab bound alone, along x and along y. With the
+    // tolerance 0.05 it reaches two tolerances less far than the bounds along
+    // the path and around the start (the radius, 2 or 4 tolerances and twice
+    // the margin 0.004): from the contact's centre at 8.95 (plus 0.004, the
+    // nearest time's band) a box beyond 10.06 is skipped by it, beyond 10.16
+    // by them. Sixteen walls from 10.11 to 10.26 under H1 (met after the
+    // band) are skipped on the slab bound alone: R, H0's 31 nodes and H1.
+    const float previous = setCollisionEpsilon(0.05f);
+    std::vector<float> window(xs.begin(), xs.begin() + 16);
+    for (int k = 0; k < 16; ++k) {
+        window.push_back(10.11f + 0.01f * static_cast<float>(k));
+    }
+    for (const int axis : {0, 1}) {
+        const auto scene = rowOfWalls(window, Walk::Compiled, axis);
+        QueryCounters counted;
+        SweepOptions options(EdgeRule::Exact);
+        options.stats = &counted;
+        ContactState state;
+        EXPECT_EQ(sweepQuery(*scene, SweptSphere(Vec3(), onAxis(axis, 40, 0, 0), 1.0f), state, options), 1);
+        EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{0});
+        EXPECT_EQ(counted.boxTests, 33u) << axis;
+        EXPECT_EQ(counted.leavesReached, 16u) << axis;
+        EXPECT_EQ(counted.triangleTests, 1u) << axis;
+    }
+    setCollisionEpsilon(previous);
+    // A chain of 399 inner nodes, each with its chain first and a leaf second
+    // (walls at 10 to 29.95, 0.05 apart, the first the deepest): each wide
+    // node of four slots holds three levels, the chain and three leaves
+    // (133 of them, 532 box tests), and the walk holds 396 leaves on its
+    // stack on the way down. Every leaf is reached, one triangle tested.
+    std::vector<float> chain;
+    for (int k = 0; k < 400; ++k) {
+        chain.push_back(10.0f + 0.05f * static_cast<float>(k));
+    }
+    const auto deep = rowOfWalls(chain, Walk::Wide, 0, true);
+    QueryCounters counted;
+    SweepOptions options(EdgeRule::Exact);
+    options.stats = &counted;
+    ContactState state;
+    EXPECT_EQ(sweepQuery(*deep, SweptSphere(Vec3(), Vec3(40, 0, 0), 1.0f), state, options), 1);
+    EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{0});
+    EXPECT_EQ(counted.boxTests, 532u);
+    EXPECT_EQ(counted.leavesReached, 400u);
+    EXPECT_EQ(counted.triangleTests, 1u);
 }
 
 // A box is skipped when it lies wholly behind the sphere's start (measured
