@@ -91,6 +91,14 @@ TEST(OutputFile, DevicesAndFifosAreWrittenThroughNeverReplaced) {
     EXPECT_EQ(read, "through the pipe");
     ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // With standard input closed the device opens as descriptor 0, a valid one.
+    const int input = ::dup(0);
+    ::close(0);
+    const bool written = write("/dev/null", "on descriptor 0", &why);
+    ::dup2(input, 0);
+    ::close(input);
+    EXPECT_TRUE(written) << why;
 }
 
 TEST(OutputFile, RefusalsNameThePathAndTheReason) {
