@@ -321,12 +321,20 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
     // by them. Sixteen walls from 10.11 to 10.26 under H1 (met after the
     // band) are skipped on the slab bound alone: R, H0's 31 nodes and H1.
     // From 9.98 on they are not (the reach holds the two tolerances a contact
-    // is stopped short by): the wall at 9.98 is met first.
+    // is stopped short by): the wall at 9.98 is met first. A step of 2 from
+    // 8.5, too short for the bound along the path, keeps the slab bound (H0's
+    // walls 0.05 apart, all within reach, each tested).
     const float previous = setCollisionEpsilon(0.05f);
-    for (const float from : {10.11f, 9.98f}) {
-        std::vector<float> window(xs.begin(), xs.begin() + 16);
-        for (int k = 0; k < 16; ++k) {
-            window.push_back(from + 0.01f * static_cast<float>(k));
+    const struct {
+        float start, step, spacing, from;
+        std::int32_t first;
+        std::uint64_t triangles;
+    } windows[] = {{0, 40, 0.2f, 10.11f, 0, 1}, {0, 40, 0.2f, 9.98f, 16, 0}, {8.5f, 2, 0.05f, 10.11f, 0, 16}};
+    for (const auto& w : windows) {
+        std::vector<float> window;
+        for (int k = 0; k < 32; ++k) {
+            window.push_back(k < 16 ? 10.0f + w.spacing * static_cast<float>(k)
+                                    : w.from + 0.01f * static_cast<float>(k - 16));
         }
         for (const int axis : {0, 1}) {
             const auto scene = rowOfWalls(window, Walk::Compiled, axis);
@@ -334,12 +342,13 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
             SweepOptions options(EdgeRule::Exact);
             options.stats = &counted;
             ContactState state;
-            EXPECT_EQ(sweepQuery(*scene, SweptSphere(Vec3(), onAxis(axis, 40, 0, 0), 1.0f), state, options), 1);
-            EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{from > 10 ? 0 : 16}) << axis;
-            if (from > 10) {
-                EXPECT_EQ(counted.boxTests, 33u) << axis;
+            const SweptSphere sphere(onAxis(axis, w.start, 0, 0), onAxis(axis, w.step, 0, 0), 1.0f);
+            EXPECT_EQ(sweepQuery(*scene, sphere, state, options), 1);
+            EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{w.first}) << axis;
+            if (w.first == 0) {
+                EXPECT_EQ(counted.boxTests, 33u) << axis << ' ' << w.step;
                 EXPECT_EQ(counted.leavesReached, 16u) << axis;
-                EXPECT_EQ(counted.triangleTests, 1u) << axis;
+                EXPECT_EQ(counted.triangleTests, w.triangles) << axis;
             }
         }
     }
