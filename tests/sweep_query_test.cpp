@@ -372,6 +372,43 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
     EXPECT_EQ(counted.boxTests, 532u);
     EXPECT_EQ(counted.leavesReached, 400u);
     EXPECT_EQ(counted.triangleTests, 1u);
+
+    // The wide root opens its widest inner slot first, by surface: of A (two
+    // walls at 50 and 51, 1 x 10 x 10) and B (two small triangles at 10 and
+    // 16 facing away, 6 x 1 x 1) it opens A. A sweep to 35 then tests the
+    // root's four boxes (A's walls out of reach, B, the wall at 30) and B's
+    // two: 6 box tests, 3 leaves and triangles, no contact (the walls in reach
+    // face away).
+    auto opened = std::make_unique<CollisionMesh>();
+    const auto addTriangle = [&](float x, float half, bool away) {
+        const auto base = static_cast<std::int32_t>(opened->vertices.size());
+        opened->vertices.insert(opened->vertices.end(),
+                                {Vec3(x, 0, half), Vec3(x, half, -half), Vec3(x, -half, -half)});
+        opened->triangles.push_back(away ? meshTriangle(base, base + 2, base + 1) : meshTriangle(base, base + 1, base + 2));
+    };
+    const auto node = [](float low, float high, float half, VolumeNode* left, VolumeNode* right, int triangle) {
+        auto* n = new VolumeNode();
+        n->box = NodeBox(Vec3(0.5f * (low + high), 0, 0), Vec3(0.5f * (high - low), half, half));
+        n->left = left;
+        n->right = right;
+        n->triangle = triangle;
+        return n;
+    };
+    for (const auto& [x, half, away] : {std::tuple(50.0f, 5.0f, false), std::tuple(51.0f, 5.0f, false),
+                                        std::tuple(10.0f, 0.5f, true), std::tuple(16.0f, 0.5f, true),
+                                        std::tuple(30.0f, 5.0f, true)}) {
+        addTriangle(x, half, away);
+    }
+    VolumeNode* a = node(50, 51, 5, node(50, 50, 5, nullptr, nullptr, 0), node(51, 51, 5, nullptr, nullptr, 1), NO_TRIANGLE);
+    VolumeNode* b = node(10, 16, 0.5f, node(10, 10, 0.5f, nullptr, nullptr, 2), node(16, 16, 0.5f, nullptr, nullptr, 3), NO_TRIANGLE);
+    opened->root = node(10, 51, 5, node(10, 51, 5, a, b, NO_TRIANGLE), node(30, 30, 5, nullptr, nullptr, 4), NO_TRIANGLE);
+    compileScene(*opened);
+    QueryCounters work;
+    options.stats = &work;
+    EXPECT_EQ(sweepQuery(*opened, SweptSphere(Vec3(), Vec3(35, 0, 0), 0.1f), state, options), 0);
+    EXPECT_EQ(work.boxTests, 6u);
+    EXPECT_EQ(work.leavesReached, 3u);
+    EXPECT_EQ(work.triangleTests, 3u);
 }
 
 // A box is skipped when it lies wholly behind the sphere's start (measured
