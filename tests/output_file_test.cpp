@@ -91,6 +91,14 @@ TEST(OutputFile, DevicesAndFifosAreWrittenThroughNeverReplaced) {
     EXPECT_EQ(read, "through the pipe");
     ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // With standard input closed the device opens as descriptor 0, a valid one.
+    const int input = ::dup(0);
+    ::close(0);
+    const bool written = write("/dev/null", "on descriptor 0", &why);
+    ::dup2(input, 0);
+    ::close(input);
+    EXPECT_TRUE(written) << why;
 }
 
 TEST(OutputFile, RefusalsNameThePathAndTheReason) {
@@ -160,6 +168,10 @@ TEST(MeshFormatHint, KnowsMeshFilesByTheirFirstBytes) {
         {"\xff\xd8\xff\xe0\0\x10JFIF", "a JPEG image"},
         {"step,px,py,pz\n1,2,3,\xc3\xa9t\xc3", "a text file"},  // UTF-8, cut short at the end
         {"\xff\xff\xff\xff", nullptr},                          // a negative count, not text
+        // Lead bytes at each end of their ranges; C1 and F5 lead nothing.
+        {"\xc2\x80 \xdf\xbf \xe0\xa0\x80 \xef\xbf\xbd \xf0\x90\x80\x80 \xf4\x8f\xbf\xbf\n", "a text file"},
+        {"a \xc1\xbf", nullptr},
+        {"a \xf5\x80\x80\x80", nullptr},
         {std::string("\x03\0\0\0\0\0\0\0", 8), nullptr},
     };
     for (const auto& [bytes, kind] : kinds) {

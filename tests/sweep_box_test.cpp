@@ -24,6 +24,14 @@ TEST(SweepHitsBox, DesignedCases) {
         {{-3, 3, 0}, {6, 0, 0}, 1 | 4, 2 | 4, 0},   // both above: trivial reject
         {{0.5f, 0.5f, 0.5f}, {1, 1, 1}, 0, 0, 1},   // both inside: trivial accept
         {{-3, 1, 0}, {2, 2.5f, 0}, 1, 4, 0},        // past the corner: crossings outside
+        {{3, 1, 0}, {-2, 2.5f, 0}, 2, 4, 0},        // the same past each other face
+        {{0, -3, 1}, {0, 2, 2.5f}, 8, 32, 0},
+        {{-1, 0, -3}, {-2.5f, 0, 2}, 16, 1, 0},
+        {{0, -1, 3}, {0, -2.5f, -2}, 32, 8, 0},
+        // In through x = -2 at y = 0, out exactly through the edge x = y = 2,
+        // and back: only the crossing of x = -2 lies strictly inside a face.
+        {{-3, -0.5f, 0}, {8, 4, 0}, 1, 2 | 4, 1},
+        {{5, 3.5f, 0}, {-8, -4, 0}, 2 | 4, 1, 1},
         {{-3, 0.5f, 0}, {3.5f, 2.5f, 0}, 1, 4, 1},  // x = -2 crossed at y ~ 1.21
         {{2, -5, 0}, {0, 10, 0}, 8, 4, 0},          // along the face plane x = 2: grazing
         {{2, 0, 0}, {0, 1, 0}, 0, 0, 1},            // on the face plane: inside

@@ -4,6 +4,9 @@
 #include <limits>
 
 #include "collision/sweep_edge.h"
+#include "collision/sweep_edge_exact.h"
+#include "collision/sweep_vertex.h"
+#include "geometry/collision_epsilon.h"
 #include "support/test_scenes.h"
 
 using namespace sweepview;
@@ -48,6 +51,7 @@ TEST(SweepHitsEdge, DesignedCases) {
         {{5, -5, 0}, up, 1, 0.3999f, 0.5f},            // at right angles, in the edge's plane
         {{5, -5, 0.5f}, up, 1, 0.41330f, 0.5f},        // h = -0.5, k = sqrt(0.75)
         {{5, -5, 1.5f}, up, 0, 0, 0},                  // passes 1.5 from the line
+        {{5, -5, 1}, up, 1, 0.4999f, 0.5f},            // passes exactly the radius off: grazes
         {{10, -5, 0}, up, 1, 0.3999f, 1.0f},           // at B itself
         {{0, -5, 0}, up, 1, 0.3999f, 0.0f},            // at A itself
         {{12, -5, 0}, up, 0, 0, 0},                    // beyond B
@@ -94,5 +98,66 @@ TEST(SweepHitsEdge, UnitDirectionsUseTheRoundedReciprocal) {
     EXPECT_EQ(fraction, 0x1.ce7cap-2f);
 }
 
+
+// The exact rule against the edge (0,0,0)-(8,0,0) (1 / 64 exact), radius 1:
+// contacts exactly at either end of the edge (met on the way, and at time 0
+// starting within the radius and moving in) count; a hundredth beyond them the
+// corners decide. lineMissed says when the line is out of reach.
+TEST(SweepHitsEdgeExact, EndsOfTheEdgeAndOfTheStep) {
+    useViewerEpsilon();
+    const struct {
+        Vec3 centre, displacement;
+        std::int32_t hits;
+        float time, fraction;
+        bool lineMissed;
+    } cases[] = {
+        {{0, 5, 0}, {0, -10, 0}, 1, 0.3999f, 0.0f, false},  // t = 0.4, the nearest point A
+        {{8, 5, 0}, {0, -10, 0}, 1, 0.3999f, 1.0f, false},  // B
+        {{-0.01f, 5, 0}, {0, -10, 0}, 0, -1, -1, false},
+        {{0, 0.5f, 0}, {0, -1, 0}, 1, 0.0f, 0.0f, false},   // within the radius of A, moving in
+        {{8, 0.5f, 0}, {0, -1, 0}, 1, 0.0f, 1.0f, false},
+        {{8.01f, 0.5f, 0}, {0, -1, 0}, 0, -1, -1, false},
+        {{4, 0.5f, 0}, {0, 1, 0}, 0, -1, -1, false},        // moving out
+        {{4, 5, 0}, {10, 0, 0}, 0, -1, -1, true},           // along the line
+        {{4, 5, 0}, {0, -3, 0}, 0, -1, -1, true},           // would reach it at t = 4 / 3
+        {{4, 5, 3}, {0, -10, 0}, 0, -1, -1, true},          // passes 3 from the line
+        {{4, 1, 0}, {0, 0, 1}, 0, -1, -1, true},            // on the cylinder, moving along it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.centre.x << "," << c.centre.y << "," << c.centre.z);
+        const SweptSphere sphere(c.centre, c.displacement, 1.0f);
+        float time = -1;
+        float fraction = -1;
+        bool missed = !c.lineMissed;
+        ASSERT_EQ(sweepHitsEdgeExact(sphere, prepareSweep(sphere), Vec3(0, 0, 0), Vec3(8, 0, 0),
+                                     time, fraction, &missed),
+                  c.hits);
+        EXPECT_NEAR(time, c.time, 1e-6f);
+        EXPECT_EQ(fraction, c.fraction);
+        EXPECT_EQ(missed, c.lineMissed);
+    }
+}
+
+// A contact exactly the tolerance along the path from the start is not moved
+// back to time 0: a sphere 1.5 from the edge's line (or the corner), radius
+// 1, moving 1 towards it meets it at t = 0.5, with the tolerance 0.5.
+TEST(SweepHitsEdgeExact, AContactExactlyTheToleranceAwayKeepsItsTime) {
+    const float previous = setCollisionEpsilon(0.5f);
+    const Vec3 towards(0, -1, 0);
+    float time = -1;
+    float fraction = -1;
+    const SweptSphere byEdge(Vec3(4, 1.5f, 0), towards, 1.0f);
+    ASSERT_EQ(sweepHitsEdgeExact(byEdge, prepareSweep(byEdge), Vec3(0, 0, 0), Vec3(8, 0, 0), time,
+                                 fraction),
+              1);
+    EXPECT_EQ(time, 0.5f);
+    EXPECT_EQ(fraction, 0.5f);
+    ASSERT_EQ(sweepHitsEdge(byEdge, Segment(Vec3(0, 0, 0), Vec3(8, 0, 0)), time, fraction), 1);
+    EXPECT_EQ(time, 0.5f);
+    const SweptSphere byCorner(Vec3(0, 1.5f, 0), towards, 1.0f);
+    ASSERT_EQ(sweepHitsVertex(byCorner, Vec3(0, 0, 0), time), 1);
+    EXPECT_EQ(time, 0.5f);
+    setCollisionEpsilon(previous);
+}
 
 }  // namespace

@@ -4,9 +4,12 @@
 #include <limits>
 #include <random>
 
+#include "collision/query_counters.h"
+#include "collision/sweep_batch.h"
 #include "collision/sweep_box.h"
 #include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
+#include "geometry/collision_epsilon.h"
 #include "scene/dorn_reader.h"
 #include "scene/dorn_writer.h"
 #include "support/test_scenes.h"
@@ -167,6 +170,245 @@ TEST(SweepQueryBoxes, BoxesSkippedByTimeKeepTheEarliestContact) {
             }
         }
     }
+}
+
+// Walls facing -x, one triangle each in the plane x = c spanning y and z from
+// -5 to 5, in a balanced tree in the order given, every box exactly round its
+// triangles: a sphere of radius 1 on the x axis meets only their faces (their
+// edges lie 2.2 or more from the axis). Compiled with the wide form, without
+// it, or not at all (the linked walk).
+enum class Walk { Wide, Compiled, Linked };
+
+// On axis 1 the same turned about (1, 1, 1): walls facing -y, met moving +y.
+Vec3 onAxis(int axis, float x, float y, float z) { return axis == 0 ? Vec3(x, y, z) : Vec3(z, x, y); }
+
+std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk walk, int axis = 0,
+                                          bool leftDeep = false) {
+    auto scene = std::make_unique<CollisionMesh>();
+    for (const float x : xs) {
+        const auto base = static_cast<std::int32_t>(scene->vertices.size());
+        scene->vertices.insert(scene->vertices.end(), {onAxis(axis, x, 0, 5), onAxis(axis, x, 5, -5),
+                                                       onAxis(axis, x, -5, -5)});
+        scene->triangles.push_back(meshTriangle(base, base + 1, base + 2));
+    }
+    const auto build = [&](auto& self, std::size_t first, std::size_t last) -> VolumeNode* {
+        auto* node = new VolumeNode();
+        if (last - first == 1) {
+            node->triangle = static_cast<std::int32_t>(first);
+            node->box = NodeBox(onAxis(axis, xs[first], 0, 0), onAxis(axis, 0, 5, 5));
+            return node;
+        }
+        const std::size_t split = leftDeep ? last - 1 : (first + last) / 2;
+        node->left = self(self, first, split);
+        node->right = self(self, split, last);
+        node->triangle = NO_TRIANGLE;
+        const float low = xs[first];
+        const float high = xs[last - 1];
+        node->box = NodeBox(onAxis(axis, 0.5f * (low + high), 0, 0), onAxis(axis, 0.5f * (high - low), 5, 5));
+        return node;
+    };
+    scene->root = build(build, 0, xs.size());
+    compileScene(*scene);
+    if (walk == Walk::Compiled) {
+        scene->compiled->wide.clear();
+    } else if (walk == Walk::Linked) {
+        scene->compiled.reset();
+    }
+    return scene;
+}
+
+// The work of a sweep, exactly, on each walk. Thirty-two walls: sixteen at
+// x = 10, 10.2, ... 13 (H0, two groups of eight: H0a, H0b), eight at 20 to
+// 21.4 (Q2) and eight at 30 to 31.4 (Q3), each group of eight two fours of
+// two pairs: 63 nodes. The wide form's root holds H0a, H0b, Q2 and Q3, each
+// of those a node of four pairs, each pair a node of two leaves. Counts: box
+// tests, leaves reached, triangle tests; contacts are all faces.
+// - The compiled walk queues sixteen leaves before it tests one, so its
+//   bounds by time act only after H0's sixteen leaves; the wide walk's, from
+//   the first contact. Every wall after the first contact's (0.2 or more
+//   beyond it, the reach is 1.01) is skipped before its triangle test.
+// - The linked walk skips nothing but boxes the sweep does not reach.
+TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
+    useViewerEpsilon();
+    std::vector<float> xs;
+    for (const auto& [first, count] : {std::pair(10.0f, 16), std::pair(20.0f, 8), std::pair(30.0f, 8)}) {
+        for (int k = 0; k < count; ++k) {
+            xs.push_back(first + 0.2f * static_cast<float>(k));
+        }
+    }
+    struct Work {
+        std::uint64_t boxes, leaves, triangles, faces;
+    };
+    struct Case {
+        const char* what;
+        float start, step;
+        EdgeRule rule;
+        Work wide, compiled, linked;
+    } cases[] = {
+        // From 31.9: every box but Q3's lies out of reach, and Q3's (and the
+        // root's) lie behind the start: skipped on the wide root's four tests
+        // and on the compiled root. The linked walk reaches R, H1, Q3, Q3b,
+        // both its pairs, and the leaves at 31, 31.2 and 31.4, and tests the
+        // boxes of H0, Q2, Q3a and the leaf at 30.8 in vain: 13 tests.
+        {"behind", 31.9f, 10, EdgeRule::Exact, {4, 0, 0, 0}, {1, 0, 0, 0}, {13, 3, 3, 0}},
+        // Ends at 15, before H1 (from 20, 19 grown by the radius): the
+        // compiled walk tests R, H0 and its 30 nodes, then H1 in vain; the
+        // wide walk the root, H0a and its four pairs, and H0b, whose pairs
+        // lie beyond the contact at the wall at 10 (centre at 9).
+        {"ends before", 0, 15, EdgeRule::Exact, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        // The viewer's rule on this step, too short for its slab bound (24
+        // radii) but not for the bound along the path, which skips H0b.
+        {"ends before", 0, 15, EdgeRule::Design, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        // Runs on to 40: H1 (from 20) is skipped by the compiled walk once
+        // the sixteen leaves are tested, H0b, Q2 and Q3 by the wide root's
+        // and H0b's tests. The linked walk meets every wall.
+        {"far beyond", 0, 40, EdgeRule::Exact, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        // The viewer's rule: its slab bound reaches twelve radii, which H1
+        // (11 beyond the contact) lies within; the bound along the path alone
+        // skips it.
+        {"far beyond", 0, 40, EdgeRule::Design, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        // From 21.5: Q2 lies behind the start (reached, its walls within the
+        // radius), the contact is the wall at 30. The linked walk reaches 13
+        // of Q2's 15 boxes, the leaves at 20.6 to 21.4 among them, then Q3's.
+        {"behind and ahead", 21.5f, 10, EdgeRule::Exact, {16, 8, 1, 1}, {19, 8, 1, 1}, {31, 13, 13, 8}},
+    };
+    for (const auto& [walk, axis] : {std::pair(Walk::Wide, 0), std::pair(Walk::Compiled, 0),
+                                     std::pair(Walk::Linked, 0), std::pair(Walk::Wide, 1),
+                                     std::pair(Walk::Compiled, 1)}) {
+        const auto scene = rowOfWalls(xs, walk, axis);
+        // The exact rule's sweeps again as a batch: each thread counts the
+        // same walks, whichever sweeps it takes.
+        std::vector<SweptSphere> batch;
+        QueryCounters expected;
+        for (const Case& c : cases) {
+            QueryCounters counted;
+            SweepOptions options(c.rule);
+            options.stats = &counted;
+            ContactState state;
+            const SweptSphere sphere(onAxis(axis, c.start, 0, 0), onAxis(axis, c.step, 0, 0), 1.0f);
+            EXPECT_EQ(sweepQuery(*scene, sphere, state, options), c.wide.faces != 0 ? 1 : 0);
+            const Work& w = walk == Walk::Wide ? c.wide : walk == Walk::Compiled ? c.compiled : c.linked;
+            SCOPED_TRACE(testing::Message() << c.what << " walk " << static_cast<int>(walk) << " axis " << axis);
+            EXPECT_EQ(counted.sweeps, 1u);
+            EXPECT_EQ(counted.boxTests, w.boxes);
+            EXPECT_EQ(counted.leavesReached, w.leaves);
+            EXPECT_EQ(counted.triangleTests, w.triangles);
+            EXPECT_EQ(counted.faceContacts, w.faces);
+            EXPECT_EQ(counted.edgeContacts + counted.cornerContacts, 0u);
+            if (c.rule == EdgeRule::Exact) {
+                batch.push_back(sphere);
+                addCounters(expected, counted);
+            }
+        }
+        for (const int threads : {1, 2}) {
+            QueryCounters counted;
+            SweepOptions options(EdgeRule::Exact);
+            options.stats = &counted;
+            std::vector<ContactState> results(batch.size());
+            sweepBatch(*scene, batch, results, threads, options);
+            EXPECT_EQ(counted.sweeps, 4u);
+            EXPECT_EQ(counted.boxTests, expected.boxTests) << threads;
+            EXPECT_EQ(counted.leavesReached, expected.leavesReached) << threads;
+            EXPECT_EQ(counted.triangleTests, expected.triangleTests) << threads;
+            EXPECT_EQ(counted.faceContacts, expected.faceContacts) << threads;
+        }
+    }
+    // The compiled walk's slab bound alone, along x and along y. With the
+    // tolerance 0.05 it reaches two tolerances less far than the bounds along
+    // the path and around the start (the radius, 2 or 4 tolerances and twice
+    // the margin 0.004): from the contact's centre at 8.95 (plus 0.004, the
+    // nearest time's band) a box beyond 10.06 is skipped by it, beyond 10.16
+    // by them. Sixteen walls from 10.11 to 10.26 under H1 (met after the
+    // band) are skipped on the slab bound alone: R, H0's 31 nodes and H1.
+    // From 9.98 on they are not (the reach holds the two tolerances a contact
+    // is stopped short by): the wall at 9.98 is met first. A step of 2 from
+    // 8.5, too short for the bound along the path, keeps the slab bound (H0's
+    // walls 0.05 apart, all within reach, each tested).
+    const float previous = setCollisionEpsilon(0.05f);
+    const struct {
+        float start, step, spacing, from;
+        std::int32_t first;
+        std::uint64_t triangles;
+    } windows[] = {{0, 40, 0.2f, 10.11f, 0, 1}, {0, 40, 0.2f, 9.98f, 16, 0}, {8.5f, 2, 0.05f, 10.11f, 0, 16}};
+    for (const auto& w : windows) {
+        std::vector<float> window;
+        for (int k = 0; k < 32; ++k) {
+            window.push_back(k < 16 ? 10.0f + w.spacing * static_cast<float>(k)
+                                    : w.from + 0.01f * static_cast<float>(k - 16));
+        }
+        for (const int axis : {0, 1}) {
+            const auto scene = rowOfWalls(window, Walk::Compiled, axis);
+            QueryCounters counted;
+            SweepOptions options(EdgeRule::Exact);
+            options.stats = &counted;
+            ContactState state;
+            const SweptSphere sphere(onAxis(axis, w.start, 0, 0), onAxis(axis, w.step, 0, 0), 1.0f);
+            EXPECT_EQ(sweepQuery(*scene, sphere, state, options), 1);
+            EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{w.first}) << axis;
+            if (w.first == 0) {
+                EXPECT_EQ(counted.boxTests, 33u) << axis << ' ' << w.step;
+                EXPECT_EQ(counted.leavesReached, 16u) << axis;
+                EXPECT_EQ(counted.triangleTests, w.triangles) << axis;
+            }
+        }
+    }
+    setCollisionEpsilon(previous);
+    // A chain of 399 inner nodes, each with its chain first and a leaf second
+    // (walls at 10 to 29.95, 0.05 apart, the first the deepest): each wide
+    // node of four slots holds three levels, the chain and three leaves
+    // (133 of them, 532 box tests), and the walk holds 396 leaves on its
+    // stack on the way down. Every leaf is reached, one triangle tested.
+    std::vector<float> chain;
+    for (int k = 0; k < 400; ++k) {
+        chain.push_back(10.0f + 0.05f * static_cast<float>(k));
+    }
+    const auto deep = rowOfWalls(chain, Walk::Wide, 0, true);
+    QueryCounters counted;
+    SweepOptions options(EdgeRule::Exact);
+    options.stats = &counted;
+    ContactState state;
+    EXPECT_EQ(sweepQuery(*deep, SweptSphere(Vec3(), Vec3(40, 0, 0), 1.0f), state, options), 1);
+    EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{0});
+    EXPECT_EQ(counted.boxTests, 532u);
+    EXPECT_EQ(counted.leavesReached, 400u);
+    EXPECT_EQ(counted.triangleTests, 1u);
+
+    // The wide root opens its widest inner slot first, by surface: of A (two
+    // walls at 50 and 51, 1 x 10 x 10) and B (two small triangles at 10 and
+    // 16 facing away, 6 x 1 x 1) it opens A. A sweep to 35 then tests the
+    // root's four boxes (A's walls out of reach, B, the wall at 30) and B's
+    // two: 6 box tests, 3 leaves and triangles, no contact (the walls in reach
+    // face away).
+    auto opened = std::make_unique<CollisionMesh>();
+    const auto addTriangle = [&](float x, float half, bool away) {
+        const auto base = static_cast<std::int32_t>(opened->vertices.size());
+        opened->vertices.insert(opened->vertices.end(),
+                                {Vec3(x, 0, half), Vec3(x, half, -half), Vec3(x, -half, -half)});
+        opened->triangles.push_back(away ? meshTriangle(base, base + 2, base + 1) : meshTriangle(base, base + 1, base + 2));
+    };
+    const auto node = [](float low, float high, float half, VolumeNode* left, VolumeNode* right, int triangle) {
+        auto* n = new VolumeNode();
+        n->box = NodeBox(Vec3(0.5f * (low + high), 0, 0), Vec3(0.5f * (high - low), half, half));
+        n->left = left;
+        n->right = right;
+        n->triangle = triangle;
+        return n;
+    };
+    for (const auto& [x, half, away] : {std::tuple(50.0f, 5.0f, false), std::tuple(51.0f, 5.0f, false),
+                                        std::tuple(10.0f, 0.5f, true), std::tuple(16.0f, 0.5f, true),
+                                        std::tuple(30.0f, 5.0f, true)}) {
+        addTriangle(x, half, away);
+    }
+    VolumeNode* a = node(50, 51, 5, node(50, 50, 5, nullptr, nullptr, 0), node(51, 51, 5, nullptr, nullptr, 1), NO_TRIANGLE);
+    VolumeNode* b = node(10, 16, 0.5f, node(10, 10, 0.5f, nullptr, nullptr, 2), node(16, 16, 0.5f, nullptr, nullptr, 3), NO_TRIANGLE);
+    opened->root = node(10, 51, 5, node(10, 51, 5, a, b, NO_TRIANGLE), node(30, 30, 5, nullptr, nullptr, 4), NO_TRIANGLE);
+    compileScene(*opened);
+    QueryCounters work;
+    options.stats = &work;
+    EXPECT_EQ(sweepQuery(*opened, SweptSphere(Vec3(), Vec3(35, 0, 0), 0.1f), state, options), 0);
+    EXPECT_EQ(work.boxTests, 6u);
+    EXPECT_EQ(work.leavesReached, 3u);
+    EXPECT_EQ(work.triangleTests, 3u);
 }
 
 // A box is skipped when it lies wholly behind the sphere's start (measured
@@ -353,10 +595,17 @@ TEST(SweepQueryContacts, EachContactSaysWhichFeatureAndWhereOnTheTriangle) {
                 continue;  // the viewer's rule meets edges and corners its own way
             }
             const SweptSphere sphere(c.start, c.move, 1.0f);
-            const SweepOptions exact(rule);
+            SweepOptions exact(rule);
+            QueryCounters counted;
+            exact.stats = &counted;
             ContactState state;
             ASSERT_EQ(sweepQuery(scene, sphere, state, exact), 1) << c.start.x << ' ' << c.start.z;
             ASSERT_EQ(state.contacts.size(), 1u);
+            // One triangle tested, its contact counted under its feature.
+            EXPECT_EQ(counted.triangleTests, 1u);
+            EXPECT_EQ(counted.faceContacts, c.feature == ContactFeature::Face ? 1u : 0u);
+            EXPECT_EQ(counted.edgeContacts, c.feature == ContactFeature::Edge ? 1u : 0u);
+            EXPECT_EQ(counted.cornerContacts, c.feature == ContactFeature::Corner ? 1u : 0u);
             const ContactRecord& r = state.contacts[0];
             EXPECT_EQ(r.feature, c.feature) << c.start.x << ' ' << c.start.z;
             EXPECT_EQ(r.triangle, 0);

@@ -78,6 +78,19 @@ TEST(TreeBuilder, EnclosingBoxHoldsItsBoundsAfterFloatRounding) {
 
 // An engine's scene from memory: the builder's tree, ready for threads, and
 // refused when an index is out of range.
+// The split of least surface cost: of three triangles in the plane y = 0
+// along x (their boxes' centres in one bin each), the one reaching from 1 to
+// 8 goes with the one at 0 (half-areas 8 twice and 0.5: 16.5) rather than
+// with the one at 10 (0.5 and 9.5 twice: 19.5), leaving the one at 10 alone.
+TEST(TreeBuilder, SplitsWhereTheSurfaceCostIsLeast) {
+    const auto scene = buildScene({{0, 0, 0}, {0.5f, 0, 0}, {0, 0, 1}, {1, 0, 0}, {8, 0, 0}, {8, 0, 1},
+                                   {10, 0, 0}, {10.5f, 0, 0}, {10, 0, 1}},
+                                  {meshTriangle(0, 1, 2), meshTriangle(3, 4, 5), meshTriangle(6, 7, 8)});
+    const VolumeNode* root = scene->root;
+    ASSERT_NE(root->left, nullptr);
+    EXPECT_EQ((root->left->left == nullptr ? root->left : root->right)->triangle, 2);
+}
+
 TEST(SceneBuilder, BuildsFromArraysAndRefusesBadIndices) {
     Mesh mesh;
     mesh.addRandom(4, 100, 10.0f, 1.0f);
