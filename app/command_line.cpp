@@ -65,7 +65,9 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     std::vector<float> start;
     std::vector<float> velocity;
     addPoint(app, "--start", start, "The sphere's first centre X,Y,Z (default 0,12.5,0)");
-    addPoint(app, "--velocity", velocity, "Its displacement per step X,Y,Z (default 1,-1,1)");
+    addPoint(app, "--velocity", velocity,
+             "Its displacement per step X,Y,Z (default 1,-1,1); with --walk, a walk it keeps up besides the "
+             "keys'");
     float radius = 0.0f;
     app.add_option("--radius", radius, "The sphere's radius (default 2.5)")
         ->transform(numberIn(1e-6, FLOAT_SAFE));

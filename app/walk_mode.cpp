@@ -49,8 +49,9 @@ Vec3 flattened(const Vec3& eyeAxis) {
 Vec3 walkDisplacement() {
     const float aheadAmount = (held.ahead ? 1.0f : 0.0f) - (held.back ? 1.0f : 0.0f);
     const float rightAmount = (held.right ? 1.0f : 0.0f) - (held.left ? 1.0f : 0.0f);
+    const Vec3 drift = walk.drift - walk.up * dot(walk.drift, walk.up);
     if (aheadAmount == 0.0f && rightAmount == 0.0f) {
-        return zeroVector;
+        return drift;
     }
     Vec3 ahead = flattened(Vec3(0.0f, 0.0f, -1.0f));
     if (lengthSquared(ahead) == 0.0f) {
@@ -58,7 +59,7 @@ Vec3 walkDisplacement() {
     }
     const Vec3 right = cross(ahead, walk.up);
     const Vec3 both = ahead * aheadAmount + right * rightAmount;
-    return lengthSquared(both) > 0.0f ? normalized(both) * walk.speed : zeroVector;
+    return drift + (lengthSquared(both) > 0.0f ? normalized(both) * walk.speed : zeroVector);
 }
 
 void walkStep() {

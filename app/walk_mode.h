@@ -13,6 +13,7 @@ struct WalkSettings {
     float stepHeight = 1.25f;  // the highest stair walked up
     float maxSlope = 45.0f;    // degrees from up a floor may lean
     Vec3 up{0.0f, 1.0f, 0.0f};
+    Vec3 drift;  // walked every step besides the keys' walk (across up only)
 };
 
 // The scale of a sphere of this radius: a tenth of it walked and a fiftieth
