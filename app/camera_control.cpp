@@ -32,6 +32,17 @@ Vec3 turned(const Vec3& p) {
     return Vec3(static_cast<float>(x2), static_cast<float>(y1), static_cast<float>(z2));
 }
 
+// The inverse of turned: back about y by the yaw, then about x by the pitch.
+Vec3 unturned(const Vec3& p) {
+    const double pitch = cameraPitch * std::numbers::pi / 180.0;
+    const double yaw = cameraYaw * std::numbers::pi / 180.0;
+    const double x1 = p.x * std::cos(yaw) - p.z * std::sin(yaw);
+    const double z1 = p.x * std::sin(yaw) + p.z * std::cos(yaw);
+    const double y2 = p.y * std::cos(pitch) + z1 * std::sin(pitch);
+    const double z2 = -p.y * std::sin(pitch) + z1 * std::cos(pitch);
+    return Vec3(static_cast<float>(x1), static_cast<float>(y2), static_cast<float>(z2));
+}
+
 void placeCamera(const Vec3& offset) {
     cameraX = offset.x;
     cameraY = offset.y;
@@ -111,6 +122,17 @@ void frameTarget(const ViewTarget& target) {
     const float distance = target.radius / std::sin(halfAngle);
     placeCamera(Vec3(0, 0, -distance) - turned(target.centre));
     viewChanged();
+}
+
+void followTarget(const Vec3& centre) {
+    const ViewTarget before = currentTarget();
+    framed = true;
+    turnTarget = {centre, before.radius};
+    placeCamera(Vec3(cameraX, cameraY, cameraZ) - turned(centre - before.centre));
+}
+
+Vec3 eyeDirection(const Vec3& direction) {
+    return unturned(direction);
 }
 
 void fitDepthRange() {

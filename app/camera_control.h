@@ -18,6 +18,15 @@ ViewTarget sceneTarget();
 // mouse then turns the scene about that centre.
 void frameTarget(const ViewTarget& target);
 
+// Keeps the view on a moving centre: the framed centre becomes `centre` and
+// the camera moves with it, keeping its angles and distance, so a drag still
+// turns about it and a zoom is not undone.
+void followTarget(const Vec3& centre);
+
+// A direction given in the eye's axes (x right, y up, -z ahead) in the
+// scene's axes.
+Vec3 eyeDirection(const Vec3& direction);
+
 // The projection's near and far planes set so that the whole scene lies
 // between them from where the camera is (the window's 1 to 1000 unless the
 // scene reaches further), so a big mesh is never cut.

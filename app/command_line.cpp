@@ -65,7 +65,9 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     std::vector<float> start;
     std::vector<float> velocity;
     addPoint(app, "--start", start, "The sphere's first centre X,Y,Z (default 0,12.5,0)");
-    addPoint(app, "--velocity", velocity, "Its displacement per step X,Y,Z (default 1,-1,1)");
+    addPoint(app, "--velocity", velocity,
+             "Its displacement per step X,Y,Z (default 1,-1,1); with --walk, a walk it keeps up besides the "
+             "keys'");
     float radius = 0.0f;
     app.add_option("--radius", radius, "The sphere's radius (default 2.5)")
         ->transform(numberIn(1e-6, FLOAT_SAFE));
@@ -118,12 +120,29 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
         "KIND:INDEX"));
     replay->needs(event);
     event->needs(replay);
+    CLI::Option* walk = app.add_flag(
+        "--walk", o.walk,
+        "Walk mode: the sphere stands on the level under gravity (along -y) and the keys walk it");
+    float walkSpeed = 0.0f;
+    float stepHeight = 0.0f;
+    app.add_option("--walk-speed", walkSpeed, "Walk mode: distance walked per step (default a tenth of the radius)")
+        ->transform(numberIn(1e-6, FLOAT_SAFE))
+        ->needs(walk);
+    app.add_option("--step-height", stepHeight, "Walk mode: the highest stair walked up (default half the radius)")
+        ->transform(numberIn(0, FLOAT_SAFE))
+        ->needs(walk);
+    app.add_option("--max-slope", o.maxSlope, "Walk mode: the steepest floor in degrees (default 45)")
+        ->transform(numberIn(0, 90))
+        ->needs(walk);
     app.footer(
         "Keys: x X y Y z Z move the camera, arrows turn it, space runs or pauses, s takes one "
         "step, b cycles the box modes, Esc quits. Started with arguments also: f frames the "
         "model, F the whole scene, l lights the mesh, i shows the facts, h the keys, t the "
         "trail; drag turns the scene, the wheel or a right drag comes closer or goes back, a "
-        "middle drag pans.");
+        "middle drag pans.\n"
+        "With --walk some keys change: the arrows or w a s d walk (ahead is where the camera "
+        "looks), space jumps, p runs or pauses, n takes one step; the camera follows the "
+        "sphere and a drag turns it.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -154,6 +173,12 @@ ParsedCommandLine parseCommandLine(int argc, char** argv) {
     }
     if (velocity.size() == 3) {
         o.velocity = Vec3(velocity[0], velocity[1], velocity[2]);
+    }
+    if (app.count("--walk-speed") > 0) {
+        o.walkSpeed = walkSpeed;
+    }
+    if (app.count("--step-height") > 0) {
+        o.stepHeight = stepHeight;
     }
     if (app.count("--radius") > 0) {
         o.radius = radius;

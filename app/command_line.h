@@ -27,6 +27,12 @@ struct ViewerOptions {
     int width = 640;         // the window's drawing area, and so the screenshot's
     int height = 480;
     bool printFrameRate = false;  // frames drawn per second on standard error
+    // Walk mode: the sphere stands on the level under gravity and the keys
+    // walk it. Unset, the scale follows the sphere's radius.
+    bool walk = false;
+    std::optional<float> walkSpeed;   // along the floor per step
+    std::optional<float> stepHeight;  // the highest stair walked up
+    float maxSlope = 45.0f;           // degrees from up a floor may lean
 };
 
 // Parses argv with CLI11. Returns the options; or, for --help (status 0) and

@@ -97,6 +97,7 @@ void prepareSession(const CommandLineSession& extras) {
     overlay.frameRate = extras.screenshot.empty();  // one frame has no rate
     overlay.stepsPerSecond = extras.stepsPerSecond;
     overlay.replay = settings.replay ? &*settings.replay : nullptr;
+    overlay.walk = settings.walk ? &walkFacts : nullptr;
     overlay.replayPoint = extras.replayPoint;
     parts = findModelParts(*currentScene);
     stepListener = noteStep;
@@ -106,6 +107,9 @@ void prepareSession(const CommandLineSession& extras) {
     sceneOverlay = drawSceneOverlay;
     screenOverlay = drawScreenOverlay;
     setLit(extras.lit);
+    if (settings.walk) {
+        prepareWalk(*settings.walk);
+    }
 }
 
 void installSession() {
@@ -125,6 +129,12 @@ void installSession() {
     installViewerLoop(settings.stepsPerSecond, settings.printFrameRate);
     if (settings.replay) {
         frameTarget(replayTarget());
+    }
+    if (settings.walk) {
+        installWalk();
+        // Under gravity from the start, so the sphere comes to stand on the level.
+        animationRunning = settings.screenshot.empty();
+        viewChanged();
     }
     if (!settings.screenshot.empty()) {
         glutDisplayFunc(saveScreenshot);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/audit_replay.h"
+#include "app/walk_mode.h"
 
 namespace sweepview {
 
@@ -23,6 +24,7 @@ struct CommandLineSession {
     std::optional<ReplayEvent> replay;  // marked in the scene when set
     Vec3 replayPoint;
     std::vector<StepContact> replayContacts;  // of the replay's last step
+    std::optional<WalkSettings> walk;          // walk mode when set
 };
 
 // Sets up the step listener (contacts and trail) before the window exists.

@@ -10,6 +10,7 @@
 namespace sweepview {
 
 std::function<void(const std::vector<StepContact>& contacts)> stepListener;
+std::function<void()> stepMotion;
 
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere) {
     return sweepQuery(scene, sphere, contactState, viewerSweepOptions());
@@ -37,7 +38,12 @@ bool stepIfDue(std::ostream& out) {
     }
     ++frameCounter;
     out << frameCounter << '\n' << std::flush;
-    if (stepListener) {
+    if (stepMotion) {
+        stepMotion();
+        if (stepListener) {
+            stepListener({});
+        }
+    } else if (stepListener) {
         // Only read: the contacts are noted, the motion is the same.
         static std::vector<StepContact> contacts;
         contacts.clear();

@@ -43,4 +43,8 @@ StepContact noteContact(const ContactState& state, const Vec3& centre, const Vec
 // nothing beyond what it always did.
 extern std::function<void(const std::vector<StepContact>& contacts)> stepListener;
 
+// When set, moves the sphere in a step instead of advanceSphere (walk mode);
+// the listener then hears of no contacts.
+extern std::function<void()> stepMotion;
+
 }  // namespace sweepview

@@ -29,6 +29,15 @@ std::int32_t bindInto(std::map<std::uint32_t, std::int32_t>& bindings, std::uint
     return 1;
 }
 
+void rebindInto(std::map<std::uint32_t, std::int32_t>& bindings, std::uint32_t key, KeyAction action) {
+    const auto found = bindings.find(key);
+    if (found == bindings.end()) {
+        bindInto(bindings, key, action);
+    } else {
+        keyActions[static_cast<std::size_t>(found->second)] = action;
+    }
+}
+
 void runBound(const std::map<std::uint32_t, std::int32_t>& bindings, std::uint32_t key) {
     const auto found = bindings.find(key);
     if (found != bindings.end()) {
@@ -56,6 +65,14 @@ std::int32_t bindKey(unsigned char key, KeyAction action) {
 
 std::int32_t bindSpecialKey(std::int32_t key, KeyAction action) {
     return bindInto(specialKeyBindings, static_cast<std::uint32_t>(key), action);
+}
+
+void rebindKey(unsigned char key, KeyAction action) {
+    rebindInto(keyBindings, key, action);
+}
+
+void rebindSpecialKey(std::int32_t key, KeyAction action) {
+    rebindInto(specialKeyBindings, static_cast<std::uint32_t>(key), action);
 }
 
 void registerKeyBindings() {

@@ -26,6 +26,11 @@ inline constexpr float cameraTurnStep = 2.0f;  // camera angle per key press, de
 std::int32_t bindKey(unsigned char key, KeyAction action);
 std::int32_t bindSpecialKey(std::int32_t key, KeyAction action);
 
+// Points key at action, replacing what it was bound to (a mode that needs
+// the key for something else); binds it when unbound.
+void rebindKey(unsigned char key, KeyAction action);
+void rebindSpecialKey(std::int32_t key, KeyAction action);
+
 // Makes the viewer's 13 bindings, indexes 0 to 12: x X y Y z Z move the camera,
 // space starts or pauses, b cycles the box draw mode, s takes one step, and the
 // arrow keys turn the camera.

@@ -87,7 +87,7 @@ int runWithCommandLine(int argc, char** argv) {
     if (options.start) {
         spherePosition = *options.start;
     }
-    if (options.velocity) {
+    if (options.velocity && !options.walk) {
         sphereVelocity = *options.velocity;
     }
     if (options.radius) {
@@ -95,6 +95,14 @@ int runWithCommandLine(int argc, char** argv) {
     }
     edgeRule = options.exactEdges ? EdgeRule::Exact : EdgeRule::Design;
     faceSides = options.twoSided ? FaceSides::Two : FaceSides::One;
+    if (options.walk) {
+        WalkSettings walk = walkSettingsFor(sphereRadius);
+        walk.speed = options.walkSpeed.value_or(walk.speed);
+        walk.stepHeight = options.stepHeight.value_or(walk.stepHeight);
+        walk.maxSlope = options.maxSlope;
+        walk.drift = options.velocity.value_or(zeroVector);
+        extras.walk = walk;
+    }
     if (extras.replay) {
         const ReplayEvent& event = *extras.replay;
         const ReplayResult result = replayFlight(*currentScene, event);

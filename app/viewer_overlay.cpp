@@ -13,6 +13,7 @@
 #include "app/audit_replay.h"
 #include "app/viewer_loop.h"
 #include "app/viewer_state.h"
+#include "app/walk_mode.h"
 
 namespace sweepview {
 
@@ -67,7 +68,7 @@ void drawTextLines(const std::vector<std::string>& lines, int left, int top, flo
 
 std::string runLine() {
     if (!animationRunning) {
-        return "paused (space runs, s takes one step)";
+        return overlay.walk != nullptr ? "paused (p runs, n takes one step)" : "paused (space runs, s takes one step)";
     }
     if (overlay.stepsPerSecond == 0.0) {
         return "running, one step per frame";
@@ -75,7 +76,30 @@ std::string runLine() {
     return format("running, %g steps/s", overlay.stepsPerSecond);
 }
 
+std::vector<std::string> walkFactLines(const WalkFacts& walk) {
+    return {
+        format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x, spherePosition.y,
+               spherePosition.z),
+        walk.onFloor ? format("on the floor, slope %.1f degrees", walk.slopeDegrees)
+                     : format("in the air, %s %.3g per step", walk.fallSpeed >= 0.0f ? "falling" : "rising",
+                              std::fabs(walk.fallSpeed)),
+        format("last step: %d contact%s, %d iteration%s", walk.contacts, walk.contacts == 1 ? "" : "s",
+               walk.iterations, walk.iterations == 1 ? "" : "s"),
+        format("walk %.3g per step   stairs up to %.3g   slopes up to %.3g degrees   radius %.4g", walk.speed,
+               walk.stepHeight, walk.maxSlope, sphereRadius),
+        runLine(),
+        format("boxes (b): %s", boxModeName(boxDrawMode)),
+    };
+}
+
 std::vector<std::string> factLines() {
+    if (overlay.walk != nullptr) {
+        std::vector<std::string> lines = walkFactLines(*overlay.walk);
+        if (overlay.frameRate && framesPerSecond() > 0.0) {
+            lines.push_back(format("%.1f frames/s", framesPerSecond()));
+        }
+        return lines;
+    }
     std::vector<std::string> lines = {
         format("step %d   centre (%.3f, %.3f, %.3f)", frameCounter, spherePosition.x, spherePosition.y,
                spherePosition.z),
@@ -170,6 +194,10 @@ void noteStep(const std::vector<StepContact>& contacts) {
     for (const StepContact& c : contacts) {
         lastContacts.push_back({c.point, c.feature, c.triangle, c.time});
     }
+    // A sphere standing still leaves no trail, so the path walked stays.
+    if (lastContacts.empty() && !trail.empty() && trail.back().centre == spherePosition) {
+        return;
+    }
     trail.push_back({spherePosition, lastContacts});
     if (trail.size() > TRAIL_STEPS) {
         trail.pop_front();
@@ -206,7 +234,13 @@ void drawScreenOverlay() {
     if (overlay.hud) {
         drawTextLines(factLines(), 8, height - 16, 0.0f, 0.0f, 0.0f);
     }
-    if (overlay.help) {
+    if (overlay.help && overlay.walk != nullptr) {
+        drawTextLines({"walk mode: arrows or w a s d walk (ahead: where the camera looks)  space jump",
+                       "p run/pause  n one step  b box mode  l lit mesh  Esc quit",
+                       "x X y Y z Z move  f frame the model  F the whole scene",
+                       "i facts  h keys  t trail  drag turn  wheel/right drag zoom  middle drag pan"},
+                      8, 55, 0.2f, 0.2f, 0.5f);
+    } else if (overlay.help) {
         drawTextLines({"space run/pause  s one step  b box mode  l lit mesh  Esc quit",
                        "x X y Y z Z move  arrows turn  f frame the model  F the whole scene",
                        "i facts  h keys  t trail  drag turn  wheel/right drag zoom  middle drag pan"},

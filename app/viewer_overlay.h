@@ -8,6 +8,7 @@
 namespace sweepview {
 
 struct ReplayEvent;
+struct WalkFacts;
 
 // What the command-line viewer draws over the classic picture.
 struct OverlaySettings {
@@ -18,6 +19,7 @@ struct OverlaySettings {
     double stepsPerSecond = 60.0;  // for the facts; 0: one step per frame
     const ReplayEvent* replay = nullptr;  // marked in the scene when set
     Vec3 replayPoint;
+    const WalkFacts* walk = nullptr;  // walk mode's facts and keys when set
 };
 
 extern OverlaySettings overlay;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/model_bounds.h"
@@ -43,6 +45,27 @@ TEST(ViewerCommandLine, WindowSizeIsTakenOnlyWhole) {
         EXPECT_EQ(width, 1) << bad;
         EXPECT_EQ(height, 2) << bad;
     }
+}
+
+ParsedCommandLine parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "sweepview");
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    return parseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(ViewerCommandLine, WalkOptionsAreTakenOnlyWithWalk) {
+    const ParsedCommandLine walk = parse({"a.dorn", "--walk", "--step-height", "0.5", "--max-slope", "30"});
+    ASSERT_FALSE(walk.exitStatus);
+    EXPECT_TRUE(walk.options.walk);
+    EXPECT_EQ(walk.options.stepHeight, 0.5f);
+    EXPECT_EQ(walk.options.maxSlope, 30.0f);
+    EXPECT_FALSE(walk.options.walkSpeed);  // scaled by the radius when unset
+    EXPECT_FALSE(parse({"a.dorn"}).options.walk);
+    EXPECT_EQ(parse({"a.dorn", "--step-height", "1"}).exitStatus, 2);
+    EXPECT_EQ(parse({"a.dorn", "--walk", "--max-slope", "91"}).exitStatus, 2);
 }
 
 // The room's twelve triangles, and a unit cube's twelve standing on its floor

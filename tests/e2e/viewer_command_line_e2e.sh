@@ -5,7 +5,8 @@
 # number are refused with their reasons; --steps N --screenshot writes N step
 # lines and a PNG with the mesh's blue and the sphere's red; a replayed escape
 # of an audit report of a holed room prints the report's step and position;
-# --lit and --size change the picture, a .jpg screenshot is refused; the
+# --lit and --size change the picture, a .jpg screenshot is refused; walk
+# mode steps and draws, and its options need --walk; the
 # window is titled after the scene, sleeps while paused, turns with a drag
 # and steps at the --rate asked for.
 set -euo pipefail
@@ -114,6 +115,16 @@ status=0
 grey='abs(r-g)<0.03 && abs(r-b)<0.1 && r<0.85 && r>0.2'
 (($(count_pixels "$work/lit.png" "$grey") > 20000 && $(count_pixels "$work/shot.png" "$grey") == 0)) ||
     fail "the lit picture does not differ from the translucent one"
+
+# Walk mode: N steps under gravity, then the picture with the sphere; its
+# options without --walk are usage errors.
+"$viewer" "$scene" --walk --hud --steps 150 --screenshot "$work/walk.png" </dev/null >"$work/out" 2>"$work/err" ||
+    fail "--walk --steps --screenshot failed: $(cat "$work/err")"
+[[ $(tail -n 1 "$work/out") == 150 ]] || fail "--walk took $(wc -l <"$work/out") steps, not 150"
+(($(count_pixels "$work/walk.png" 'r>0.7 && g<0.6 && b<0.7') >= 5)) || fail "walk mode: no red sphere"
+status=0
+"$viewer" "$scene" --step-height 1 </dev/null >/dev/null 2>"$work/err" || status=$?
+((status == 2)) || fail "--step-height without --walk: status $status, expected 2"
 
 # The running viewer: a title naming the scene; asleep while paused; a drag
 # turns the scene; steps paced by --rate.
