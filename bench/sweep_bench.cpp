@@ -20,8 +20,8 @@
 //              cast: FaceSides::Cull beside IgnoreBackFaces, FaceSides::Two
 //              beside CollideWithBackFaces;
 //   BatchFirst/...  sweepFirstBatch on 2 threads beside sweepFirst one by
-//              one (the speedup), and Jolt's closest-hit cast on 2 threads
-//              beside one by one.
+//              one (the speedup), and Jolt's closest-hit cast on 2 threads of
+//              its JobSystemThreadPool beside one by one.
 // Every row counts hits (and the Sweep rows contacts) on both sides.
 #include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
@@ -39,6 +39,7 @@
 #include <Jolt/Jolt.h>
 // After Jolt.h, whose configuration they need.
 #include <Jolt/Core/Factory.h>
+#include <Jolt/Core/JobSystemThreadPool.h>
 #include <Jolt/Physics/Collision/CollisionCollectorImpl.h>
 #include <Jolt/Physics/Collision/CollisionDispatch.h>
 #include <Jolt/Physics/Collision/Shape/MeshShape.h>
@@ -57,7 +58,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/sweep_generator.h"
@@ -298,9 +298,10 @@ JPH::ShapeCast joltCast(const JPH::Shape& sphere, const BenchSweep& sweep) {
 }
 
 // Jolt's cast of the given sphere along each sweep into a fresh closest-hit
-// collector; its other settings as Jolt has them. Returns the hits.
+// collector; its other settings as Jolt has them. Returns the hits; atStart
+// gains those at fraction 0, spheres that start overlapping a triangle.
 int joltClosestHits(const BenchScene& s, std::span<const BenchSweep> sweeps, const JPH::Shape& sphere,
-                    JPH::EBackFaceMode backFaces) {
+                    JPH::EBackFaceMode backFaces, int& atStart) {
     JPH::ShapeCastSettings settings;
     settings.mBackFaceModeTriangles = backFaces;
     const JPH::ShapeFilter filter;
@@ -311,60 +312,58 @@ int joltClosestHits(const BenchScene& s, std::span<const BenchSweep> sweeps, con
             joltCast(sphere, sweep), settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter,
             JPH::Mat44::sIdentity(), JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
         hits += collector.HadHit() ? 1 : 0;
+        atStart += collector.HadHit() && collector.mHit.mFraction == 0.0f ? 1 : 0;
     }
     return hits;
 }
 
 double joltClosestPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps,
-                            const JPH::Shape& sphere, JPH::EBackFaceMode backFaces, int& hits) {
+                            const JPH::Shape& sphere, JPH::EBackFaceMode backFaces, int& hits,
+                            int& atStart) {
+    atStart = 0;
     const auto start = Clock::now();
-    hits = joltClosestHits(s, sweeps, sphere, backFaces);
+    hits = joltClosestHits(s, sweeps, sphere, backFaces, atStart);
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Jolt's closest-hit casts on `threads` threads, the calling thread among
-// them, each taking the next chunk of sweeps as it finishes one (as
-// sweepFirstBatch hands them out). The helpers are started for each batch:
-// tens of microseconds against the milliseconds a batch takes.
+// Jolt's closest-hit casts on its own JobSystemThreadPool, as Jolt's users
+// spread work over threads: a job per chunk of sweeps, the calling thread
+// taking jobs too while it waits on the barrier (so it never waits for a
+// helper the system has not woken yet, as sweepFirstBatch does not).
 double joltClosestBatchPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps,
-                                 const JPH::Shape& sphere, JPH::EBackFaceMode backFaces, int threads,
-                                 int& hits) {
-    constexpr std::size_t CHUNK = 64;
-    std::atomic<std::size_t> next{0};
+                                 const JPH::Shape& sphere, JPH::EBackFaceMode backFaces,
+                                 JPH::JobSystem& jobs, int& hits) {
+    constexpr std::size_t CHUNK = 128;
     std::atomic<int> found{0};
-    const auto work = [&] {
-        int mine = 0;
-        for (std::size_t first = next.fetch_add(CHUNK); first < sweeps.size();
-             first = next.fetch_add(CHUNK)) {
-            const std::size_t count = std::min(CHUNK, sweeps.size() - first);
-            mine += joltClosestHits(s, std::span(sweeps).subspan(first, count), sphere, backFaces);
-        }
-        found += mine;
-    };
     const auto start = Clock::now();
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        helpers.emplace_back(work);
+    JPH::JobSystem::Barrier* barrier = jobs.CreateBarrier();
+    for (std::size_t first = 0; first < sweeps.size(); first += CHUNK) {
+        const std::size_t count = std::min(CHUNK, sweeps.size() - first);
+        JPH::JobHandle job = jobs.CreateJob("casts", JPH::Color::sGreen, [&, first, count] {
+            int atStart = 0;
+            found += joltClosestHits(s, std::span(sweeps).subspan(first, count), sphere, backFaces, atStart);
+        });
+        barrier->AddJob(job);
     }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    jobs.WaitForJobs(barrier);
+    jobs.DestroyBarrier(barrier);
     const double perSecond = sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
     hits = found;
     return perSecond;
 }
 
 // Jolt's cast into NearestTimeCollector: the same work as our all-contacts
-// query. contacts: every hit kept.
+// query. contacts: every hit kept; atStart: the sweeps whose hits lie at
+// fraction 0 (spheres that start overlapping a triangle).
 double joltAllPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps, const JPH::Shape& sphere,
-                        JPH::EBackFaceMode backFaces, int& hits, long& contacts) {
+                        JPH::EBackFaceMode backFaces, int& hits, long& contacts, int& atStart) {
     JPH::ShapeCastSettings settings;
     settings.mBackFaceModeTriangles = backFaces;
     const JPH::ShapeFilter filter;
     NearestTimeCollector collector;  // kept from sweep to sweep, as our ContactState
     hits = 0;
     contacts = 0;
+    atStart = 0;
     const auto start = Clock::now();
     for (const BenchSweep& sweep : sweeps) {
         collector.Reset();
@@ -372,6 +371,7 @@ double joltAllPerSecond(const BenchScene& s, const std::vector<BenchSweep>& swee
             joltCast(sphere, sweep), settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter,
             JPH::Mat44::sIdentity(), JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
         hits += collector.hits.empty() ? 0 : 1;
+        atStart += !collector.hits.empty() && collector.smallest == 0.0f ? 1 : 0;
         contacts += static_cast<long>(collector.hits.size());
     }
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
@@ -390,7 +390,8 @@ JPH::EBackFaceMode joltBackFaces(FaceSides faces) {
 constexpr const char* COUNTER_NAMES[] = {
     "ours_per_s", "bullet_per_s", "ratio", "embree_per_s", "embree_ratio", "hit_share",
     "bullet_hit_share", "triangles", "bytes_per_triangle", "sweeps", "contacts", "jolt_per_s",
-    "jolt_ratio", "jolt_hit_share", "jolt_contacts", "single_per_s", "jolt_single_per_s", "jolt_speedup"};
+    "jolt_ratio", "jolt_hit_share", "jolt_contacts", "jolt_start_share",
+    "single_per_s", "jolt_single_per_s", "jolt_speedup"};
 bool padCounters = false;
 
 void padMissingCounters(benchmark::State& state) {
@@ -430,6 +431,7 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     double jolt = 0;
     int joltHits = 0;
     long joltContacts = 0;
+    int joltAtStart = 0;
 #endif
     for (auto _ : state) {
         ours += oursPerSecond(*s, sweeps, radius, rule, oursHits, oursContacts);
@@ -437,7 +439,7 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
         embree += embreePerSecond(*s, sweeps, embreeHits);
 #if SWEEP_WITH_JOLT
         if (s->joltMesh != nullptr) {
-            jolt += joltAllPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltContacts);
+            jolt += joltAllPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltContacts, joltAtStart);
         }
 #endif
     }
@@ -463,6 +465,7 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
         state.counters["jolt_ratio"] = ours / jolt;  // above 1: we are faster
         state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
         state.counters["jolt_contacts"] = static_cast<double>(joltContacts);
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
     }
 #endif
     padMissingCounters(state);
@@ -483,12 +486,13 @@ void BM_FirstVsJolt(benchmark::State& state, BenchScene* s, int radiusKind, int 
     const JPH::RefConst<JPH::Shape> sphere = new JPH::SphereShape(radius);
     double jolt = 0;
     int joltHits = 0;
+    int joltAtStart = 0;
 #endif
     for (auto _ : state) {
         ours += oursFirstPerSecond(*s, spheres, rule, oursHits);
 #if SWEEP_WITH_JOLT
         if (s->joltMesh != nullptr) {
-            jolt += joltClosestPerSecond(*s, sweeps, *sphere, joltBackFaces(faces), joltHits);
+            jolt += joltClosestPerSecond(*s, sweeps, *sphere, joltBackFaces(faces), joltHits, joltAtStart);
         }
 #endif
     }
@@ -502,6 +506,7 @@ void BM_FirstVsJolt(benchmark::State& state, BenchScene* s, int radiusKind, int 
         state.counters["jolt_per_s"] = jolt / n;
         state.counters["jolt_ratio"] = ours / jolt;  // above 1: we are faster
         state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
     }
 #endif
     padMissingCounters(state);
@@ -515,8 +520,9 @@ double median(std::vector<double>& values) {
 
 // sweepFirstBatch on 2 threads beside sweepFirst one by one on the 20,000
 // short sweeps of radius 2.5 that BM_Batch uses, exact rule, FaceSides::Cull;
-// with Jolt, its closest-hit cast (back faces ignored) on 2 threads beside one
-// by one too. Which goes first alternates from iteration to iteration; each
+// with Jolt, its closest-hit cast (back faces ignored) on 2 threads of its job
+// system beside one by one too. Which goes first alternates from iteration to
+// iteration; each
 // speedup is the median of the iterations' ratios (see BM_Batch), and
 // jolt_ratio compares the two-thread rates.
 void BM_FirstBatch(benchmark::State& state, BenchScene* s, int threads) {
@@ -535,6 +541,9 @@ void BM_FirstBatch(benchmark::State& state, BenchScene* s, int threads) {
     double joltSingle = 0;
     std::vector<double> joltSpeedups;
     int joltHits = 0;
+    int joltAtStart = 0;
+    // Room for every chunk's job; the calling thread is the pool's other one.
+    JPH::JobSystemThreadPool jobs(1024, 8, threads - 1);
 #endif
     for (auto _ : state) {
         const bool singleFirst = speedups.size() % 2 == 1;
@@ -555,11 +564,11 @@ void BM_FirstBatch(benchmark::State& state, BenchScene* s, int threads) {
         if (s->joltMesh != nullptr) {
             int joltBatchHits = 0;
             double joltOne =
-                singleFirst ? joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits) : 0;
+                singleFirst ? joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltAtStart) : 0;
             const double joltBatch =
-                joltClosestBatchPerSecond(*s, sweeps, *sphere, backFaces, threads, joltBatchHits);
+                joltClosestBatchPerSecond(*s, sweeps, *sphere, backFaces, jobs, joltBatchHits);
             if (!singleFirst) {
-                joltOne = joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits);
+                joltOne = joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltAtStart);
             }
             if (joltBatchHits != joltHits) {
                 state.SkipWithError("Jolt's casts on threads and one by one disagree");
@@ -586,6 +595,7 @@ void BM_FirstBatch(benchmark::State& state, BenchScene* s, int threads) {
     state.counters["sweeps"] = static_cast<double>(sweeps.size());
 #if SWEEP_WITH_JOLT
     if (s->joltMesh != nullptr) {
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
         state.counters["jolt_per_s"] = jolt / n;
         state.counters["jolt_single_per_s"] = joltSingle / n;
         state.counters["jolt_ratio"] = batch / jolt;  // both on `threads` threads

@@ -25,25 +25,28 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
                               $col["triangles"], radius, len, edges, $col["ours_per_s"], $col["bullet_per_s"],
                               $col["ratio"], jolt, $col["embree_per_s"], $col["embree_ratio"])
         # The all-contacts pairing: sweepQuery beside Jolt keeping every hit within 1e-4 of the nearest.
-        sides = name ~ /\/two-sided/ ? "two-sided / CollideWithBackFaces" : "one-sided / IgnoreBackFaces"
+        sides = name ~ /\/two-sided/ ? "Two / CollideWithBackFaces" : "One / IgnoreBackFaces"
+        rule = name ~ /\/exact/ ? "exact" : "viewer's"
         contacts = has(val("contacts")) ? sprintf("%d", val("contacts")) : "-"
         joltContacts = joltHere && has(val("jolt_contacts")) ? sprintf("%d", val("jolt_contacts")) : "-"
-        allContacts[++na] = sprintf("| %s | %d | %s | %s | %s, %s | %s | %s | %s | %s / %s | %s / %s |", part[2],
-                                    $col["triangles"], radius, len, edges, sides, us($col["ours_per_s"]),
+        allContacts[++na] = sprintf("| %s | %d | %s | %s | %s, %s | %s | %s | %s | %s / %s | %s | %s / %s |", part[2],
+                                    $col["triangles"], radius, len, rule, sides, us($col["ours_per_s"]),
                                     joltHere ? us($col["jolt_per_s"]) : "-",
                                     joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
                                     hits($col["hit_share"], count),
-                                    joltHere ? hits($col["jolt_hit_share"], count) : "-", contacts, joltContacts)
+                                    joltHere ? hits($col["jolt_hit_share"], count) : "-",
+                                    joltHere ? hits(val("jolt_start_share"), count) : "-", contacts, joltContacts)
     } else if (part[1] == "First") {
         sides = name ~ /\/two-sided/ ? "Two / CollideWithBackFaces" : "Cull / IgnoreBackFaces"
-        firsts[++nf] = sprintf("| %s | %d | %s | %s | exact, %s | %s | %s | %s | %s / %s |", part[2],
+        firsts[++nf] = sprintf("| %s | %d | %s | %s | exact, %s | %s | %s | %s | %s / %s | %s |", part[2],
                                $col["triangles"], radius, len, sides, us($col["ours_per_s"]),
                                joltHere ? us($col["jolt_per_s"]) : "-",
                                joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
                                hits($col["hit_share"], count),
-                               joltHere ? hits($col["jolt_hit_share"], count) : "-")
+                               joltHere ? hits($col["jolt_hit_share"], count) : "-",
+                               joltHere ? hits(val("jolt_start_share"), count) : "-")
     } else if (part[1] == "BatchFirst") {
-        batchFirsts[++nb] = sprintf("| %s | %d | %s | %s | %s | %s | %.2f | %s | %s | %s | %s / %s |", part[2],
+        batchFirsts[++nb] = sprintf("| %s | %d | %s | %s | %s | %.2f | %s | %s | %s | %s | %s / %s | %s |", part[2],
                                     $col["triangles"], substr(part[3], 9), us(val("single_per_s")),
                                     us($col["ours_per_s"]), $col["ratio"],
                                     joltHere ? us(val("jolt_single_per_s")) : "-",
@@ -51,7 +54,8 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
                                     joltHere ? sprintf("%.2f", val("jolt_speedup")) : "-",
                                     joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
                                     hits($col["hit_share"], count),
-                                    joltHere ? hits($col["jolt_hit_share"], count) : "-")
+                                    joltHere ? hits($col["jolt_hit_share"], count) : "-",
+                                         joltHere ? hits(val("jolt_start_share"), count) : "-")
     } else if (part[1] == "ReadScene") {
         order[++m] = part[2]
         readScene[part[2]] = $col["bytes_per_second"]; readItems[part[2]] = $col["items_per_second"]
@@ -77,24 +81,24 @@ END {
         print ""
         print "All contacts: `sweepQuery` beside Jolt's cast keeping every hit within 1e-4 of the nearest."
         print ""
-        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Contacts ours / Jolt |"
-        print "|---|---|---|---|---|---|---|---|---|---|"
+        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 | Contacts ours / Jolt |"
+        print "|---|---|---|---|---|---|---|---|---|---|---|"
         for (i = 1; i <= na; ++i) print allContacts[i]
     }
     if (nf > 0) {
         print ""
         print "First contact: `sweepFirst` (exact rule) beside Jolt's `ClosestHitCollisionCollector`."
         print ""
-        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt |"
-        print "|---|---|---|---|---|---|---|---|---|"
+        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 |"
+        print "|---|---|---|---|---|---|---|---|---|---|"
         for (i = 1; i <= nf; ++i) print firsts[i]
     }
     if (nb > 0) {
         print ""
         print "Batches of first contacts: `sweepFirstBatch` beside `sweepFirst` one by one; Jolt's closest hit on threads beside one by one (exact rule, Cull / IgnoreBackFaces)."
         print ""
-        print "| Scene | Triangles | Threads | sweepFirst (µs) | sweepFirstBatch (µs) | Speedup | Jolt one by one (µs) | Jolt on threads (µs) | Jolt's speedup | Jolt : ours on threads | Hits ours / Jolt |"
-        print "|---|---|---|---|---|---|---|---|---|---|---|"
+        print "| Scene | Triangles | Threads | sweepFirst (µs) | sweepFirstBatch (µs) | Speedup | Jolt one by one (µs) | Jolt on threads (µs) | Jolt's speedup | Jolt : ours on threads | Hits ours / Jolt | Jolt's at fraction 0 |"
+        print "|---|---|---|---|---|---|---|---|---|---|---|---|"
         for (i = 1; i <= nb; ++i) print batchFirsts[i]
     }
     if (b > 0) {
