@@ -4,6 +4,8 @@
 function has(v) { return v != "" && v !~ /nan/ }
 function val(name) { return name in col ? $col[name] : "" }
 function us(perSecond) { return has(perSecond) && perSecond > 0 ? sprintf("%.2f", 1e6 / perSecond) : "-" }
+# Ratios far below 1 keep two significant digits rather than rounding to 0.00.
+function ratio(v) { return !has(v) ? "-" : sprintf(v >= 0.1 ? "%.2f" : "%.2g", v) }
 function hits(share, count) { return has(share) ? sprintf("%d", share * count + 0.5) : "-" }
 /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } next }
 !/_median"/ { next }
@@ -32,7 +34,7 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
         allContacts[++na] = sprintf("| %s | %d | %s | %s | %s, %s | %s | %s | %s | %s / %s | %s | %s / %s |", part[2],
                                     $col["triangles"], radius, len, rule, sides, us($col["ours_per_s"]),
                                     joltHere ? us($col["jolt_per_s"]) : "-",
-                                    joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
+                                    joltHere ? ratio($col["jolt_ratio"]) : "-",
                                     hits($col["hit_share"], count),
                                     joltHere ? hits($col["jolt_hit_share"], count) : "-",
                                     joltHere ? hits(val("jolt_start_share"), count) : "-", contacts, joltContacts)
@@ -41,7 +43,7 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
         firsts[++nf] = sprintf("| %s | %d | %s | %s | exact, %s | %s | %s | %s | %s / %s | %s |", part[2],
                                $col["triangles"], radius, len, sides, us($col["ours_per_s"]),
                                joltHere ? us($col["jolt_per_s"]) : "-",
-                               joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
+                               joltHere ? ratio($col["jolt_ratio"]) : "-",
                                hits($col["hit_share"], count),
                                joltHere ? hits($col["jolt_hit_share"], count) : "-",
                                joltHere ? hits(val("jolt_start_share"), count) : "-")
@@ -51,8 +53,8 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
                                     us($col["ours_per_s"]), $col["ratio"],
                                     joltHere ? us(val("jolt_single_per_s")) : "-",
                                     joltHere ? us($col["jolt_per_s"]) : "-",
-                                    joltHere ? sprintf("%.2f", val("jolt_speedup")) : "-",
-                                    joltHere ? sprintf("%.2f", $col["jolt_ratio"]) : "-",
+                                    joltHere ? ratio(val("jolt_speedup")) : "-",
+                                    joltHere ? ratio($col["jolt_ratio"]) : "-",
                                     hits($col["hit_share"], count),
                                     joltHere ? hits($col["jolt_hit_share"], count) : "-",
                                          joltHere ? hits(val("jolt_start_share"), count) : "-")
