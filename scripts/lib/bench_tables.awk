@@ -18,14 +18,15 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
     joltHere = has(val("jolt_per_s"))
     if (part[1] == "Sweep") {
         edges = (name ~ /\/exact/ ? "exact" : "viewer's") (name ~ /\/two-sided/ ? ", two-sided" : "")
-        # Jolt's columns only from a sweep_bench built with it; "-" for a mesh it refused.
-        jolt = ""
-        if ("jolt_per_s" in col)
-            jolt = !joltHere ? " - | - |" : sprintf(" %.0f | %.1f |", $col["jolt_per_s"], $col["jolt_ratio"])
+        # Jolt's columns only when some row has Jolt's figures (a sweep_bench
+        # built with it); "-" for a mesh it refused.
+        if (joltHere) anyJolt = 1
+        sweepJolt[n + 1] = !joltHere ? " - | - |" : sprintf(" %.0f | %.1f |", $col["jolt_per_s"], $col["jolt_ratio"])
         if (has(val("bytes_per_triangle"))) bytesPerTriangle[part[2]] = val("bytes_per_triangle")
-        sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f |%s %.0f | %.1f |", part[2],
+        sweeps[++n] = sprintf("| %s | %d | %s | %s | %s | %.0f | %.0f | %.1f |", part[2],
                               $col["triangles"], radius, len, edges, $col["ours_per_s"], $col["bullet_per_s"],
-                              $col["ratio"], jolt, $col["embree_per_s"], $col["embree_ratio"])
+                              $col["ratio"])
+        sweepEmbree[n] = sprintf(" %.0f | %.1f |", $col["embree_per_s"], $col["embree_ratio"])
         # The all-contacts pairing: sweepQuery beside Jolt keeping every hit within 1e-4 of the nearest.
         sides = name ~ /\/two-sided/ ? "Two / CollideWithBackFaces" : "One / IgnoreBackFaces"
         rule = name ~ /\/exact/ ? "exact" : "viewer's"
@@ -72,12 +73,12 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
     }
 }
 END {
-    withJolt = "jolt_per_s" in col
+    withJolt = anyJolt
     if (n > 0) {
         print "| Scene | Triangles | Radius | Length | Edge rule | Ours (sweeps/s) | Bullet (sweeps/s) | Ours : Bullet |" \
               (withJolt ? " Jolt (sweeps/s) | Ours : Jolt |" : "") " Embree (rays/s) | Embree : ours |"
         print "|---|---|---|---|---|---|---|---|" (withJolt ? "---|---|" : "") "---|---|"
-        for (i = 1; i <= n; ++i) print sweeps[i]
+        for (i = 1; i <= n; ++i) print sweeps[i] (withJolt ? sweepJolt[i] : "") sweepEmbree[i]
     }
     if (withJolt && na > 0) {
         print ""
