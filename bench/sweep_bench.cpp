@@ -1,14 +1,28 @@
 // Sweep query throughput beside Bullet Physics (and Jolt Physics, when built
 // with it), frame steps, and the reader.
 //   sweep_bench [--two-sided] SCENE.dorn... [benchmark flags]
-// --two-sided also measures each edge rule with two-sided faces.
+// --two-sided also measures each edge rule of the all-contacts query with
+// two-sided faces.
 // Every scene given is measured. For each, sweeps come from a seeded generator
 // (see makeSweeps) and run, in the same benchmark iteration, through our query
-// and through Bullet's convexSweepTest (a btSphereShape against a
-// btBvhTriangleMeshShape, allowedCcdPenetration 0, closest-hit callback) and,
-// with SWEEP_WITH_JOLT, Jolt's closest-hit sphere cast against a MeshShape of
-// the same triangles (back faces ignored, met with --two-sided), so that the
-// ratios are measured under the same machine load.
+// and its peers, so that the ratios are measured under the same machine load.
+// Each family of rows pairs a query of ours with the peer call doing the same
+// work:
+//   Sweep/...  sweepQuery (every contact within SIMULTANEOUS_HIT_TOLERANCE of
+//              the nearest time) beside Bullet's convexSweepTest (a
+//              btSphereShape against a btBvhTriangleMeshShape,
+//              allowedCcdPenetration 0, closest-hit callback), an Embree ray
+//              and, with SWEEP_WITH_JOLT, Jolt's sphere cast against a MeshShape
+//              of the same triangles with a collector that keeps every hit
+//              within the same tolerance of the smallest fraction (back faces
+//              ignored for one-sided faces, met for two-sided);
+//   First/...  sweepFirst with the exact edge rule beside Jolt's closest-hit
+//              cast: FaceSides::Cull beside IgnoreBackFaces, FaceSides::Two
+//              beside CollideWithBackFaces;
+//   BatchFirst/...  sweepFirstBatch on 2 threads beside sweepFirst one by
+//              one (the speedup), and Jolt's closest-hit cast on 2 threads of
+//              its JobSystemThreadPool beside one by one.
+// Every row counts hits (and the Sweep rows contacts) on both sides.
 #include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
 #include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
@@ -25,6 +39,7 @@
 #include <Jolt/Jolt.h>
 // After Jolt.h, whose configuration they need.
 #include <Jolt/Core/Factory.h>
+#include <Jolt/Core/JobSystemThreadPool.h>
 #include <Jolt/Physics/Collision/CollisionCollectorImpl.h>
 #include <Jolt/Physics/Collision/CollisionDispatch.h>
 #include <Jolt/Physics/Collision/Shape/MeshShape.h>
@@ -33,16 +48,22 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "bench/sweep_generator.h"
 #include "collision/sphere_motion.h"
 #include "collision/sweep_batch.h"
+#include "collision/sweep_first.h"
 #include "collision/sweep_query.h"
 #include "geometry/collision_epsilon.h"
 #include "scene/compiled_tree.h"
@@ -158,16 +179,40 @@ double embreePerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, int
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The all-contacts query; contacts: every contact recorded at the sweeps'
+// nearest times.
 double oursPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius,
-                     SweepOptions rule, int& hits) {
+                     SweepOptions rule, int& hits, long& contacts) {
     ContactState state;
     hits = 0;
+    contacts = 0;
     const auto start = Clock::now();
     for (const BenchSweep& sweep : sweeps) {
         state.hitTriangles.clear();
         hits += sweepQuery(*s.mesh, SweptSphere(sweep.from, sweep.displacement, radius), state, rule);
+        contacts += static_cast<long>(state.contacts.size());
     }
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The first contact alone, one sweep after another.
+double oursFirstPerSecond(BenchScene& s, std::span<const SweptSphere> spheres, SweepOptions rule,
+                          int& hits) {
+    hits = 0;
+    const auto start = Clock::now();
+    for (const SweptSphere& sphere : spheres) {
+        hits += sweepFirst(*s.mesh, sphere, rule).found ? 1 : 0;
+    }
+    return spheres.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<SweptSphere> spheresOf(const std::vector<BenchSweep>& sweeps, float radius) {
+    std::vector<SweptSphere> spheres;
+    spheres.reserve(sweeps.size());
+    for (const BenchSweep& sweep : sweeps) {
+        spheres.emplace_back(sweep.from, sweep.displacement, radius);
+    }
+    return spheres;
 }
 
 double bulletPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, float radius, int& hits) {
@@ -212,58 +257,189 @@ void prepareJolt(BenchScene& s) {
     s.joltMesh = result.Get();
 }
 
-// Jolt's closest-hit cast of the given sphere along each sweep; its other
-// settings as Jolt has them.
-double joltPerSecond(BenchScene& s, const std::vector<BenchSweep>& sweeps, const JPH::Shape& sphere,
-                     JPH::EBackFaceMode backFaces, int& hits) {
+// Keeps every hit whose fraction lies within SIMULTANEOUS_HIT_TOLERANCE of
+// the smallest seen, as our all-contacts query keeps every contact that close
+// to the nearest time: the same work, asked of Jolt. Hits that a nearer one
+// leaves behind are dropped, and the early-out fraction is lowered (never
+// raised) to the smallest plus the tolerance, so that Jolt prunes as far as
+// the answer allows.
+class NearestTimeCollector : public JPH::CastShapeCollector {
+public:
+    void Reset() override {
+        JPH::CastShapeCollector::Reset();
+        hits.clear();
+        smallest = std::numeric_limits<float>::infinity();
+    }
+
+    void AddHit(const JPH::ShapeCastResult& hit) override {
+        if (hit.mFraction < smallest) {
+            smallest = hit.mFraction;
+            std::erase_if(hits, [&](const JPH::ShapeCastResult& kept) {
+                return !(kept.mFraction - smallest < SIMULTANEOUS_HIT_TOLERANCE);
+            });
+            const float earlyOut = smallest + SIMULTANEOUS_HIT_TOLERANCE;
+            if (earlyOut < GetEarlyOutFraction()) {
+                UpdateEarlyOutFraction(earlyOut);
+            }
+        } else if (!(hit.mFraction - smallest < SIMULTANEOUS_HIT_TOLERANCE)) {
+            return;  // strictly closer than the tolerance, as our query counts the same time
+        }
+        hits.push_back(hit);
+    }
+
+    std::vector<JPH::ShapeCastResult> hits;
+    float smallest = std::numeric_limits<float>::infinity();
+};
+
+JPH::ShapeCast joltCast(const JPH::Shape& sphere, const BenchSweep& sweep) {
+    return JPH::ShapeCast(&sphere, JPH::Vec3::sOne(),
+                          JPH::Mat44::sTranslation(JPH::Vec3(sweep.from.x, sweep.from.y, sweep.from.z)),
+                          JPH::Vec3(sweep.displacement.x, sweep.displacement.y, sweep.displacement.z));
+}
+
+// Jolt's cast of the given sphere along each sweep into a fresh closest-hit
+// collector; its other settings as Jolt has them. Returns the hits; atStart
+// gains those at fraction 0, spheres that start overlapping a triangle.
+int joltClosestHits(const BenchScene& s, std::span<const BenchSweep> sweeps, const JPH::Shape& sphere,
+                    JPH::EBackFaceMode backFaces, int& atStart) {
     JPH::ShapeCastSettings settings;
     settings.mBackFaceModeTriangles = backFaces;
     const JPH::ShapeFilter filter;
-    hits = 0;
-    const auto start = Clock::now();
+    int hits = 0;
     for (const BenchSweep& sweep : sweeps) {
-        const JPH::ShapeCast cast(
-            &sphere, JPH::Vec3::sOne(),
-            JPH::Mat44::sTranslation(JPH::Vec3(sweep.from.x, sweep.from.y, sweep.from.z)),
-            JPH::Vec3(sweep.displacement.x, sweep.displacement.y, sweep.displacement.z));
         JPH::ClosestHitCollisionCollector<JPH::CastShapeCollector> collector;
         JPH::CollisionDispatch::sCastShapeVsShapeLocalSpace(
-            cast, settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter, JPH::Mat44::sIdentity(),
-            JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
+            joltCast(sphere, sweep), settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter,
+            JPH::Mat44::sIdentity(), JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
         hits += collector.HadHit() ? 1 : 0;
+        atStart += collector.HadHit() && collector.mHit.mFraction == 0.0f ? 1 : 0;
+    }
+    return hits;
+}
+
+double joltClosestPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps,
+                            const JPH::Shape& sphere, JPH::EBackFaceMode backFaces, int& hits,
+                            int& atStart) {
+    atStart = 0;
+    const auto start = Clock::now();
+    hits = joltClosestHits(s, sweeps, sphere, backFaces, atStart);
+    return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Jolt's closest-hit casts on its own JobSystemThreadPool, as Jolt's users
+// spread work over threads: a job per chunk of sweeps, the calling thread
+// taking jobs too while it waits on the barrier (so it never waits for a
+// helper the system has not woken yet, as sweepFirstBatch does not).
+double joltClosestBatchPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps,
+                                 const JPH::Shape& sphere, JPH::EBackFaceMode backFaces,
+                                 JPH::JobSystem& jobs, int& hits) {
+    constexpr std::size_t CHUNK = 128;
+    std::atomic<int> found{0};
+    const auto start = Clock::now();
+    JPH::JobSystem::Barrier* barrier = jobs.CreateBarrier();
+    for (std::size_t first = 0; first < sweeps.size(); first += CHUNK) {
+        const std::size_t count = std::min(CHUNK, sweeps.size() - first);
+        JPH::JobHandle job = jobs.CreateJob("casts", JPH::Color::sGreen, [&, first, count] {
+            int atStart = 0;
+            found += joltClosestHits(s, std::span(sweeps).subspan(first, count), sphere, backFaces, atStart);
+        });
+        barrier->AddJob(job);
+    }
+    jobs.WaitForJobs(barrier);
+    jobs.DestroyBarrier(barrier);
+    const double perSecond = sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
+    hits = found;
+    return perSecond;
+}
+
+// Jolt's cast into NearestTimeCollector: the same work as our all-contacts
+// query. contacts: every hit kept; atStart: the sweeps whose hits lie at
+// fraction 0 (spheres that start overlapping a triangle).
+double joltAllPerSecond(const BenchScene& s, const std::vector<BenchSweep>& sweeps, const JPH::Shape& sphere,
+                        JPH::EBackFaceMode backFaces, int& hits, long& contacts, int& atStart) {
+    JPH::ShapeCastSettings settings;
+    settings.mBackFaceModeTriangles = backFaces;
+    const JPH::ShapeFilter filter;
+    NearestTimeCollector collector;  // kept from sweep to sweep, as our ContactState
+    hits = 0;
+    contacts = 0;
+    atStart = 0;
+    const auto start = Clock::now();
+    for (const BenchSweep& sweep : sweeps) {
+        collector.Reset();
+        JPH::CollisionDispatch::sCastShapeVsShapeLocalSpace(
+            joltCast(sphere, sweep), settings, s.joltMesh.GetPtr(), JPH::Vec3::sOne(), filter,
+            JPH::Mat44::sIdentity(), JPH::SubShapeIDCreator(), JPH::SubShapeIDCreator(), collector);
+        hits += collector.hits.empty() ? 0 : 1;
+        atStart += !collector.hits.empty() && collector.smallest == 0.0f ? 1 : 0;
+        contacts += static_cast<long>(collector.hits.size());
     }
     return sweeps.size() / std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+JPH::EBackFaceMode joltBackFaces(FaceSides faces) {
+    return faces == FaceSides::Two ? JPH::EBackFaceMode::CollideWithBackFaces
+                                   : JPH::EBackFaceMode::IgnoreBackFaces;
+}
 #endif
+
+// Every counter any row sets. Google Benchmark's CSV takes its columns from
+// the first row it reports and aborts on a later row with a counter not among
+// them, so with CSV output every row carries all of them, NaN where it has no
+// value (a filtered run may start with any kind of row).
+constexpr const char* COUNTER_NAMES[] = {
+    "ours_per_s", "bullet_per_s", "ratio", "embree_per_s", "embree_ratio", "hit_share",
+    "bullet_hit_share", "triangles", "bytes_per_triangle", "sweeps", "contacts", "jolt_per_s",
+    "jolt_ratio", "jolt_hit_share", "jolt_contacts", "jolt_start_share",
+    "single_per_s", "jolt_single_per_s", "jolt_speedup"};
+bool padCounters = false;
+
+void padMissingCounters(benchmark::State& state) {
+    if (!padCounters) {
+        return;
+    }
+    for (const char* name : COUNTER_NAMES) {
+        if (state.counters.find(name) == state.counters.end()) {
+            state.counters[name] = std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+}
+
+float radiusOf(const BenchScene& s, int radiusKind) { return radiusKind == 0 ? 2.5f : 0.01f * s.diagonal(); }
+
+float lengthOf(const BenchScene& s, int lengthKind) {
+    return lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s.diagonal();
+}
 
 // args: scene index, radius kind (0: 2.5, 1: 1% of the diagonal), length kind
 // (0: |(1,-1,1)|, 1: a tenth of the diagonal), our edge rule and face sides.
+// Jolt keeps every hit within the tolerance of the nearest (NearestTimeCollector).
 void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind,
                       SweepOptions rule) {
-    const float radius = radiusKind == 0 ? 2.5f : 0.01f * s->diagonal();
-    const float sweepLength = lengthKind == 0 ? std::sqrt(3.0f) : 0.1f * s->diagonal();
-    const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, sweepLength, 2000);
+    const float radius = radiusOf(*s, radiusKind);
+    const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, lengthOf(*s, lengthKind), 2000);
     double ours = 0;
     double bullet = 0;
     double embree = 0;
     int oursHits = 0;
+    long oursContacts = 0;
     int bulletHits = 0;
     int embreeHits = 0;
 #if SWEEP_WITH_JOLT
     const JPH::RefConst<JPH::Shape> sphere = new JPH::SphereShape(radius);
-    const JPH::EBackFaceMode backFaces = rule.faces == FaceSides::Two
-                                             ? JPH::EBackFaceMode::CollideWithBackFaces
-                                             : JPH::EBackFaceMode::IgnoreBackFaces;
+    const JPH::EBackFaceMode backFaces = joltBackFaces(rule.faces);
     double jolt = 0;
     int joltHits = 0;
+    long joltContacts = 0;
+    int joltAtStart = 0;
 #endif
     for (auto _ : state) {
-        ours += oursPerSecond(*s, sweeps, radius, rule, oursHits);
+        ours += oursPerSecond(*s, sweeps, radius, rule, oursHits, oursContacts);
         bullet += bulletPerSecond(*s, sweeps, radius, bulletHits);
         embree += embreePerSecond(*s, sweeps, embreeHits);
 #if SWEEP_WITH_JOLT
         if (s->joltMesh != nullptr) {
-            jolt += joltPerSecond(*s, sweeps, *sphere, backFaces, joltHits);
+            jolt += joltAllPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltContacts, joltAtStart);
         }
 #endif
     }
@@ -276,6 +452,8 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
     state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
     state.counters["bullet_hit_share"] = static_cast<double>(bulletHits) / sweeps.size();
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    state.counters["sweeps"] = static_cast<double>(sweeps.size());
+    state.counters["contacts"] = static_cast<double>(oursContacts);  // over all the sweeps
     // The query form's memory beside the scene's own arrays.
     state.counters["bytes_per_triangle"] =
         s->mesh->compiled != nullptr
@@ -286,8 +464,146 @@ void BM_SweepVsBullet(benchmark::State& state, BenchScene* s, int radiusKind, in
         state.counters["jolt_per_s"] = jolt / n;
         state.counters["jolt_ratio"] = ours / jolt;  // above 1: we are faster
         state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
+        state.counters["jolt_contacts"] = static_cast<double>(joltContacts);
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
     }
 #endif
+    padMissingCounters(state);
+}
+
+// sweepFirst with the exact edge rule and the given face sides (Cull or Two)
+// beside Jolt's closest-hit cast (back faces ignored or met); the same sweeps
+// as the Sweep rows of the same radius and length.
+void BM_FirstVsJolt(benchmark::State& state, BenchScene* s, int radiusKind, int lengthKind,
+                    FaceSides faces) {
+    const float radius = radiusOf(*s, radiusKind);
+    const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, lengthOf(*s, lengthKind), 2000);
+    const std::vector<SweptSphere> spheres = spheresOf(sweeps, radius);
+    const SweepOptions rule(EdgeRule::Exact, faces);
+    double ours = 0;
+    int oursHits = 0;
+#if SWEEP_WITH_JOLT
+    const JPH::RefConst<JPH::Shape> sphere = new JPH::SphereShape(radius);
+    double jolt = 0;
+    int joltHits = 0;
+    int joltAtStart = 0;
+#endif
+    for (auto _ : state) {
+        ours += oursFirstPerSecond(*s, spheres, rule, oursHits);
+#if SWEEP_WITH_JOLT
+        if (s->joltMesh != nullptr) {
+            jolt += joltClosestPerSecond(*s, sweeps, *sphere, joltBackFaces(faces), joltHits, joltAtStart);
+        }
+#endif
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ours_per_s"] = ours / n;
+    state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
+    state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    state.counters["sweeps"] = static_cast<double>(sweeps.size());
+#if SWEEP_WITH_JOLT
+    if (s->joltMesh != nullptr) {
+        state.counters["jolt_per_s"] = jolt / n;
+        state.counters["jolt_ratio"] = ours / jolt;  // above 1: we are faster
+        state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
+    }
+#endif
+    padMissingCounters(state);
+}
+
+// The median of values (not empty), reordering them.
+double median(std::vector<double>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// sweepFirstBatch on 2 threads beside sweepFirst one by one on the 20,000
+// short sweeps of radius 2.5 that BM_Batch uses, exact rule, FaceSides::Cull;
+// with Jolt, its closest-hit cast (back faces ignored) on 2 threads of its job
+// system beside one by one too. Which goes first alternates from iteration to
+// iteration; each
+// speedup is the median of the iterations' ratios (see BM_Batch), and
+// jolt_ratio compares the two-thread rates.
+void BM_FirstBatch(benchmark::State& state, BenchScene* s, int threads) {
+    const std::vector<BenchSweep> sweeps = makeSweeps(s->min, s->max, std::sqrt(3.0f), 20000);
+    const std::vector<SweptSphere> spheres = spheresOf(sweeps, 2.5f);
+    std::vector<SweepHit> hits(spheres.size());
+    const SweepOptions rule(EdgeRule::Exact, FaceSides::Cull);
+    double batch = 0;
+    double single = 0;
+    std::vector<double> speedups;
+    int oursHits = 0;
+#if SWEEP_WITH_JOLT
+    const JPH::RefConst<JPH::Shape> sphere = new JPH::SphereShape(2.5f);
+    const JPH::EBackFaceMode backFaces = JPH::EBackFaceMode::IgnoreBackFaces;
+    double jolt = 0;
+    double joltSingle = 0;
+    std::vector<double> joltSpeedups;
+    int joltHits = 0;
+    int joltAtStart = 0;
+    // Room for every chunk's job; the calling thread is the pool's other one.
+    JPH::JobSystemThreadPool jobs(1024, 8, threads - 1);
+#endif
+    for (auto _ : state) {
+        const bool singleFirst = speedups.size() % 2 == 1;
+        const auto runBatch = [&] {
+            const auto start = Clock::now();
+            sweepFirstBatch(*s->mesh, spheres, hits, threads, rule);
+            return spheres.size() / std::chrono::duration<double>(Clock::now() - start).count();
+        };
+        double oneByOne = singleFirst ? oursFirstPerSecond(*s, spheres, rule, oursHits) : 0;
+        const double perSecond = runBatch();
+        if (!singleFirst) {
+            oneByOne = oursFirstPerSecond(*s, spheres, rule, oursHits);
+        }
+        batch += perSecond;
+        single += oneByOne;
+        speedups.push_back(perSecond / oneByOne);
+#if SWEEP_WITH_JOLT
+        if (s->joltMesh != nullptr) {
+            int joltBatchHits = 0;
+            double joltOne =
+                singleFirst ? joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltAtStart) : 0;
+            const double joltBatch =
+                joltClosestBatchPerSecond(*s, sweeps, *sphere, backFaces, jobs, joltBatchHits);
+            if (!singleFirst) {
+                joltOne = joltClosestPerSecond(*s, sweeps, *sphere, backFaces, joltHits, joltAtStart);
+            }
+            if (joltBatchHits != joltHits) {
+                state.SkipWithError("Jolt's casts on threads and one by one disagree");
+            }
+            jolt += joltBatch;
+            joltSingle += joltOne;
+            joltSpeedups.push_back(joltBatch / joltOne);
+        }
+#endif
+    }
+    int batchHits = 0;
+    for (const SweepHit& hit : hits) {
+        batchHits += hit.found ? 1 : 0;
+    }
+    if (batchHits != oursHits) {
+        state.SkipWithError("sweepFirstBatch and sweepFirst disagree");
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ours_per_s"] = batch / n;  // on `threads` threads
+    state.counters["single_per_s"] = single / n;
+    state.counters["ratio"] = median(speedups);
+    state.counters["hit_share"] = static_cast<double>(oursHits) / sweeps.size();
+    state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    state.counters["sweeps"] = static_cast<double>(sweeps.size());
+#if SWEEP_WITH_JOLT
+    if (s->joltMesh != nullptr) {
+        state.counters["jolt_start_share"] = static_cast<double>(joltAtStart) / sweeps.size();
+        state.counters["jolt_per_s"] = jolt / n;
+        state.counters["jolt_single_per_s"] = joltSingle / n;
+        state.counters["jolt_ratio"] = batch / jolt;  // both on `threads` threads
+        state.counters["jolt_speedup"] = median(joltSpeedups);
+        state.counters["jolt_hit_share"] = static_cast<double>(joltHits) / sweeps.size();
+    }
+#endif
+    padMissingCounters(state);
 }
 
 // The batch on `threads` threads, in sweeps per second.
@@ -326,13 +642,9 @@ void BM_Batch(benchmark::State& state, BenchScene* s, int threads) {
     // The CSV takes its counter names from the first row, a sweep row: a
     // batch row reuses ours_per_s, and ratio for its speedup over one thread.
     state.counters["ours_per_s"] = batch / static_cast<double>(state.iterations());
-    double speedup = 1.0;  // one thread's over itself
-    if (!ratios.empty()) {
-        std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
-        speedup = ratios[ratios.size() / 2];
-    }
-    state.counters["ratio"] = speedup;
+    state.counters["ratio"] = ratios.empty() ? 1.0 : median(ratios);  // one thread: 1
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    padMissingCounters(state);
 }
 
 // The viewer's step, from its start state, over and over.
@@ -344,6 +656,7 @@ void BM_FrameStep(benchmark::State& state, BenchScene* s) {
         advanceSphere(*s->mesh, 2.5f, position, velocity, contacts);
     }
     state.SetItemsProcessed(state.iterations());
+    padMissingCounters(state);
 }
 
 // The reader beside reading the same file's bytes into memory.
@@ -357,6 +670,7 @@ void BM_ReadScene(benchmark::State& state, std::string path) {
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.SetItemsProcessed(triangles);
+    padMissingCounters(state);
 }
 
 void BM_ReadBytes(benchmark::State& state, std::string path) {
@@ -373,11 +687,30 @@ void BM_ReadBytes(benchmark::State& state, std::string path) {
         benchmark::DoNotOptimize(content.data());
     }
     state.SetBytesProcessed(state.iterations() * bytes);
+    padMissingCounters(state);
 }
 
 }  // namespace
 
+// Whether the run writes CSV (on the console or to --benchmark_out), by flag
+// or by the environment variables Google Benchmark reads for its flags.
+bool writesCsv(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strstr(argv[i], "format=csv") != nullptr) {
+            return true;
+        }
+    }
+    for (const char* variable : {"BENCHMARK_FORMAT", "BENCHMARK_OUT_FORMAT"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && std::string(value) == "csv") {
+            return true;
+        }
+    }
+    return false;
+}
+
 int main(int argc, char** argv) {
+    padCounters = writesCsv(argc, argv);  // before Initialize takes its flags out
     benchmark::Initialize(&argc, argv);
     setCollisionEpsilon(0.001f);
     embreeDevice = rtcNewDevice("threads=1");  // one thread, as our query and Bullet's
@@ -430,6 +763,20 @@ int main(int argc, char** argv) {
                 }
             }
         }
+        for (int radius = 0; radius < 2; ++radius) {
+            for (int length = 0; length < 2; ++length) {
+                for (const FaceSides faces : {FaceSides::Cull, FaceSides::Two}) {
+                    benchmark::RegisterBenchmark(
+                        ("First/" + s->name + (radius ? "/r=1%diag" : "/r=2.5") +
+                         (length ? "/len=diag/10" : "/len=sqrt3") +
+                         (faces == FaceSides::Two ? "/exact/two-sided" : "/exact/cull"))
+                            .c_str(),
+                        BM_FirstVsJolt, raw, radius, length, faces)
+                        ->Unit(benchmark::kMillisecond)
+                        ->MinTime(0.5);
+                }
+            }
+        }
         for (const int threads : {1, 2}) {
             benchmark::RegisterBenchmark(
                 ("Batch/" + s->name + "/threads=" + std::to_string(threads)).c_str(), BM_Batch,
@@ -437,6 +784,10 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.5);
         }
+        benchmark::RegisterBenchmark(("BatchFirst/" + s->name + "/threads=2").c_str(), BM_FirstBatch,
+                                     raw, 2)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(0.5);
         // The viewer's steps mean something only where its start lies in the
         // scene (the rooms); elsewhere the sphere flies off into empty space.
         const Vec3 start(0, 12.5f, 0);

@@ -5,9 +5,11 @@
 # of 1 thousand to 4 million triangles, all made with `dorn build`; writes the
 # results to docs/performance/sweep_bench.csv and plots query cost against
 # triangle count to docs/performance/query-scaling.png; the tables of medians go
-# to docs/performance/tables.md.
-#   scripts/bench.sh        (after a release build)
+# to docs/performance/tables.md, one per pairing (sweep_bench.cpp says which
+# call of ours runs beside which of each peer's).
+#   scripts/bench.sh [benchmark flags]       (after a release build)
 #   JOLT_SOURCE=/path/to/jolt scripts/bench.sh   (configures the release build with Jolt first)
+# The all-contacts query runs with one-sided and two-sided faces (--two-sided).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Jolt's library is built once, in build/bench/jolt: about 4 minutes on 2 cores.
@@ -28,24 +30,24 @@ for n in 22 32 100 316 1000 1414; do
     }
 done
 rm -f "$scenes/terrain.ply"
-build/bin/sweep_bench build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitions=3 \
+build/bin/sweep_bench --two-sided build/scenes/*.dorn "$scenes"/*.dorn --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true --benchmark_out_format=csv \
     --benchmark_out=docs/performance/sweep_bench.csv "$@"
 
 awk -F, -f scripts/lib/bench_tables.awk docs/performance/sweep_bench.csv >docs/performance/tables.md
 
-# Microseconds per short sweep (median) against triangles: ours, Bullet's, an Embree ray
-# and, when measured, Jolt's (NaN where it refused the mesh).
-awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3\/viewer.*_median"/ {
+# Microseconds per short one-sided sweep (median) against triangles: ours, Bullet's, an
+# Embree ray and, when measured, Jolt's all-contacts cast (NaN where it refused the mesh).
+awk -F, '/^"Sweep\/terrain-[0-9]+\/r=2.5\/len=sqrt3\/viewer\/min_time[^"]*_median"/ {
     jolt = ""
     for (i = 1; i <= NF; ++i) if (header[i] == "ours_per_s") ours = $i; else if (header[i] == "bullet_per_s") bullet = $i; else if (header[i] == "embree_per_s") embree = $i; else if (header[i] == "triangles") t = $i; else if (header[i] == "jolt_per_s") jolt = $i;
-    if (withJolt) print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree, jolt == "" ? "NaN" : 1e6 / jolt
+    if (withJolt) print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree, jolt == "" || jolt ~ /nan/ ? "NaN" : 1e6 / jolt
     else print t, 1e6 / ours, 1e6 / bullet, 1e6 / embree }
     /^name,/ { for (i = 1; i <= NF; ++i) { header[i] = $i; gsub(/"/, "", header[i]); if (header[i] == "jolt_per_s") withJolt = 1 } }' docs/performance/sweep_bench.csv |
     sort -g >"$scenes/scaling.dat"
 jolt_line=
 if awk 'NF >= 5 && $5 != "NaN" { found = 1 } END { exit !found }' "$scenes/scaling.dat"; then
-    jolt_line=", '$scenes/scaling.dat' using 1:5 with linespoints title 'Jolt ShapeCast'"
+    jolt_line=", '$scenes/scaling.dat' using 1:5 with linespoints title 'Jolt ShapeCast, hits within 1e-4 of the nearest'"
 fi
 if command -v gnuplot >/dev/null; then
     gnuplot <<PLOT
