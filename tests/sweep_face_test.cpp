@@ -62,6 +62,17 @@ TEST(SweepHitsFace, InsideAndOnTheEdgesFromV0ButNotOnV1V2) {
     hair.init(Vec3(0, 0, 0), Vec3(8, 0, 1e-6f), Vec3(0, 8, 0));
     EXPECT_EQ(sweepHitsFace(hair, Segment(Vec3(2, 2, 3), Vec3(2, 2, -7)), t), 1);
     EXPECT_EQ(sweepHitsFace(hair, Segment(Vec3(5, 5, 3), Vec3(5, 5, -7)), t), 0);
+    // Normal (0, 1, 1) / sqrt 2: y and z tie and z is dropped. Two paths
+    // through points within rounding of an edge, which the projection onto x
+    // and y judges inside and outside, and that onto x and z the other way.
+    Triangle tied;
+    tied.init(Vec3(0, 0, 5), Vec3(4, 1, 4), Vec3(1, 3, 2));
+    EXPECT_EQ(sweepHitsFace(tied, Segment(Vec3(0x1.1a022ep+1f, 0x1.686e6cp+0f, 0x1.539b1p+2f),
+                                          Vec3(0x1.1a022ep+1f, -0x1.cd7d9cp-2f, 0x1.b94f34p+1f)), t),
+              1);
+    EXPECT_EQ(sweepHitsFace(tied, Segment(Vec3(0x1.7aeb4cp+0f, 0x1.00434cp+2f, 0x1.d278c6p+1f),
+                                          Vec3(0x1.7aeb4cp+0f, 0x1.41106cp+1f, 0x1.13029cp+1f)), t),
+              0);
     Triangle flat;  // no area
     flat.init(Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(8, 0, 0));
     EXPECT_EQ(sweepHitsFace(flat, Segment(Vec3(2, 0, 3), Vec3(2, 0, -7)), t), 0);

@@ -454,6 +454,28 @@ TEST(SweepQueryBoxes, ABoxEndingOnTheStartPlaneIsStillSearched) {
     }
 }
 
+// Near x = 100,500, where floats lie 1/128 apart, a step whose end just
+// reaches a wall: the wide walk's quick test, grown by its margin (a
+// ten-thousandth of the coordinates, far above their rounding), still reaches
+// the wall's box, as the compiled walk's exact test does.
+TEST(SweepQueryBoxes, AWallJustReachedFarFromTheOriginIsMetOnEitherWalk) {
+    useViewerEpsilon();
+    const float w = 0x1.888be8p+16f;
+    const SweptSphere sphere(Vec3(0x1.8888p+16f, 0, 0), Vec3(0x1.65f11cp+1f, 0, 0), 0x1.1c9b4p+0f);
+    for (const bool wide : {true, false}) {
+        auto scene = buildScene({{w, 0, 5}, {w, 5, -5}, {w, -5, -5}, {w + 64, 0, 5}, {w + 64, 5, -5}, {w + 64, -5, -5}},
+                                {meshTriangle(0, 1, 2), meshTriangle(3, 4, 5)});
+        ASSERT_EQ(scene->compiled->wide.empty(), false);
+        if (!wide) {
+            scene->compiled->wide.clear();
+        }
+        ContactState state;
+        ASSERT_EQ(sweepQuery(*scene, sphere, state, EdgeRule::Exact), 1) << wide;
+        EXPECT_EQ(state.nearestTime, 0x1.ffd124p-1f);
+        EXPECT_EQ(state.hitTriangles, std::vector<std::int32_t>{0});
+    }
+}
+
 // The quick box test of the walk over wide nodes reaches a box the exact test
 // rejects (a path touching the grown box's edge only), and the viewer's
 // slanted edge test reports a contact with the triangle inside it: the
