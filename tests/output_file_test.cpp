@@ -145,6 +145,8 @@ TEST(MeshFormatHint, KnowsMeshFilesByTheirFirstBytes) {
         {"OFF\n8 6 0\n", "OFF"},
         {"glTF\x02\0\0\0", "glTF"},
         {"{\"asset\": {\"version\": \"2.0\"}}", "glTF"},
+        {"{\"steps\": 3}", nullptr},  // JSON, but no asset: not glTF
+        {"\"asset\" list\n", nullptr},
         {"<?xml version=\"1.0\"?>\n<COLLADA xmlns=", "COLLADA"},
         {std::string("Kaydara FBX Binary  \0\x1a\0", 23), "FBX"},
         {std::string("MM\x0a\0\0\0\x02\0\x0a\0", 10), "3DS"},  // its length is the file's
