@@ -39,7 +39,8 @@ struct SweepHit {
 // triangle, normal, point and feature of the triangle test with the smallest
 // time, ties going to the smallest triangle index, so the result does not
 // depend on the tree's layout: found, time and triangle are those of a test
-// of every triangle the tree names, bit for bit. Only reads scene; a scene
+// of every triangle the tree names, bit for bit (for coordinates, radius and
+// motion within about 1e4, where no product of the tests overflows). Only reads scene; a scene
 // without a tree finds nothing. A non-number in the sphere finds what the
 // triangle tests find (usually nothing).
 SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options = {});
