@@ -268,10 +268,7 @@ private:
     // near the start is entered all the same, for the start's overlap).
     bool holdsOnlyLater(const CompiledNode& node) const {
         return (boxBehindStart(node, sphere_, behindLimit_) && !boxNearStart(node)) ||
-               (pruningOn_ &&
-                ((pruning_.aheadTooLate && boxAheadTooLate(node, sphere_, pruning_, late_)) ||
-                 (pruning_.beyondReach && boxBeyondReach(node, sphere_, pruning_, late_)) ||
-                 (pruning_.entersTooLate && boxEntersTooLate(node, sphere_, pruning_, late_))));
+               (pruningOn_ && boxContactsTooLate(node, sphere_, pruning_, late_));
     }
 
     const CompiledTree& tree_;

@@ -129,6 +129,16 @@ inline bool boxBeyondReach(const CompiledNode& node, const SweptSphere& sphere, 
     return dx * dx + dy * dy + dz * dz >= beyondReachLimit(pruning, late);
 }
 
+// Whether the bounds the sweep's pruning asks for (boxAheadTooLate,
+// boxBeyondReach, boxEntersTooLate) show every contact under the node comes
+// at or after late.
+inline bool boxContactsTooLate(const CompiledNode& node, const SweptSphere& sphere,
+                               const BoxPruning& pruning, float late) {
+    return (pruning.aheadTooLate && boxAheadTooLate(node, sphere, pruning, late)) ||
+           (pruning.beyondReach && boxBeyondReach(node, sphere, pruning, late)) ||
+           (pruning.entersTooLate && boxEntersTooLate(node, sphere, pruning, late));
+}
+
 // The rounding margin of the bounds that skip boxes: 1e-4 of the radius, the
 // tolerance and the largest coordinate of the sweep and the scene, a thousand
 // times the rounding of the few float operations of the triangle tests and of

@@ -131,10 +131,7 @@ private:
     // triangles' contacts lies behind the start or comes too late.
     bool holdsOnlyUnwanted(const CompiledNode& node) const {
         return boxBehindStart(node, sphere_, behindLimit_) ||
-               (pruningOn_ &&
-                ((pruning_.aheadTooLate && boxAheadTooLate(node, sphere_, pruning_, late_)) ||
-                 (pruning_.beyondReach && boxBeyondReach(node, sphere_, pruning_, late_)) ||
-                 (pruning_.entersTooLate && boxEntersTooLate(node, sphere_, pruning_, late_))));
+               (pruningOn_ && boxContactsTooLate(node, sphere_, pruning_, late_));
     }
 
 #if SWEEP_SSE_LANES
