@@ -81,7 +81,8 @@ float boxDistanceSquared(const Vec3& low, const Vec3& high, const Vec3& p, float
 // coordinate) is skipped when it lies further than the best so far, grown by
 // a margin that covers that allowance and the rounding of the triangles'
 // points (see pruningMargin), and so is a leaf's triangle whose corners' box
-// does; loose boxes are always entered, and leaves too, as nothing checks a
+// does; a box with slack is grown by it (more than a nearest point, which
+// lies on its triangle, needs); loose boxes are always entered, and leaves too, as nothing checks a
 // leaf's own box against its triangle.
 class ClosestPointVisitor {
 public:
@@ -89,9 +90,13 @@ public:
         : tree_(tree), search_(search), margin_(pruningMargin(tree, search.point())) {}
 
     bool enterNode(const CompiledNode& node) const {
-        return node.triangle != COMPILED_INNER ||
-               !(boxDistanceSquared(node.boundsMin, node.boundsMax, search_.point(), margin_) >
-                 search_.limit());
+        float grow = margin_;
+        if (node.triangle == COMPILED_INNER_SLACK) {
+            grow += tree_.slack[static_cast<std::size_t>(&node - tree_.nodes.data())];
+        } else if (node.triangle != COMPILED_INNER) {
+            return true;
+        }
+        return !(boxDistanceSquared(node.boundsMin, node.boundsMax, search_.point(), grow) > search_.limit());
     }
 
     // By the distance to the children's boxes, and, when both are as near

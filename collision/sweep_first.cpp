@@ -47,9 +47,18 @@ public:
           planeReach_(sphere.radius * 1.001f) {}
 
     void consider(const PreparedTriangle& triangle, std::int32_t index) {
-        const float height = dot(triangle.normal, centre_ - triangle.corners[0]);
-        if ((frontOnly_ && height < 0.0f) || std::fabs(height) > planeReach_ || !(radius_ > 0.0f)) {
-            return;  // a non-number height (a triangle without area) goes on
+        const Vec3& n = triangle.normal;
+        const float height = dot(n, centre_ - triangle.corners[0]);
+        // Every corner further than the radius on one side along the normal:
+        // the triangle is too (measured at each corner, as a sliver's
+        // rounded normal need not be square to its edges). A non-number
+        // height (a triangle without area) goes on.
+        const float h1 = dot(n, centre_ - triangle.corners[1]);
+        const float h2 = dot(n, centre_ - triangle.corners[2]);
+        const bool clear = (height > planeReach_ && h1 > planeReach_ && h2 > planeReach_) ||
+                           (height < -planeReach_ && h1 < -planeReach_ && h2 < -planeReach_);
+        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f)) {
+            return;
         }
         const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
         const float squared = nearest.distanceSquared;
@@ -111,7 +120,8 @@ SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
 // wherever the triangle lies, so boxes are entered by the reach of a contact
 // (twelve radii with the viewer's edge rule, whose slanted contacts lie off
 // the path), only boxes known to hold their triangles' contacts are skipped
-// at all (never a leaf's own box or a loose one), and, once a contact is
+// at all (never a leaf's own box or a loose one; a box with slack is tested
+// grown by it), and, once a contact is
 // known, those whose contacts all come after it.
 class FirstHitVisitor {
 public:
@@ -143,21 +153,16 @@ public:
     }
 
     bool enterNode(const CompiledNode& node) {
-        if (node.triangle != COMPILED_INNER) {
-            if (stats_ != nullptr && node.triangle != COMPILED_INNER_LOOSE) {
-                ++stats_->leavesReached;
-            }
-            return true;
+        if (node.triangle == COMPILED_INNER) {
+            return enterBox(node);
         }
-        if (stats_ != nullptr) {
-            ++stats_->boxTests;
+        if (node.triangle == COMPILED_INNER_SLACK) {
+            return enterBox(grownBy(node, tree_.slack[static_cast<std::size_t>(&node - tree_.nodes.data())]));
         }
-#if SWEEP_SSE_LANES
-        const bool reached = sweepHitsBoundsLanes(lanes_, node) != 0;
-#else
-        const bool reached = sweepHitsBounds(reachSphere_, setup_, node.boundsMin, node.boundsMax) != 0;
-#endif
-        return reached && !holdsOnlyLater(node);
+        if (stats_ != nullptr && node.triangle != COMPILED_INNER_LOOSE) {
+            ++stats_->leavesReached;
+        }
+        return true;
     }
 
     void leaf(std::uint32_t prepared, std::int32_t sceneTriangle) {
@@ -183,7 +188,60 @@ public:
             quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reach_.reach) + scale + setup_.tolerance));
             quickReady_ = true;
         }
-        const int prunable = node.used & node.prunable;
+        if (node.slackLanes != 0) {
+            return enterSlotsGrown(node);
+        }
+        return enterBoxes(node, node.used & node.prunable);
+    }
+
+    void wideLeaf(std::uint32_t prepared) {
+        if (stats_ != nullptr) {
+            ++stats_->leavesReached;
+        }
+        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+    }
+#endif
+
+private:
+    // A node's box grown by its slack on every side.
+    static CompiledNode grownBy(const CompiledNode& node, float slack) {
+        CompiledNode grown = node;
+        grown.boundsMin = node.boundsMin - Vec3(slack, slack, slack);
+        grown.boundsMax = node.boundsMax + Vec3(slack, slack, slack);
+        return grown;
+    }
+
+    bool enterBox(const CompiledNode& node) {
+        if (stats_ != nullptr) {
+            ++stats_->boxTests;
+        }
+#if SWEEP_SSE_LANES
+        const bool reached = sweepHitsBoundsLanes(lanes_, node) != 0;
+#else
+        const bool reached = sweepHitsBounds(reachSphere_, setup_, node.boundsMin, node.boundsMax) != 0;
+#endif
+        return reached && !holdsOnlyLater(node);
+    }
+
+#if SWEEP_SSE_LANES
+    // The slots with slack tested on their boxes grown by it.
+    int enterSlotsGrown(const WideNode& node) {
+        WideNode grown = node;
+        const WideSlack& slack = tree_.wideSlack[static_cast<std::size_t>(&node - tree_.wide.data())];
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((node.slackLanes >> lane & 1) != 0) {
+                for (int axis = 0; axis < 3; ++axis) {
+                    grown.slotMin[axis][lane] -= slack.slot[lane];
+                    grown.slotMax[axis][lane] += slack.slot[lane];
+                }
+            }
+        }
+        return enterBoxes(grown, node.used & (node.prunable | node.slackLanes));
+    }
+
+    // Of four slots, those to enter: the prunable ones whose boxes the sweep
+    // may reach with a contact it keeps, and the rest.
+    int enterBoxes(const WideNode& node, int prunable) {
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(prunable)));
         }
@@ -196,16 +254,8 @@ public:
         }
         return node.used & ~skipped;
     }
-
-    void wideLeaf(std::uint32_t prepared) {
-        if (stats_ != nullptr) {
-            ++stats_->leavesReached;
-        }
-        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
-    }
 #endif
 
-private:
     void testTriangle(const PreparedTriangle& triangle, std::int32_t sceneTriangle) {
         overlap_.consider(triangle, sceneTriangle);
         if (triangleBehindStart(triangle, sphere_, behindLimit_)) {

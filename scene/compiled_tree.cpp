@@ -130,9 +130,62 @@ std::int32_t encodeOverhang(float overhang) {
 
 float decodeOverhang(std::int32_t encoded) { return std::bit_cast<float>(OVERHANG_BASE - encoded); }
 
+// How far beyond its corners a contact the sweep tests report on t can lie,
+// beyond what the query's pruning margin covers: 0 when contactsStayNear, and
+// for a triangle without a normal (its face test never passes; its edges and
+// corners are met where they lie). Otherwise the face test's rounding decides:
+// it projects the point of entry on the plane where the triangle has the most
+// area (det, twice that area) and judges it inside by barycentric
+// coordinates, whose rounding is a few float epsilons times L^2 / |det| (L the
+// longest edge). That is about 4e-6 L^3 / |det| at worst beyond the edges,
+// so 1e-5 of it is kept, plus twice the height of a corner off the plane
+// through the first (the point of entry lies in that plane). Infinity for a
+// normal not of unit length, or a triangle too thin (|det| below 1e-4 L^2)
+// for that bound to hold.
+float contactAllowance(const PreparedTriangle& t) {
+    const Vec3& n = t.normal;
+    if (n.x != n.x || n.y != n.y || n.z != n.z) {
+        return 0.0f;
+    }
+    if (contactsStayNear(t)) {
+        return 0.0f;
+    }
+    if (!(std::fabs(dot(n, n) - 1.0f) <= 1e-5f)) {
+        return std::numeric_limits<float>::infinity();
+    }
+    // In double, so the bound itself does not round.
+    const double e1[3] = {double(t.corners[1].x) - t.corners[0].x, double(t.corners[1].y) - t.corners[0].y,
+                          double(t.corners[1].z) - t.corners[0].z};
+    const double e2[3] = {double(t.corners[2].x) - t.corners[0].x, double(t.corners[2].y) - t.corners[0].y,
+                          double(t.corners[2].z) - t.corners[0].z};
+    // The face test's projection: the axis of the normal's largest magnitude
+    // dropped, the later one on a tie.
+    const float ax = std::fabs(n.x);
+    const float ay = std::fabs(n.y);
+    const float az = std::fabs(n.z);
+    int a = 0;
+    int b = 1;
+    if (ax > ay && ax > az) {
+        a = 1;
+        b = 2;
+    } else if (ax <= ay && ay > az) {
+        b = 2;
+    }
+    const double det = std::fabs(e1[a] * e2[b] - e1[b] * e2[a]);
+    const double longest = std::max({t.edges[0].length, t.edges[1].length, t.edges[2].length});
+    const double squared = longest * longest;
+    if (!(det >= 1e-4 * squared)) {
+        return std::numeric_limits<float>::infinity();
+    }
+    const double height = std::max(std::fabs(n.x * e1[0] + n.y * e1[1] + n.z * e1[2]),
+                                   std::fabs(n.x * e2[0] + n.y * e2[1] + n.z * e2[2]));
+    const double allowance = 1e-5 * longest * squared / det + 2.0 * height;
+    // Rounded up, so the float never understates it.
+    return std::nextafter(static_cast<float>(allowance), std::numeric_limits<float>::infinity());
+}
+
 // How far a contact with child's triangles can lie outside parent's box,
-// beyond the contact tests' own rounding: infinity for a triangle whose face
-// contacts can stray from it.
+// beyond the contact tests' own rounding.
 float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
                     const CompiledNode& child) {
     if (child.triangle == COMPILED_SKIPPED) {
@@ -140,20 +193,20 @@ float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
     }
     if (child.triangle >= 0) {
         const PreparedTriangle& t = tree.triangles[child.secondChild];
-        if (!contactsStayNear(t)) {
-            return std::numeric_limits<float>::infinity();
-        }
         return std::max({outside(parent, t.corners[0]), outside(parent, t.corners[1]),
-                         outside(parent, t.corners[2])});
+                         outside(parent, t.corners[2])}) +
+               contactAllowance(t);
     }
     return std::max(outside(parent, child.boundsMin), outside(parent, child.boundsMax)) +
            decodeOverhang(child.triangle);
 }
 
-// Marks COMPILED_INNER_LOOSE the inner nodes whose box may miss a contact
-// under it by more than a hundred-thousandth of the coordinates (a tenth of
-// the margin the query grows boxes by): boxes kept as a centre and
-// half-extents (as files keep them) can miss their corners by a rounding.
+// Marks the inner nodes by how far a contact under them can lie outside
+// their box. Within a hundred-thousandth of the coordinates (a tenth of the
+// margin the query grows boxes by) a node stays COMPILED_INNER: boxes kept
+// as a centre and half-extents (as files keep them) can miss their corners by
+// a rounding. Further, but by a finite distance, it is COMPILED_INNER_SLACK
+// with that distance in tree.slack; without a bound, COMPILED_INNER_LOOSE.
 // What a child sticks out is added to what lies outside the child, so the
 // allowance does not grow with the depth. Children come after their parent in
 // walk order, so one pass from the end decides each child before its parent;
@@ -177,10 +230,21 @@ void markLooseNodes(CompiledTree& tree) {
         node.triangle = encodeOverhang(overhang);
     }
     const float slop = 1e-5f * tree.largestCoordinate;
-    for (CompiledNode& node : tree.nodes) {
-        if (node.triangle <= OVERHANG_BASE) {
-            node.triangle =
-                decodeOverhang(node.triangle) <= slop ? COMPILED_INNER : COMPILED_INNER_LOOSE;
+    tree.slack.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        CompiledNode& node = tree.nodes[i];
+        if (node.triangle > OVERHANG_BASE) {
+            continue;
+        }
+        const float overhang = decodeOverhang(node.triangle);
+        if (overhang <= slop) {
+            node.triangle = COMPILED_INNER;
+        } else if (overhang < NEVER) {
+            node.triangle = COMPILED_INNER_SLACK;
+            tree.slack.resize(count, 0.0f);
+            tree.slack[i] = overhang;
+        } else {
+            node.triangle = COMPILED_INNER_LOOSE;
         }
     }
 }
@@ -294,9 +358,15 @@ bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std
         if (i + 1 >= count || node.secondChild >= count) {
             return broken(why, i, "child outside the array");
         }
-        if (node.triangle != COMPILED_INNER) {
-            continue;  // loose: its box promises nothing
+        if (node.triangle == COMPILED_INNER_LOOSE) {
+            continue;  // its box promises nothing
         }
+        const bool slack = node.triangle == COMPILED_INNER_SLACK;
+        if (slack && (tree.slack.size() != count || !(tree.slack[i] > slop) ||
+                      !(tree.slack[i] < std::numeric_limits<float>::infinity()))) {
+            return broken(why, i, "slack missing or out of range");
+        }
+        const float allowed = slack ? tree.slack[i] : slop;
         if (node.secondChild != 0 && node.secondChild <= i) {
             return broken(why, i, "second child before its parent");
         }
@@ -314,7 +384,7 @@ bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std
                 leaf ? std::max({outside(node, t->corners[0]), outside(node, t->corners[1]),
                                  outside(node, t->corners[2])})
                      : std::max(outside(node, child.boundsMin), outside(node, child.boundsMax));
-            if (!(out <= slop)) {
+            if (!(out <= allowed)) {
                 return broken(why, i, "box does not hold a child");
             }
         }

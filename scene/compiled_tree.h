@@ -36,12 +36,19 @@ inline constexpr std::int32_t COMPILED_INNER = -1;
 // a hand-built tree, or a triangle too thin for its face test's rounding to
 // stay near it): the query may not skip it on the time the sweep enters it.
 inline constexpr std::int32_t COMPILED_INNER_LOOSE = -3;
+// An inner node whose box, grown by CompiledTree::slack of the node on every
+// side, holds every contact under it: a sliver or a triangle a little off its
+// own plane, whose face test's rounding can place a contact that far beyond
+// its corners, lies below. The all-contacts query treats it as loose; the
+// first-contact and closest-point queries test the grown box.
+inline constexpr std::int32_t COMPILED_INNER_SLACK = -4;
 // A leaf whose triangle or vertex indices lie outside the scene's arrays: the
 // query skips it, as it does in the linked tree.
 inline constexpr std::int32_t COMPILED_SKIPPED = -2;
 
 inline bool isCompiledInner(const CompiledNode& node) {
-    return node.triangle == COMPILED_INNER || node.triangle == COMPILED_INNER_LOOSE;
+    return node.triangle == COMPILED_INNER || node.triangle == COMPILED_INNER_LOOSE ||
+           node.triangle == COMPILED_INNER_SLACK;
 }
 
 // The form of a scene's tree the query walks: the linked tree's nodes in its
@@ -59,6 +66,11 @@ struct CompiledTree {
     std::vector<std::uint32_t> leafNodes;
     std::vector<std::int32_t> leafTriangles;
     std::vector<std::uint32_t> parents;
+    // Per node, how far beyond its box a contact under a node marked
+    // COMPILED_INNER_SLACK can lie (0 for other nodes), and per wide node the
+    // same for its four slots; both empty when no node has slack.
+    std::vector<float> slack;
+    std::vector<WideSlack> wideSlack;
     // The largest magnitude of the nodes' bounds, the wide walk's scale (0
     // without a wide form, infinity for a non-number).
     float largestBound = 0.0f;
@@ -87,7 +99,8 @@ void compileScene(CollisionMesh& scene);
 // after it and its second child (0 for none) inside the array; a leaf's scene
 // triangle inside the scene and its prepared triangle the next in walk order,
 // all of them used; a node not marked loose holding its children's boxes and
-// its leaves' corners within the compile's allowance; largestCoordinate the
+// its leaves' corners within the compile's allowance (a node with slack,
+// within its slack); largestCoordinate the
 // largest magnitude of those corners. Otherwise false, with the first broken
 // invariant in why. For tests and checks: it reads the whole tree.
 [[nodiscard]] bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles,

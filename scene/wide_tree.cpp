@@ -37,6 +37,7 @@ void clearWide(CompiledTree& tree) {
     tree.leafNodes.clear();
     tree.leafTriangles.clear();
     tree.parents.clear();
+    tree.wideSlack.clear();
 }
 
 }  // namespace
@@ -123,6 +124,7 @@ void buildWideNodes(CompiledTree& tree) {
             count += added;
         }
         WideNode wide{};
+        WideSlack slotSlack{};
         std::uint32_t innerSlots[4] = {0, 0, 0, 0};
         for (int lane = 0; lane < 4; ++lane) {
             wide.slot[lane] = WIDE_EMPTY;
@@ -137,10 +139,16 @@ void buildWideNodes(CompiledTree& tree) {
             } else {
                 const bool prunable = slot.triangle == COMPILED_INNER;
                 wide.prunable |= static_cast<std::uint8_t>(prunable ? 1 << lane : 0);
+                const bool slack = slot.triangle == COMPILED_INNER_SLACK;
+                wide.slackLanes |= static_cast<std::uint8_t>(slack ? 1 << lane : 0);
+                slotSlack.slot[lane] = slack ? tree.slack[slots[lane]] : 0.0f;
                 innerSlots[lane] = slots[lane];
             }
         }
         tree.wide.push_back(wide);
+        if (!tree.slack.empty()) {
+            tree.wideSlack.push_back(slotSlack);
+        }
         for (int lane = 4; lane-- > 0;) {
             if (innerSlots[lane] != 0) {
                 pending.push_back({innerSlots[lane], index, lane});

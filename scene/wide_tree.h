@@ -23,6 +23,13 @@ struct alignas(64) WideNode {
     std::uint8_t used;      // bit i: slot i holds a node
     std::uint8_t prunable;  // bit i: slot i is an inner node whose box holds
                             // its triangles' contacts (COMPILED_INNER)
+    std::uint8_t slackLanes;  // bit i: slot i holds them only grown by its slack
+                              // (COMPILED_INNER_SLACK, CompiledTree::wideSlack)
+};
+
+// How far beyond each of a wide node's four boxes a contact can lie.
+struct WideSlack {
+    float slot[4];
 };
 
 static_assert(sizeof(WideNode) == 128);

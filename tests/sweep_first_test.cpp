@@ -2,11 +2,14 @@
 
 #include <bit>
 #include <cmath>
+#include <functional>
+#include <random>
 
 #include "collision/closest_point.h"
 #include "collision/query_counters.h"
 #include "collision/sweep_first.h"
 #include "collision/sweep_triangle.h"
+#include "scene/compiled_tree.h"
 #include "support/test_scenes.h"
 
 using namespace sweepview;
@@ -39,42 +42,110 @@ SweptSphere sweepNumber(int i, float length) {
     return SweptSphere(from, motion, i % 3 == 0 ? 0.3f : 2.5f);
 }
 
+// The same scene as wide (when small enough), binary and linked trees.
+struct ThreeWalks {
+    std::unique_ptr<CollisionMesh> wide, binary, linked;
+};
+
+ThreeWalks threeWalks(const std::function<std::unique_ptr<CollisionMesh>()>& make) {
+    ThreeWalks walks{make(), make(), make()};
+    walks.binary->compiled->wide.clear();
+    walks.linked->compiled.reset();
+    return walks;
+}
+
+// On each walk, found, time and triangle of the brute force, bit for bit;
+// the normal, point and feature of that triangle's test; the start's
+// overlap as the nearest point gives it. Returns whether it found a contact.
+bool expectBruteForceOnEveryWalk(const ThreeWalks& walks, const SweptSphere& sphere, const SweepOptions& options,
+                                 int i) {
+    const SweepHit expected = bruteForce(*walks.wide, sphere, options);
+    for (const CollisionMesh* scene : {walks.wide.get(), walks.binary.get(), walks.linked.get()}) {
+        const SweepHit hit = sweepFirst(*scene, sphere, options);
+        EXPECT_EQ(hit.found, expected.found) << i;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(hit.time), std::bit_cast<std::uint32_t>(expected.time)) << i;
+        EXPECT_EQ(hit.triangle, expected.triangle) << i;
+        // A start inside turns the normal into the way out.
+        EXPECT_TRUE(hit.startsInside || sameBits(hit.normal, expected.normal)) << i;
+        EXPECT_TRUE(sameBits(hit.point, expected.point)) << i;
+        EXPECT_EQ(hit.feature, expected.feature) << i;
+        const ClosestPoint near = closestPoint(*scene, sphere.position, sphere.radius, options.faces);
+        EXPECT_EQ(hit.startsInside, near.found && near.distance < sphere.radius) << i;
+        EXPECT_EQ(hit.depth, hit.startsInside ? sphere.radius - near.distance : 0.0f) << i;
+    }
+    return expected.found;
+}
+
 // The wide walk (a small scene), the binary walk (the wide form dropped) and
 // a scene without a compiled form, on every rule and side, short and long
-// sweeps: found, time and triangle of the brute force, bit for bit; the
-// normal, point and feature of that triangle's test.
+// sweeps.
 TEST(SweepFirst, EqualsATestOfEveryTriangleOnEveryWalkRuleAndSide) {
-    const auto wide = randomScene(5, 1500, 20.0f, 4.0f);
-    const auto binary = randomScene(5, 1500, 20.0f, 4.0f);
-    binary->compiled->wide.clear();
-    const auto linked = randomScene(5, 1500, 20.0f, 4.0f);
-    linked->compiled.reset();
-    ASSERT_FALSE(wide->compiled->wide.empty());
+    const ThreeWalks walks = threeWalks([] { return randomScene(5, 1500, 20.0f, 4.0f); });
+    ASSERT_FALSE(walks.wide->compiled->wide.empty());
     for (const EdgeRule edges : {EdgeRule::Design, EdgeRule::Exact}) {
         for (const FaceSides faces : {FaceSides::One, FaceSides::Two, FaceSides::Cull}) {
             const SweepOptions options(edges, faces);
             int found = 0;
-            for (int i = 0; i < 600; ++i) {
-                const SweptSphere sphere = sweepNumber(i, i % 2 == 0 ? 3.0f : 30.0f);
-                const SweepHit expected = bruteForce(*wide, sphere, options);
-                for (const CollisionMesh* scene : {wide.get(), binary.get(), linked.get()}) {
-                    const SweepHit hit = sweepFirst(*scene, sphere, options);
-                    ASSERT_EQ(hit.found, expected.found) << i;
-                    ASSERT_EQ(std::bit_cast<std::uint32_t>(hit.time), std::bit_cast<std::uint32_t>(expected.time)) << i;
-                    ASSERT_EQ(hit.triangle, expected.triangle) << i;
-                    // A start inside turns the normal into the way out.
-                    ASSERT_TRUE(hit.startsInside || sameBits(hit.normal, expected.normal)) << i;
-                    ASSERT_TRUE(sameBits(hit.point, expected.point)) << i;
-                    ASSERT_EQ(hit.feature, expected.feature) << i;
-                    // The start's overlap, found in the same walk: the nearest point's.
-                    const ClosestPoint near = closestPoint(*scene, sphere.position, sphere.radius, faces);
-                    ASSERT_EQ(hit.startsInside, near.found && near.distance < sphere.radius) << i;
-                    ASSERT_EQ(hit.depth, hit.startsInside ? sphere.radius - near.distance : 0.0f) << i;
-                }
-                found += expected.found;
+            for (int i = 0; i < 600 && !testing::Test::HasFailure(); ++i) {
+                found += expectBruteForceOnEveryWalk(walks, sweepNumber(i, i % 2 == 0 ? 3.0f : 30.0f), options, i);
             }
             EXPECT_GT(found, 200) << static_cast<int>(faces);
         }
+    }
+}
+
+// Slivers (down to no width at all) and triangles a little off their own
+// plane: a face test's rounding can place their contacts beyond their
+// corners, by a bound the boxes above them are grown by (or, thinner, never
+// skipped). Sweeps aimed at them, every walk, rule and side.
+TEST(SweepFirst, SliversKeepTheFirstContactOfEveryTriangle) {
+    const auto slivers = [] {
+        std::mt19937 random(11);
+        std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+        std::vector<Vec3> vertices;
+        std::vector<MeshTriangle> triangles;
+        for (std::int32_t i = 0; i < 800; ++i) {
+            const Vec3 a(unit(random) * 20, unit(random) * 20, unit(random) * 20);
+            const Vec3 b = a + Vec3(unit(random), unit(random), unit(random)) * 6.0f;
+            const float width = i % 5 == 0 ? 0.0f : std::pow(10.0f, -1.5f * (unit(random) + 2.0f));
+            const Vec3 side(unit(random), unit(random), unit(random));
+            vertices.insert(vertices.end(), {a, b, a + (b - a) * (0.5f + 0.5f * unit(random)) + side * width});
+            triangles.push_back(meshTriangle(3 * i, 3 * i + 1, 3 * i + 2));
+        }
+        return buildScene(std::move(vertices), std::move(triangles));
+    };
+    const ThreeWalks walks = threeWalks(slivers);
+    const CompiledTree& tree = *walks.wide->compiled;
+    std::string why;
+    ASSERT_TRUE(checkCompiledTree(tree, 800, &why)) << why;
+    ASSERT_FALSE(tree.wide.empty());
+    ASSERT_EQ(tree.slack.size(), tree.nodes.size());
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    int found = 0;
+    for (int i = 0; i < 1200 && !testing::Test::HasFailure(); ++i) {
+        const MeshTriangle& t = walks.wide->triangles[static_cast<std::size_t>(i % 800)];
+        const Vec3 target = walks.wide->vertices[static_cast<std::size_t>(t.vertex2)];
+        const Vec3 from = target + Vec3(unit(random), unit(random), unit(random)) * 4.0f;
+        const float radius = i % 2 == 0 ? 0.5f : 2.0f;
+        const SweptSphere sphere(from, (target - from) * 2.0f, radius);
+        const SweepOptions options(i % 3 == 0 ? EdgeRule::Design : EdgeRule::Exact,
+                                   static_cast<FaceSides>(i % 3));
+        found += expectBruteForceOnEveryWalk(walks, sphere, options, i);
+    }
+    EXPECT_GT(found, 600);
+    // A hand-built tree whose boxes miss its triangle by about 50: grown by that.
+    auto off = chainScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0)}, {meshTriangle(0, 1, 2)}, {0, 0, 0},
+                          NodeBox(Vec3(50, 50, 50), Vec3(1, 1, 1)));
+    compileScene(*off);
+    ASSERT_EQ(off->compiled->nodes[0].triangle, COMPILED_INNER_SLACK);
+    const SweptSphere down(Vec3(1, 1, 3), Vec3(0, 0, -4), 1.0f);
+    for (const bool wide : {true, false}) {
+        if (!wide) {
+            off->compiled->wide.clear();
+        }
+        EXPECT_EQ(sweepFirst(*off, down, SweepOptions(EdgeRule::Exact, FaceSides::One)).time,
+                  (2.0f - DEFAULT_SWEEP_TOLERANCE) / 4.0f);
     }
 }
 
