@@ -157,7 +157,7 @@ public:
             return enterBox(node);
         }
         if (node.triangle == COMPILED_INNER_SLACK) {
-            return enterBox(grownBy(node, tree_.slack[static_cast<std::size_t>(&node - tree_.nodes.data())]));
+            return enterBox(grownBySlack(tree_, node));
         }
         if (stats_ != nullptr && node.triangle != COMPILED_INNER_LOOSE) {
             ++stats_->leavesReached;
@@ -189,7 +189,7 @@ public:
             quickReady_ = true;
         }
         if (node.slackLanes != 0) {
-            return enterSlotsGrown(node);
+            return enterBoxes(grownBySlack(tree_, node), node.used & (node.prunable | node.slackLanes));
         }
         return enterBoxes(node, node.used & node.prunable);
     }
@@ -203,14 +203,6 @@ public:
 #endif
 
 private:
-    // A node's box grown by its slack on every side.
-    static CompiledNode grownBy(const CompiledNode& node, float slack) {
-        CompiledNode grown = node;
-        grown.boundsMin = node.boundsMin - Vec3(slack, slack, slack);
-        grown.boundsMax = node.boundsMax + Vec3(slack, slack, slack);
-        return grown;
-    }
-
     bool enterBox(const CompiledNode& node) {
         if (stats_ != nullptr) {
             ++stats_->boxTests;
@@ -224,21 +216,6 @@ private:
     }
 
 #if SWEEP_SSE_LANES
-    // The slots with slack tested on their boxes grown by it.
-    int enterSlotsGrown(const WideNode& node) {
-        WideNode grown = node;
-        const WideSlack& slack = tree_.wideSlack[static_cast<std::size_t>(&node - tree_.wide.data())];
-        for (int lane = 0; lane < 4; ++lane) {
-            if ((node.slackLanes >> lane & 1) != 0) {
-                for (int axis = 0; axis < 3; ++axis) {
-                    grown.slotMin[axis][lane] -= slack.slot[lane];
-                    grown.slotMax[axis][lane] += slack.slot[lane];
-                }
-            }
-        }
-        return enterBoxes(grown, node.used & (node.prunable | node.slackLanes));
-    }
-
     // Of four slots, those to enter: the prunable ones whose boxes the sweep
     // may reach with a contact it keeps, and the rest.
     int enterBoxes(const WideNode& node, int prunable) {

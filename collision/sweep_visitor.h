@@ -116,6 +116,9 @@ public:
             }
             return true;
         }
+        if (node.triangle == COMPILED_INNER_SLACK) {
+            return !holdsOnlyUnwanted(grownBySlack(tree_, node));
+        }
         return node.triangle != COMPILED_INNER || !holdsOnlyUnwanted(node);
     }
 
@@ -160,14 +163,11 @@ public:
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(node.used)));
         }
-        int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax) & node.used;
-        if (behindLimit_ == behindLimit_ && (reached & node.prunable) != 0) {
-            reached &= ~(boxesBehindStart(node, sphere_, behindLimit_) & node.prunable);
+        const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax) & node.used;
+        if (node.slackLanes != 0) {
+            return reached & ~skippable(grownBySlack(tree_, node), reached & (node.prunable | node.slackLanes));
         }
-        if (pruningOn_ && (reached & node.prunable) != 0) {
-            reached &= ~(boxesTooLate(node, sphere_, pruning_, late_) & node.prunable);
-        }
-        return reached;
+        return reached & ~skippable(node, reached & node.prunable);
     }
 
     void wideLeaf(std::uint32_t prepared) {
@@ -186,6 +186,18 @@ public:
     }
 
 private:
+    // Of the given slots, those whose contacts all lie behind the start or come too late.
+    int skippable(const WideNode& node, int prunable) const {
+        int skipped = 0;
+        if (behindLimit_ == behindLimit_ && prunable != 0) {
+            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
+        }
+        if (pruningOn_ && prunable != 0) {
+            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
+        }
+        return skipped;
+    }
+
     static WideSweep quickSweep(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
         const Vec3& o = sphere.position;
         const Vec3& d = sphere.displacement;

@@ -8,6 +8,7 @@
 #include "collision/closest_point.h"
 #include "collision/query_counters.h"
 #include "collision/sweep_first.h"
+#include "collision/sweep_query.h"
 #include "collision/sweep_triangle.h"
 #include "scene/compiled_tree.h"
 #include "support/test_scenes.h"
@@ -132,6 +133,15 @@ TEST(SweepFirst, SliversKeepTheFirstContactOfEveryTriangle) {
         const SweepOptions options(i % 3 == 0 ? EdgeRule::Design : EdgeRule::Exact,
                                    static_cast<FaceSides>(i % 3));
         found += expectBruteForceOnEveryWalk(walks, sphere, options, i);
+        // The all-contacts query's pruning too: the linked walk's contacts.
+        ContactState linked;
+        sweepQuery(*walks.linked, sphere, linked, options);
+        for (const CollisionMesh* scene : {walks.wide.get(), walks.binary.get()}) {
+            ContactState state;
+            sweepQuery(*scene, sphere, state, options);
+            EXPECT_EQ(state.hitTriangles, linked.hitTriangles) << i;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(state.nearestTime), std::bit_cast<std::uint32_t>(linked.nearestTime));
+        }
     }
     EXPECT_GT(found, 600);
     // A hand-built tree whose boxes miss its triangle by about 50: grown by that.
