@@ -968,6 +968,27 @@ void endCounters(benchmark::State& state, const char* side, const std::vector<Ve
     state.counters[prefix + "_floor_share"] = static_cast<double>(floorUpdates) / walk.updates;
 }
 
+#if SWEEP_WITH_JOLT
+// Jolt's side of a Character row: its time, where it went, and how far from
+// our path. ratios: Jolt's time over ours, iteration by iteration.
+void joltCharacterCounters(benchmark::State& state, const CharacterWalk& walk, const std::vector<Vec3>& ours,
+                           const std::vector<Vec3>& jolt, int joltFloor, double joltSeconds,
+                           std::vector<double>& ratios) {
+    const double n = static_cast<double>(state.iterations()) * walk.updates;
+    state.counters["jolt_us_per_update"] = 1e6 * joltSeconds / n;
+    // Above 1: we are faster. The median of the iterations' ratios, since a
+    // neighbour's burst on the machine slows only the run it falls on.
+    state.counters["jolt_ratio"] = median(ratios);
+    endCounters(state, "jolt", jolt, walk, joltFloor);
+    double gaps = 0.0;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        gaps += length(ours[i] - jolt[i]);
+    }
+    state.counters["mean_gap"] = gaps / static_cast<double>(ours.size());
+    state.counters["end_gap"] = length(ours.back() - jolt.back());
+}
+#endif
+
 // moveAndSlide beside Jolt's CharacterVirtual::ExtendedUpdate on the same
 // walk, each from a fresh start every iteration (which goes first
 // alternates). Paired: the sphere's radius; the walk and the fall, fed to
@@ -982,55 +1003,52 @@ void endCounters(benchmark::State& state, const char* side, const std::vector<Ve
 // contact solving. The walk's fall is cleared by an update that ends on a
 // floor: ours by SlideResult::onFloor, Jolt's by EGroundState::OnGround.
 void BM_Character(benchmark::State& state, BenchScene* s, CharacterWalk walk) {
-    const auto updates = static_cast<std::size_t>(walk.updates);
-    std::vector<Vec3> ours(updates);
+    std::vector<Vec3> ours(static_cast<std::size_t>(walk.updates));
     double oursSeconds = 0.0;
     int oursFloor = 0;
 #if SWEEP_WITH_JOLT
-    std::vector<Vec3> jolt(updates);
+    std::vector<Vec3> jolt(ours.size());
     double joltSeconds = 0.0;
     int joltFloor = 0;
+    std::vector<double> ratios;
     const auto level = s->joltMesh != nullptr ? std::make_unique<JoltLevel>(*s->joltMesh) : nullptr;
 #endif
     bool joltFirst = false;
     for (auto _ : state) {
 #if SWEEP_WITH_JOLT
+        double joltNow = 0.0;
+        const auto runJolt = [&] { joltNow = joltWalkSeconds(*level, walk, jolt, joltFloor); };
         if (level != nullptr && joltFirst) {
-            joltSeconds += joltWalkSeconds(*level, walk, jolt, joltFloor);
+            runJolt();
         }
 #endif
-        oursSeconds += oursWalkSeconds(*s->mesh, walk, ours, oursFloor);
+        const double oursNow = oursWalkSeconds(*s->mesh, walk, ours, oursFloor);
+        oursSeconds += oursNow;
 #if SWEEP_WITH_JOLT
         if (level != nullptr && !joltFirst) {
-            joltSeconds += joltWalkSeconds(*level, walk, jolt, joltFloor);
+            runJolt();
         }
+        joltSeconds += joltNow;
+        ratios.push_back(joltNow / oursNow);
 #endif
         joltFirst = !joltFirst;
     }
-    const double n = static_cast<double>(state.iterations()) * walk.updates;
     state.counters["updates"] = walk.updates;
     state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    const double n = static_cast<double>(state.iterations()) * walk.updates;
     state.counters["ours_us_per_update"] = 1e6 * oursSeconds / n;
     endCounters(state, "ours", ours, walk, oursFloor);
-    // The sweeps behind that time, counted on a run of its own.
+#if SWEEP_WITH_JOLT
+    if (level != nullptr) {
+        joltCharacterCounters(state, walk, ours, jolt, joltFloor, joltSeconds, ratios);
+    }
+#endif
+    // The sweeps behind our time, counted on a run of its own.
     QueryCounters counted;
     CharacterWalk countedWalk = walk;
     countedWalk.slide.stats = &counted;
     oursWalkSeconds(*s->mesh, countedWalk, ours, oursFloor);
     state.counters["ours_sweeps_per_update"] = static_cast<double>(counted.sweeps) / walk.updates;
-#if SWEEP_WITH_JOLT
-    if (level != nullptr) {
-        state.counters["jolt_us_per_update"] = 1e6 * joltSeconds / n;
-        state.counters["jolt_ratio"] = joltSeconds / oursSeconds;  // above 1: we are faster
-        endCounters(state, "jolt", jolt, walk, joltFloor);
-        double gaps = 0.0;
-        for (std::size_t i = 0; i < updates; ++i) {
-            gaps += length(ours[i] - jolt[i]);
-        }
-        state.counters["mean_gap"] = gaps / static_cast<double>(updates);
-        state.counters["end_gap"] = length(ours.back() - jolt.back());
-    }
-#endif
     padMissingCounters(state);
 }
 
