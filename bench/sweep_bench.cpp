@@ -51,12 +51,12 @@
 #include <Jolt/Core/TempAllocator.h>
 #include <Jolt/Physics/Body/BodyCreationSettings.h>
 #include <Jolt/Physics/Character/CharacterVirtual.h>
-#include <Jolt/Physics/PhysicsSystem.h>
 #include <Jolt/Physics/Collision/BroadPhase/BroadPhaseLayerInterfaceTable.h>
 #include <Jolt/Physics/Collision/CollisionCollectorImpl.h>
 #include <Jolt/Physics/Collision/CollisionDispatch.h>
 #include <Jolt/Physics/Collision/Shape/MeshShape.h>
 #include <Jolt/Physics/Collision/Shape/SphereShape.h>
+#include <Jolt/Physics/PhysicsSystem.h>
 #include <Jolt/RegisterTypes.h>
 #endif
 
@@ -67,11 +67,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <numbers>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/sweep_generator.h"
@@ -409,8 +411,9 @@ constexpr const char* COUNTER_NAMES[] = {
     "bullet_hit_share", "triangles", "bytes_per_triangle", "sweeps", "contacts", "jolt_per_s",
     "jolt_ratio", "jolt_hit_share", "jolt_contacts", "jolt_start_share",
     "single_per_s", "jolt_single_per_s", "jolt_speedup", "updates", "ours_us_per_update",
-    "jolt_us_per_update", "ours_end_x", "ours_end_y", "ours_end_z", "ours_travel", "ours_floor_share", "ours_sweeps_per_update",
-    "jolt_end_x", "jolt_end_y", "jolt_end_z", "jolt_travel", "jolt_floor_share", "mean_gap", "end_gap"};
+    "jolt_us_per_update", "ours_end_x", "ours_end_y", "ours_end_z", "ours_travel",
+    "ours_floor_share", "ours_sweeps_per_update", "jolt_end_x", "jolt_end_y", "jolt_end_z",
+    "jolt_travel", "jolt_floor_share", "mean_gap", "end_gap"};
 bool padCounters = false;
 
 void padMissingCounters(benchmark::State& state) {
@@ -698,7 +701,8 @@ struct LevelMesh {
         const auto first = static_cast<std::int32_t>(vertices.size());
         vertices.insert(vertices.end(), {a, b, c});
         const bool wound = dot(cross(b - a, c - a), facing) > 0.0f;
-        triangles.push_back({first, wound ? first + 1 : first + 2, wound ? first + 2 : first + 1, 0, 0, 0});
+        triangles.push_back(
+            {first, wound ? first + 1 : first + 2, wound ? first + 2 : first + 1, 0, 0, 0});
     }
 
     void quad(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, const Vec3& facing) {
@@ -708,8 +712,8 @@ struct LevelMesh {
 
     // A convex profile of (along, height) points, in order round it, drawn
     // across from w0 to w1: a closed solid, every face facing out.
-    void solid(const LevelFrame& frame, std::initializer_list<std::pair<float, float>> profile, float w0,
-               float w1) {
+    void solid(const LevelFrame& frame, std::initializer_list<std::pair<float, float>> profile,
+               float w0, float w1) {
         std::vector<Vec3> near;
         std::vector<Vec3> far;
         Vec3 middle;
@@ -755,17 +759,22 @@ std::unique_ptr<CollisionMesh> makeCourse(float ring) {
             level.quad({x, 0, z}, {x, 0, z + 2}, {x + 2, 0, z + 2}, {x + 2, 0, z}, {0, 1, 0});
         }
     }
-    level.quad({-HALF, 0, -HALF}, {HALF, 0, -HALF}, {HALF, WALL, -HALF}, {-HALF, WALL, -HALF}, {0, 0, 1});
-    level.quad({-HALF, 0, HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {-HALF, WALL, HALF}, {0, 0, -1});
-    level.quad({-HALF, 0, -HALF}, {-HALF, 0, HALF}, {-HALF, WALL, HALF}, {-HALF, WALL, -HALF}, {1, 0, 0});
-    level.quad({HALF, 0, -HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {HALF, WALL, -HALF}, {-1, 0, 0});
+    level.quad({-HALF, 0, -HALF}, {HALF, 0, -HALF}, {HALF, WALL, -HALF}, {-HALF, WALL, -HALF},
+               {0, 0, 1});
+    level.quad({-HALF, 0, HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {-HALF, WALL, HALF},
+               {0, 0, -1});
+    level.quad({-HALF, 0, -HALF}, {-HALF, 0, HALF}, {-HALF, WALL, HALF}, {-HALF, WALL, -HALF},
+               {1, 0, 0});
+    level.quad({HALF, 0, -HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {HALF, WALL, -HALF},
+               {-1, 0, 0});
     const auto onRing = [ring](float degrees) {
         const float a = radians(degrees);
-        return LevelFrame{Vec3(ring * std::cos(a), 0, ring * std::sin(a)), Vec3(-std::sin(a), 0, std::cos(a)),
-                          Vec3(std::cos(a), 0, std::sin(a))};
+        return LevelFrame{Vec3(ring * std::cos(a), 0, ring * std::sin(a)),
+                          Vec3(-std::sin(a), 0, std::cos(a)), Vec3(std::cos(a), 0, std::sin(a))};
     };
     const float rampTop = 2.0f * std::tan(radians(25.0f));
-    level.solid(onRing(40), {{-2.5f, 0}, {2.5f, 0}, {0.5f, rampTop}, {-0.5f, rampTop}}, -1.5f, 1.5f);
+    level.solid(onRing(40), {{-2.5f, 0}, {2.5f, 0}, {0.5f, rampTop}, {-0.5f, rampTop}}, -1.5f,
+                1.5f);
     for (int k = 0; k < 5; ++k) {
         const float in = 0.4f * static_cast<float>(k);
         level.box(onRing(130), -2.5f + in, 2.5f - in, 0.5f * in, 0.5f * in + 0.2f, -1.5f, 1.5f);
@@ -795,8 +804,8 @@ struct CharacterWalk {
     }
 
     Vec3 walkAt(int update) const {
-        const float angle =
-            2.0f * std::numbers::pi_v<float> * static_cast<float>(update) / static_cast<float>(updates);
+        const float angle = 2.0f * std::numbers::pi_v<float> * static_cast<float>(update) /
+                            static_cast<float>(updates);
         return Vec3(-std::sin(angle), 0.0f, std::cos(angle)) * speed;
     }
 };
@@ -807,7 +816,8 @@ struct CharacterWalk {
 Vec3 dropOnto(const BenchScene& s, float x, float z, float radius, float skin) {
     const Vec3 from(x, s.max.y + radius + 1.0f, z);
     const Vec3 down(0.0f, s.min.y - s.max.y - 2.0f * radius - 2.0f, 0.0f);
-    const SweepHit hit = sweepFirst(*s.mesh, SweptSphere(from, down, radius), SweepOptions(EdgeRule::Exact));
+    const SweepHit hit =
+        sweepFirst(*s.mesh, SweptSphere(from, down, radius), SweepOptions(EdgeRule::Exact));
     return from + down * hit.time + Vec3(0.0f, skin, 0.0f);
 }
 
@@ -830,7 +840,8 @@ CharacterWalk walkOfRadius(float radius) {
 CharacterWalk walkFor(const BenchScene& s, float radius) {
     CharacterWalk walk = walkOfRadius(radius);
     walk.ringCentre = Vec3(0.5f * (s.min.x + s.max.x), 0.0f, 0.5f * (s.min.z + s.max.z));
-    walk.start = dropOnto(s, walk.ringCentre.x + walk.ringRadius(), walk.ringCentre.z, radius, walk.slide.skin);
+    walk.start = dropOnto(s, walk.ringCentre.x + walk.ringRadius(), walk.ringCentre.z, radius,
+                          walk.slide.skin);
     return walk;
 }
 
@@ -861,13 +872,14 @@ int walkRing(const CharacterWalk& walk, std::vector<Vec3>& path, Step step) {
 }
 
 // moveAndSlide along walk: its seconds; the centres in path.
-double oursWalkSeconds(const CollisionMesh& mesh, const CharacterWalk& walk, std::vector<Vec3>& path,
-                       int& floorUpdates) {
+double oursWalkSeconds(const CollisionMesh& mesh, const CharacterWalk& walk,
+                       std::vector<Vec3>& path, int& floorUpdates) {
     Vec3 centre = walk.start;
     bool onFloor = false;
     const auto start = Clock::now();
     floorUpdates = walkRing(walk, path, [&](const Vec3& displacement) {
-        const SlideResult moved = moveAndSlide(mesh, centre, walk.radius, displacement, onFloor, walk.slide);
+        const SlideResult moved =
+            moveAndSlide(mesh, centre, walk.radius, displacement, onFloor, walk.slide);
         centre = moved.position;
         onFloor = moved.onFloor;
         return CharacterStep{centre, onFloor};
@@ -883,7 +895,8 @@ constexpr float JOLT_STEP = 1.0f / 60.0f;
 JPH::Vec3 toJolt(const Vec3& v) { return JPH::Vec3(v.x, v.y, v.z); }
 
 Vec3 fromJolt(JPH::RVec3Arg v) {
-    return Vec3(static_cast<float>(v.GetX()), static_cast<float>(v.GetY()), static_cast<float>(v.GetZ()));
+    return Vec3(static_cast<float>(v.GetX()), static_cast<float>(v.GetY()),
+                static_cast<float>(v.GetZ()));
 }
 
 // The mesh as the one static body of a PhysicsSystem, which CharacterVirtual
@@ -899,8 +912,8 @@ struct JoltLevel {
     explicit JoltLevel(const JPH::Shape& mesh) {
         system.Init(16, 0, 16, 16, layers, objectVsBroadPhase, objectPairs);
         system.GetBodyInterface().CreateAndAddBody(
-            JPH::BodyCreationSettings(&mesh, JPH::RVec3::sZero(), JPH::Quat::sIdentity(), JPH::EMotionType::Static,
-                                      0),
+            JPH::BodyCreationSettings(&mesh, JPH::RVec3::sZero(), JPH::Quat::sIdentity(),
+                                      JPH::EMotionType::Static, 0),
             JPH::EActivation::DontActivate);
         system.OptimizeBroadPhase();
     }
@@ -919,13 +932,15 @@ JPH::Ref<JPH::CharacterVirtual> joltCharacter(JoltLevel& level, const CharacterW
     // Only contacts below the centre hold the sphere up, as only our probe
     // down finds floors. Jolt places the shape the padding above its position.
     settings.mSupportingVolume = JPH::Plane(settings.mUp, -walk.slide.skin);
-    return new JPH::CharacterVirtual(&settings, toJolt(walk.start - walk.slide.up * walk.slide.skin),
+    return new JPH::CharacterVirtual(&settings,
+                                     toJolt(walk.start - walk.slide.up * walk.slide.skin),
                                      JPH::Quat::sIdentity(), &level.system);
 }
 
 // ExtendedUpdate along walk, from a fresh character: its seconds; the
 // sphere's centres in path.
-double joltWalkSeconds(JoltLevel& level, const CharacterWalk& walk, std::vector<Vec3>& path, int& floorUpdates) {
+double joltWalkSeconds(JoltLevel& level, const CharacterWalk& walk, std::vector<Vec3>& path,
+                       int& floorUpdates) {
     const JPH::Ref<JPH::CharacterVirtual> character = joltCharacter(level, walk);
     JPH::CharacterVirtual::ExtendedUpdateSettings update;
     update.mStickToFloorStepDown = toJolt(walk.slide.up * -walk.slide.floorSnap);
@@ -938,10 +953,11 @@ double joltWalkSeconds(JoltLevel& level, const CharacterWalk& walk, std::vector<
     const auto start = Clock::now();
     floorUpdates = walkRing(walk, path, [&](const Vec3& displacement) {
         character->SetLinearVelocity(toJolt(displacement * (1.0f / JOLT_STEP)));
-        character->ExtendedUpdate(JOLT_STEP, gravity, update, broadPhaseFilter, layerFilter, bodyFilter,
-                                  shapeFilter, level.temporary);
-        return CharacterStep{fromJolt(character->GetCenterOfMassPosition()),
-                             character->GetGroundState() == JPH::CharacterBase::EGroundState::OnGround};
+        character->ExtendedUpdate(JOLT_STEP, gravity, update, broadPhaseFilter, layerFilter,
+                                  bodyFilter, shapeFilter, level.temporary);
+        return CharacterStep{
+            fromJolt(character->GetCenterOfMassPosition()),
+            character->GetGroundState() == JPH::CharacterBase::EGroundState::OnGround};
     });
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -971,9 +987,9 @@ void endCounters(benchmark::State& state, const char* side, const std::vector<Ve
 #if SWEEP_WITH_JOLT
 // Jolt's side of a Character row: its time, where it went, and how far from
 // our path. ratios: Jolt's time over ours, iteration by iteration.
-void joltCharacterCounters(benchmark::State& state, const CharacterWalk& walk, const std::vector<Vec3>& ours,
-                           const std::vector<Vec3>& jolt, int joltFloor, double joltSeconds,
-                           std::vector<double>& ratios) {
+void joltCharacterCounters(benchmark::State& state, const CharacterWalk& walk,
+                           const std::vector<Vec3>& ours, const std::vector<Vec3>& jolt,
+                           int joltFloor, double joltSeconds, std::vector<double>& ratios) {
     const double n = static_cast<double>(state.iterations()) * walk.updates;
     state.counters["jolt_us_per_update"] = 1e6 * joltSeconds / n;
     // Above 1: we are faster. The median of the iterations' ratios, since a
@@ -1028,8 +1044,10 @@ void BM_Character(benchmark::State& state, BenchScene* s, CharacterWalk walk) {
         if (level != nullptr && !joltFirst) {
             runJolt();
         }
-        joltSeconds += joltNow;
-        ratios.push_back(joltNow / oursNow);
+        if (level != nullptr) {
+            joltSeconds += joltNow;
+            ratios.push_back(joltNow / oursNow);
+        }
 #endif
         joltFirst = !joltFirst;
     }
@@ -1092,9 +1110,10 @@ void registerCharacter(BenchScene* s, float radius) {
         walk.ringCentre.z - reach < s->min.z || walk.ringCentre.z + reach > s->max.z) {
         return;
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "Character/%s/r=%g", s->name.c_str(), static_cast<double>(radius));
-    benchmark::RegisterBenchmark(name, BM_Character, s, walk)
+    char radiusText[32];
+    std::snprintf(radiusText, sizeof radiusText, "%g", static_cast<double>(radius));
+    benchmark::RegisterBenchmark(("Character/" + s->name + "/r=" + radiusText).c_str(), BM_Character,
+                                 s, walk)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(0.5);
 }
@@ -1108,7 +1127,8 @@ std::unique_ptr<BenchScene> makeCourseScene() {
     auto s = std::make_unique<BenchScene>();
     s->name = "course";
     s->mesh = makeCourse(walkOfRadius(COURSE_RADIUS).ringRadius());
-    const TreeStats stats = measureTree(s->mesh->vertices, s->mesh->triangles, flattenTree(*s->mesh->root));
+    const TreeStats stats =
+        measureTree(s->mesh->vertices, s->mesh->triangles, flattenTree(*s->mesh->root));
     s->min = stats.boundsMin;
     s->max = stats.boundsMax;
 #if SWEEP_WITH_JOLT
