@@ -21,7 +21,15 @@
 //              beside CollideWithBackFaces;
 //   BatchFirst/...  sweepFirstBatch on 2 threads beside sweepFirst one by
 //              one (the speedup), and Jolt's closest-hit cast on 2 threads of
-//              its JobSystemThreadPool beside one by one.
+//              its JobSystemThreadPool beside one by one;
+//   Character/...  moveAndSlide beside Jolt's CharacterVirtual (a SphereShape,
+//              ExtendedUpdate, in a PhysicsSystem holding the mesh as one
+//              static body) walking the same turning path under the same
+//              gravity, each update told whether its own last one ended on a
+//              floor (see BM_Character for what is paired): microseconds per
+//              update, where each ends and how far apart their paths lie.
+//              On the default room, the terrains and a level made here
+//              (floor, ramp, stairs, a steep wedge, a pillar, a ledge).
 // Every row counts hits (and the Sweep rows contacts) on both sides.
 #include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
@@ -40,10 +48,15 @@
 // After Jolt.h, whose configuration they need.
 #include <Jolt/Core/Factory.h>
 #include <Jolt/Core/JobSystemThreadPool.h>
+#include <Jolt/Core/TempAllocator.h>
+#include <Jolt/Physics/Body/BodyCreationSettings.h>
+#include <Jolt/Physics/Character/CharacterVirtual.h>
+#include <Jolt/Physics/Collision/BroadPhase/BroadPhaseLayerInterfaceTable.h>
 #include <Jolt/Physics/Collision/CollisionCollectorImpl.h>
 #include <Jolt/Physics/Collision/CollisionDispatch.h>
 #include <Jolt/Physics/Collision/Shape/MeshShape.h>
 #include <Jolt/Physics/Collision/Shape/SphereShape.h>
+#include <Jolt/Physics/PhysicsSystem.h>
 #include <Jolt/RegisterTypes.h>
 #endif
 
@@ -54,13 +67,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/sweep_generator.h"
+#include "collision/move_and_slide.h"
+#include "collision/query_counters.h"
 #include "collision/sphere_motion.h"
 #include "collision/sweep_batch.h"
 #include "collision/sweep_first.h"
@@ -68,6 +86,7 @@
 #include "geometry/collision_epsilon.h"
 #include "scene/compiled_tree.h"
 #include "scene/dorn_reader.h"
+#include "scene/scene_builder.h"
 #include "scene/tree_stats.h"
 
 using namespace sweepview;
@@ -391,7 +410,10 @@ constexpr const char* COUNTER_NAMES[] = {
     "ours_per_s", "bullet_per_s", "ratio", "embree_per_s", "embree_ratio", "hit_share",
     "bullet_hit_share", "triangles", "bytes_per_triangle", "sweeps", "contacts", "jolt_per_s",
     "jolt_ratio", "jolt_hit_share", "jolt_contacts", "jolt_start_share",
-    "single_per_s", "jolt_single_per_s", "jolt_speedup"};
+    "single_per_s", "jolt_single_per_s", "jolt_speedup", "updates", "ours_us_per_update",
+    "jolt_us_per_update", "ours_end_x", "ours_end_y", "ours_end_z", "ours_travel",
+    "ours_floor_share", "ours_sweeps_per_update", "jolt_end_x", "jolt_end_y", "jolt_end_z",
+    "jolt_travel", "jolt_floor_share", "mean_gap", "end_gap"};
 bool padCounters = false;
 
 void padMissingCounters(benchmark::State& state) {
@@ -659,6 +681,395 @@ void BM_FrameStep(benchmark::State& state, BenchScene* s) {
     padMissingCounters(state);
 }
 
+// A place in a level made here: lengths along, up and across from origin.
+struct LevelFrame {
+    Vec3 origin;
+    Vec3 along;
+    Vec3 across;
+
+    Vec3 at(float u, float height, float w) const {
+        return origin + along * u + Vec3(0.0f, height, 0.0f) + across * w;
+    }
+};
+
+// The triangles of a level made here, each wound to face the way it is told.
+struct LevelMesh {
+    std::vector<Vec3> vertices;
+    std::vector<MeshTriangle> triangles;
+
+    void triangle(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& facing) {
+        const auto first = static_cast<std::int32_t>(vertices.size());
+        vertices.insert(vertices.end(), {a, b, c});
+        const bool wound = dot(cross(b - a, c - a), facing) > 0.0f;
+        triangles.push_back(
+            {first, wound ? first + 1 : first + 2, wound ? first + 2 : first + 1, 0, 0, 0});
+    }
+
+    void quad(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, const Vec3& facing) {
+        triangle(a, b, c, facing);
+        triangle(a, c, d, facing);
+    }
+
+    // A convex profile of (along, height) points, in order round it, drawn
+    // across from w0 to w1: a closed solid, every face facing out.
+    void solid(const LevelFrame& frame, std::initializer_list<std::pair<float, float>> profile,
+               float w0, float w1) {
+        std::vector<Vec3> near;
+        std::vector<Vec3> far;
+        Vec3 middle;
+        for (const auto& [u, height] : profile) {
+            near.push_back(frame.at(u, height, w0));
+            far.push_back(frame.at(u, height, w1));
+            middle += near.back() + far.back();
+        }
+        const std::size_t m = near.size();
+        middle = middle * (0.5f / static_cast<float>(m));
+        for (std::size_t k = 0; k < m; ++k) {
+            const std::size_t next = (k + 1) % m;
+            const Vec3 centre = (near[k] + near[next] + far[next] + far[k]) * 0.25f;
+            quad(near[k], near[next], far[next], far[k], centre - middle);
+        }
+        for (std::size_t k = 1; k + 1 < m; ++k) {
+            triangle(near[0], near[k], near[k + 1], near[0] - far[0]);
+            triangle(far[0], far[k], far[k + 1], far[0] - near[0]);
+        }
+    }
+
+    void box(const LevelFrame& frame, float u0, float u1, float y0, float y1, float w0, float w1) {
+        solid(frame, {{u0, y0}, {u1, y0}, {u1, y1}, {u0, y1}}, w0, w1);
+    }
+};
+
+float radians(float degrees) { return degrees * (std::numbers::pi_v<float> / 180.0f); }
+
+// A room 24 across and 3 high, walled round, its floor a grid of 2 by 2
+// quads (seams to walk over), and on the ring of radius ring about its
+// centre, each laid along the walk round it: a 25-degree ramp up and down,
+// five stairs 0.2 high up and down, a 60-degree wedge too steep to climb, a
+// pillar a little aside of the ring and a ledge 0.15 high. Sized for a
+// sphere of radius 0.5 stepping 0.25.
+std::unique_ptr<CollisionMesh> makeCourse(float ring) {
+    constexpr float HALF = 12.0f;
+    constexpr float WALL = 3.0f;
+    LevelMesh level;
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            const float x = 2.0f * static_cast<float>(i) - HALF;
+            const float z = 2.0f * static_cast<float>(j) - HALF;
+            level.quad({x, 0, z}, {x, 0, z + 2}, {x + 2, 0, z + 2}, {x + 2, 0, z}, {0, 1, 0});
+        }
+    }
+    level.quad({-HALF, 0, -HALF}, {HALF, 0, -HALF}, {HALF, WALL, -HALF}, {-HALF, WALL, -HALF},
+               {0, 0, 1});
+    level.quad({-HALF, 0, HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {-HALF, WALL, HALF},
+               {0, 0, -1});
+    level.quad({-HALF, 0, -HALF}, {-HALF, 0, HALF}, {-HALF, WALL, HALF}, {-HALF, WALL, -HALF},
+               {1, 0, 0});
+    level.quad({HALF, 0, -HALF}, {HALF, 0, HALF}, {HALF, WALL, HALF}, {HALF, WALL, -HALF},
+               {-1, 0, 0});
+    const auto onRing = [ring](float degrees) {
+        const float a = radians(degrees);
+        return LevelFrame{Vec3(ring * std::cos(a), 0, ring * std::sin(a)),
+                          Vec3(-std::sin(a), 0, std::cos(a)), Vec3(std::cos(a), 0, std::sin(a))};
+    };
+    const float rampTop = 2.0f * std::tan(radians(25.0f));
+    level.solid(onRing(40), {{-2.5f, 0}, {2.5f, 0}, {0.5f, rampTop}, {-0.5f, rampTop}}, -1.5f,
+                1.5f);
+    for (int k = 0; k < 5; ++k) {
+        const float in = 0.4f * static_cast<float>(k);
+        level.box(onRing(130), -2.5f + in, 2.5f - in, 0.5f * in, 0.5f * in + 0.2f, -1.5f, 1.5f);
+    }
+    const float wedgeRun = 1.2f / std::tan(radians(60.0f));
+    level.solid(onRing(320), {{-wedgeRun, 0}, {0.6f, 0}, {0.6f, 1.2f}, {0, 1.2f}}, -1.5f, 1.5f);
+    level.box(onRing(270), -0.3f, 0.3f, 0, WALL, 0, 0.6f);
+    level.box(onRing(220), -1.0f, 1.0f, 0, 0.15f, -1.5f, 1.5f);
+    return buildCollisionMesh(std::move(level.vertices), std::move(level.triangles));
+}
+
+// One character run: a walk whose heading turns once round over the run at
+// speed per update, so that it rounds a ring of ringRadius() about
+// ringCentre from start (the ring's point at angle 0, heading along +z),
+// gravity adding to the fall while off a floor. Lengths per update.
+struct CharacterWalk {
+    float radius = 0.5f;
+    int updates = 1000;
+    float speed = 0.05f;
+    float gravity = 0.01f;
+    Vec3 ringCentre;
+    Vec3 start;
+    SlideSettings slide;
+
+    float ringRadius() const {
+        return speed * static_cast<float>(updates) / (2.0f * std::numbers::pi_v<float>);
+    }
+
+    Vec3 walkAt(int update) const {
+        const float angle = 2.0f * std::numbers::pi_v<float> * static_cast<float>(update) /
+                            static_cast<float>(updates);
+        return Vec3(-std::sin(angle), 0.0f, std::cos(angle)) * speed;
+    }
+};
+
+// The centre of a sphere dropped at (x, z) from above the scene onto the first
+// surface facing up it meets (one-sided faces let it through a room's ceiling
+// from above), the skin clear of it.
+Vec3 dropOnto(const BenchScene& s, float x, float z, float radius, float skin) {
+    const Vec3 from(x, s.max.y + radius + 1.0f, z);
+    const Vec3 down(0.0f, s.min.y - s.max.y - 2.0f * radius - 2.0f, 0.0f);
+    const SweepHit hit =
+        sweepFirst(*s.mesh, SweptSphere(from, down, radius), SweepOptions(EdgeRule::Exact));
+    return from + down * hit.time + Vec3(0.0f, skin, 0.0f);
+}
+
+// A walk in the viewer's walk mode's proportions to the radius: a tenth of
+// it walked and a fiftieth gained in falling speed per update, stairs and
+// floor snap up to half of it. The skin is Jolt's default character padding.
+CharacterWalk walkOfRadius(float radius) {
+    CharacterWalk walk;
+    walk.radius = radius;
+    walk.speed = 0.1f * radius;
+    walk.gravity = 0.02f * radius;
+    walk.slide.skin = 0.02f;
+    walk.slide.maxSlopeDegrees = 45.0f;
+    walk.slide.stepHeight = 0.5f * radius;
+    walk.slide.floorSnap = 0.5f * radius;
+    return walk;
+}
+
+// That walk round a ring about the scene's middle, dropped onto its floor.
+CharacterWalk walkFor(const BenchScene& s, float radius) {
+    CharacterWalk walk = walkOfRadius(radius);
+    walk.ringCentre = Vec3(0.5f * (s.min.x + s.max.x), 0.0f, 0.5f * (s.min.z + s.max.z));
+    walk.start = dropOnto(s, walk.ringCentre.x + walk.ringRadius(), walk.ringCentre.z, radius,
+                          walk.slide.skin);
+    return walk;
+}
+
+// Where one update left the sphere's centre, and whether on a floor.
+struct CharacterStep {
+    Vec3 centre;
+    bool onFloor = false;
+};
+
+// Feeds walk's updates to step (displacement in, where it ended out): the
+// walk plus the fall, which gains gravity every update and is cleared by an
+// update ending on a floor, as in the viewer's walk mode. The centres go to
+// path; returns the updates that ended on a floor.
+template <typename Step>
+int walkRing(const CharacterWalk& walk, std::vector<Vec3>& path, Step step) {
+    Vec3 fall;
+    int onFloor = 0;
+    for (int i = 0; i < walk.updates; ++i) {
+        fall = fall - walk.slide.up * walk.gravity;
+        const CharacterStep moved = step(walk.walkAt(i) + fall);
+        path[static_cast<std::size_t>(i)] = moved.centre;
+        if (moved.onFloor) {
+            fall = zeroVector;
+            ++onFloor;
+        }
+    }
+    return onFloor;
+}
+
+// moveAndSlide along walk: its seconds; the centres in path.
+double oursWalkSeconds(const CollisionMesh& mesh, const CharacterWalk& walk,
+                       std::vector<Vec3>& path, int& floorUpdates) {
+    Vec3 centre = walk.start;
+    bool onFloor = false;
+    const auto start = Clock::now();
+    floorUpdates = walkRing(walk, path, [&](const Vec3& displacement) {
+        const SlideResult moved =
+            moveAndSlide(mesh, centre, walk.radius, displacement, onFloor, walk.slide);
+        centre = moved.position;
+        onFloor = moved.onFloor;
+        return CharacterStep{centre, onFloor};
+    });
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+#if SWEEP_WITH_JOLT
+// Jolt's time step for one update: the walk's lengths per update become
+// velocities of that much per step.
+constexpr float JOLT_STEP = 1.0f / 60.0f;
+
+JPH::Vec3 toJolt(const Vec3& v) { return JPH::Vec3(v.x, v.y, v.z); }
+
+Vec3 fromJolt(JPH::RVec3Arg v) {
+    return Vec3(static_cast<float>(v.GetX()), static_cast<float>(v.GetY()),
+                static_cast<float>(v.GetZ()));
+}
+
+// The mesh as the one static body of a PhysicsSystem, which CharacterVirtual
+// needs to find what it collides with: one object layer on one broad phase
+// layer, the base filters letting everything collide.
+struct JoltLevel {
+    JPH::BroadPhaseLayerInterfaceTable layers{1, 1};
+    JPH::ObjectVsBroadPhaseLayerFilter objectVsBroadPhase;
+    JPH::ObjectLayerPairFilter objectPairs;
+    JPH::PhysicsSystem system;
+    JPH::TempAllocatorImpl temporary{16 << 20};
+
+    explicit JoltLevel(const JPH::Shape& mesh) {
+        system.Init(16, 0, 16, 16, layers, objectVsBroadPhase, objectPairs);
+        system.GetBodyInterface().CreateAndAddBody(
+            JPH::BodyCreationSettings(&mesh, JPH::RVec3::sZero(), JPH::Quat::sIdentity(),
+                                      JPH::EMotionType::Static, 0),
+            JPH::EActivation::DontActivate);
+        system.OptimizeBroadPhase();
+    }
+};
+
+// A CharacterVirtual with a SphereShape set as walk's slide settings are
+// (see BM_Character), its sphere's centre at walk's start.
+JPH::Ref<JPH::CharacterVirtual> joltCharacter(JoltLevel& level, const CharacterWalk& walk) {
+    JPH::CharacterVirtualSettings settings;
+    settings.mShape = new JPH::SphereShape(walk.radius);
+    settings.mUp = toJolt(walk.slide.up);
+    settings.mMaxSlopeAngle = radians(walk.slide.maxSlopeDegrees);
+    settings.mCharacterPadding = walk.slide.skin;
+    settings.mMaxCollisionIterations = static_cast<JPH::uint>(walk.slide.iterations);
+    settings.mBackFaceMode = JPH::EBackFaceMode::IgnoreBackFaces;
+    // Only contacts below the centre hold the sphere up, as only our probe
+    // down finds floors. Jolt places the shape the padding above its position.
+    settings.mSupportingVolume = JPH::Plane(settings.mUp, -walk.slide.skin);
+    return new JPH::CharacterVirtual(&settings,
+                                     toJolt(walk.start - walk.slide.up * walk.slide.skin),
+                                     JPH::Quat::sIdentity(), &level.system);
+}
+
+// ExtendedUpdate along walk, from a fresh character: its seconds; the
+// sphere's centres in path.
+double joltWalkSeconds(JoltLevel& level, const CharacterWalk& walk, std::vector<Vec3>& path,
+                       int& floorUpdates) {
+    const JPH::Ref<JPH::CharacterVirtual> character = joltCharacter(level, walk);
+    JPH::CharacterVirtual::ExtendedUpdateSettings update;
+    update.mStickToFloorStepDown = toJolt(walk.slide.up * -walk.slide.floorSnap);
+    update.mWalkStairsStepUp = toJolt(walk.slide.up * walk.slide.stepHeight);
+    const JPH::Vec3 gravity = toJolt(walk.slide.up * (-walk.gravity / (JOLT_STEP * JOLT_STEP)));
+    const JPH::BroadPhaseLayerFilter broadPhaseFilter;
+    const JPH::ObjectLayerFilter layerFilter;
+    const JPH::BodyFilter bodyFilter;
+    const JPH::ShapeFilter shapeFilter;
+    const auto start = Clock::now();
+    floorUpdates = walkRing(walk, path, [&](const Vec3& displacement) {
+        character->SetLinearVelocity(toJolt(displacement * (1.0f / JOLT_STEP)));
+        character->ExtendedUpdate(JOLT_STEP, gravity, update, broadPhaseFilter, layerFilter,
+                                  bodyFilter, shapeFilter, level.temporary);
+        return CharacterStep{
+            fromJolt(character->GetCenterOfMassPosition()),
+            character->GetGroundState() == JPH::CharacterBase::EGroundState::OnGround};
+    });
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+#endif
+
+// The length of a path of centres.
+double travelled(const std::vector<Vec3>& path, const Vec3& start) {
+    double sum = 0.0;
+    Vec3 from = start;
+    for (const Vec3& to : path) {
+        sum += length(to - from);
+        from = to;
+    }
+    return sum;
+}
+
+void endCounters(benchmark::State& state, const char* side, const std::vector<Vec3>& path,
+                 const CharacterWalk& walk, int floorUpdates) {
+    const std::string prefix(side);
+    state.counters[prefix + "_end_x"] = path.back().x;
+    state.counters[prefix + "_end_y"] = path.back().y;
+    state.counters[prefix + "_end_z"] = path.back().z;
+    state.counters[prefix + "_travel"] = travelled(path, walk.start);
+    state.counters[prefix + "_floor_share"] = static_cast<double>(floorUpdates) / walk.updates;
+}
+
+#if SWEEP_WITH_JOLT
+// Jolt's side of a Character row: its time, where it went, and how far from
+// our path. ratios: Jolt's time over ours, iteration by iteration.
+void joltCharacterCounters(benchmark::State& state, const CharacterWalk& walk,
+                           const std::vector<Vec3>& ours, const std::vector<Vec3>& jolt,
+                           int joltFloor, double joltSeconds, std::vector<double>& ratios) {
+    const double n = static_cast<double>(state.iterations()) * walk.updates;
+    state.counters["jolt_us_per_update"] = 1e6 * joltSeconds / n;
+    // Above 1: we are faster. The median of the iterations' ratios, since a
+    // neighbour's burst on the machine slows only the run it falls on.
+    state.counters["jolt_ratio"] = median(ratios);
+    endCounters(state, "jolt", jolt, walk, joltFloor);
+    double gaps = 0.0;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        gaps += length(ours[i] - jolt[i]);
+    }
+    state.counters["mean_gap"] = gaps / static_cast<double>(ours.size());
+    state.counters["end_gap"] = length(ours.back() - jolt.back());
+}
+#endif
+
+// moveAndSlide beside Jolt's CharacterVirtual::ExtendedUpdate on the same
+// walk, each from a fresh start every iteration (which goes first
+// alternates). Paired: the sphere's radius; the walk and the fall, fed to
+// Jolt as velocities over a 1/60 s step; the largest floor slope (45
+// degrees, mMaxSlopeAngle); the step height (mWalkStairsStepUp); the floor
+// snap (mStickToFloorStepDown); the skin (mCharacterPadding: the gap both keep
+// from what they touch); the sweeps per slide (mMaxCollisionIterations, 5);
+// one-sided faces (FaceSides::One beside IgnoreBackFaces). The rest is each
+// side's own: our exact edge rule and sweep tolerance (the skin) beside
+// Jolt's predictive contacts (0.1), collision tolerance (0.001), stair
+// stepping (a forward step of at least 0.02 and a test step of 0.15) and
+// contact solving. The walk's fall is cleared by an update that ends on a
+// floor: ours by SlideResult::onFloor, Jolt's by EGroundState::OnGround.
+void BM_Character(benchmark::State& state, BenchScene* s, CharacterWalk walk) {
+    std::vector<Vec3> ours(static_cast<std::size_t>(walk.updates));
+    double oursSeconds = 0.0;
+    int oursFloor = 0;
+#if SWEEP_WITH_JOLT
+    std::vector<Vec3> jolt(ours.size());
+    double joltSeconds = 0.0;
+    int joltFloor = 0;
+    std::vector<double> ratios;
+    const auto level = s->joltMesh != nullptr ? std::make_unique<JoltLevel>(*s->joltMesh) : nullptr;
+#endif
+    bool joltFirst = false;
+    for (auto _ : state) {
+#if SWEEP_WITH_JOLT
+        double joltNow = 0.0;
+        const auto runJolt = [&] { joltNow = joltWalkSeconds(*level, walk, jolt, joltFloor); };
+        if (level != nullptr && joltFirst) {
+            runJolt();
+        }
+#endif
+        const double oursNow = oursWalkSeconds(*s->mesh, walk, ours, oursFloor);
+        oursSeconds += oursNow;
+#if SWEEP_WITH_JOLT
+        if (level != nullptr && !joltFirst) {
+            runJolt();
+        }
+        if (level != nullptr) {
+            joltSeconds += joltNow;
+            ratios.push_back(joltNow / oursNow);
+        }
+#endif
+        joltFirst = !joltFirst;
+    }
+    state.counters["updates"] = walk.updates;
+    state.counters["triangles"] = static_cast<double>(s->mesh->triangles.size());
+    const double n = static_cast<double>(state.iterations()) * walk.updates;
+    state.counters["ours_us_per_update"] = 1e6 * oursSeconds / n;
+    endCounters(state, "ours", ours, walk, oursFloor);
+#if SWEEP_WITH_JOLT
+    if (level != nullptr) {
+        joltCharacterCounters(state, walk, ours, jolt, joltFloor, joltSeconds, ratios);
+    }
+#endif
+    // The sweeps behind our time, counted on a run of its own.
+    QueryCounters counted;
+    CharacterWalk countedWalk = walk;
+    countedWalk.slide.stats = &counted;
+    oursWalkSeconds(*s->mesh, countedWalk, ours, oursFloor);
+    state.counters["ours_sweeps_per_update"] = static_cast<double>(counted.sweeps) / walk.updates;
+    padMissingCounters(state);
+}
+
 // The reader beside reading the same file's bytes into memory.
 void BM_ReadScene(benchmark::State& state, std::string path) {
     const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
@@ -688,6 +1099,42 @@ void BM_ReadBytes(benchmark::State& state, std::string path) {
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     padMissingCounters(state);
+}
+
+// A row for a character of radius walking its ring in s, unless the ring
+// leaves the scene's floor (the small terrains), where it would time a fall.
+void registerCharacter(BenchScene* s, float radius) {
+    const CharacterWalk walk = walkFor(*s, radius);
+    const float reach = walk.ringRadius() + 2.0f * radius;
+    if (walk.ringCentre.x - reach < s->min.x || walk.ringCentre.x + reach > s->max.x ||
+        walk.ringCentre.z - reach < s->min.z || walk.ringCentre.z + reach > s->max.z) {
+        return;
+    }
+    char radiusText[32];
+    std::snprintf(radiusText, sizeof radiusText, "%g", static_cast<double>(radius));
+    benchmark::RegisterBenchmark(("Character/" + s->name + "/r=" + radiusText).c_str(), BM_Character,
+                                 s, walk)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(0.5);
+}
+
+// The sphere the level made here is sized for.
+constexpr float COURSE_RADIUS = 0.5f;
+
+// The level made here, for us and Jolt alike, laid along the ring that
+// sphere walks.
+std::unique_ptr<BenchScene> makeCourseScene() {
+    auto s = std::make_unique<BenchScene>();
+    s->name = "course";
+    s->mesh = makeCourse(walkOfRadius(COURSE_RADIUS).ringRadius());
+    const TreeStats stats =
+        measureTree(s->mesh->vertices, s->mesh->triangles, flattenTree(*s->mesh->root));
+    s->min = stats.boundsMin;
+    s->max = stats.boundsMax;
+#if SWEEP_WITH_JOLT
+    prepareJolt(*s);
+#endif
+    return s;
 }
 
 }  // namespace
@@ -795,6 +1242,10 @@ int main(int argc, char** argv) {
             start.x <= s->max.x && start.y <= s->max.y && start.z <= s->max.z) {
             benchmark::RegisterBenchmark(("FrameStep/" + s->name).c_str(), BM_FrameStep, raw);
         }
+        // A character walks where there is a floor to walk: the room and the terrains.
+        if (s->name == "default" || s->name.starts_with("terrain-")) {
+            registerCharacter(raw, 2.5f);
+        }
         benchmark::RegisterBenchmark(("ReadScene/" + s->name).c_str(), BM_ReadScene,
                                      std::string(argv[i]))
             ->Unit(benchmark::kMillisecond);
@@ -803,6 +1254,8 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
         scenes.push_back(std::move(s));
     }
+    scenes.push_back(makeCourseScene());
+    registerCharacter(scenes.back().get(), COURSE_RADIUS);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

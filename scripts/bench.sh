@@ -10,6 +10,10 @@
 #   scripts/bench.sh [benchmark flags]       (after a release build)
 #   JOLT_SOURCE=/path/to/jolt scripts/bench.sh   (configures the release build with Jolt first)
 # The all-contacts query runs with one-sided and two-sided faces (--two-sided).
+# The Character rows time moveAndSlide beside Jolt's CharacterVirtual (with a
+# build that has Jolt; ours alone without) on the default room, the terrains
+# the walk's ring fits on, and a level sweep_bench makes itself; only them:
+#   scripts/bench.sh --benchmark_filter='^Character/'
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Jolt's library is built once, in build/bench/jolt: about 4 minutes on 2 cores.

@@ -59,6 +59,20 @@ function hits(share, count) { return has(share) ? sprintf("%d", share * count + 
                                     hits($col["hit_share"], count),
                                     joltHere ? hits($col["jolt_hit_share"], count) : "-",
                                          joltHere ? hits(val("jolt_start_share"), count) : "-")
+    } else if (part[1] == "Character") {
+        # moveAndSlide beside Jolt's CharacterVirtual on the same walk: time per update and where each ends.
+        joltWalked = has(val("jolt_us_per_update"))
+        characters[++nc] = sprintf("| %s | %d | %s | %d | %s | %.1f | %s | %s | (%.2f, %.2f, %.2f) | %s | %.0f / %s | %.2f / %s | %s | %s |",
+                                   part[2], $col["triangles"], substr(part[3], 3), val("updates"),
+                                   sprintf("%.2f", val("ours_us_per_update")), val("ours_sweeps_per_update"),
+                                   joltWalked ? sprintf("%.2f", val("jolt_us_per_update")) : "-",
+                                   joltWalked ? ratio($col["jolt_ratio"]) : "-",
+                                   val("ours_end_x"), val("ours_end_y"), val("ours_end_z"),
+                                   joltWalked ? sprintf("(%.2f, %.2f, %.2f)", val("jolt_end_x"), val("jolt_end_y"), val("jolt_end_z")) : "-",
+                                   val("ours_travel"), joltWalked ? sprintf("%.0f", val("jolt_travel")) : "-",
+                                   val("ours_floor_share"), joltWalked ? sprintf("%.2f", val("jolt_floor_share")) : "-",
+                                   joltWalked ? sprintf("%.3f", val("mean_gap")) : "-",
+                                   joltWalked ? sprintf("%.3f", val("end_gap")) : "-")
     } else if (part[1] == "ReadScene") {
         order[++m] = part[2]
         readScene[part[2]] = $col["bytes_per_second"]; readItems[part[2]] = $col["items_per_second"]
@@ -103,6 +117,14 @@ END {
         print "| Scene | Triangles | Threads | sweepFirst (µs) | sweepFirstBatch (µs) | Speedup | Jolt one by one (µs) | Jolt on threads (µs) | Jolt's speedup | Jolt : ours on threads | Hits ours / Jolt | Jolt's at fraction 0 |"
         print "|---|---|---|---|---|---|---|---|---|---|---|---|"
         for (i = 1; i <= nb; ++i) print batchFirsts[i]
+    }
+    if (nc > 0) {
+        print ""
+        print "Character: `moveAndSlide` beside Jolt's `CharacterVirtual::ExtendedUpdate` (a `SphereShape`) on the same walk round a ring."
+        print ""
+        print "| Scene | Triangles | Radius | Updates | Ours (µs/update) | Our sweeps/update | Jolt (µs/update) | Jolt : ours | Our end | Jolt's end | Travelled ours / Jolt | On a floor ours / Jolt | Mean gap | End gap |"
+        print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+        for (i = 1; i <= nc; ++i) print characters[i]
     }
     if (b > 0) {
         print ""
