@@ -120,7 +120,7 @@ SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
 // wherever the triangle lies, so boxes are entered by the reach of a contact
 // (twelve radii with the viewer's edge rule, whose slanted contacts lie off
 // the path), only boxes known to hold their triangles' contacts are skipped
-// at all (never a leaf's own box or a loose one; a box with slack is tested
+// at all (a leaf's own box only when it holds them, never a loose one; a box with slack is tested
 // grown by it), and, once a contact is
 // known, those whose contacts all come after it.
 class FirstHitVisitor {
@@ -159,6 +159,9 @@ public:
         if (node.triangle == COMPILED_INNER_SLACK) {
             return enterBox(grownBySlack(tree_, node));
         }
+        if (node.triangle >= 0 && tree_.boxedLeaves[node.secondChild] != 0 && !enterBox(node)) {
+            return false;
+        }
         if (stats_ != nullptr && node.triangle != COMPILED_INNER_LOOSE) {
             ++stats_->leavesReached;
         }
@@ -189,9 +192,10 @@ public:
             quickReady_ = true;
         }
         if (node.slackLanes != 0) {
-            return enterBoxes(grownBySlack(tree_, node), node.used & (node.prunable | node.slackLanes));
+            return enterBoxes(grownBySlack(tree_, node),
+                              node.used & (node.prunable | node.slackLanes | node.boxedLeaves));
         }
-        return enterBoxes(node, node.used & node.prunable);
+        return enterBoxes(node, node.used & (node.prunable | node.boxedLeaves));
     }
 
     void wideLeaf(std::uint32_t prepared) {

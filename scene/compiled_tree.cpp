@@ -201,7 +201,8 @@ float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
            decodeOverhang(child.triangle);
 }
 
-// Marks the inner nodes by how far a contact under them can lie outside
+// Marks the leaves whose box holds their triangle's contacts, and the inner
+// nodes by how far a contact under them can lie outside
 // their box. Within a hundred-thousandth of the coordinates (a tenth of the
 // margin the query grows boxes by) a node stays COMPILED_INNER: boxes kept
 // as a centre and half-extents (as files keep them) can miss their corners by
@@ -230,6 +231,16 @@ void markLooseNodes(CompiledTree& tree) {
         node.triangle = encodeOverhang(overhang);
     }
     const float slop = 1e-5f * tree.largestCoordinate;
+    tree.boxedLeaves.assign(tree.triangles.size(), 0);
+    for (const CompiledNode& leaf : tree.nodes) {
+        if (leaf.triangle >= 0) {
+            const PreparedTriangle& t = tree.triangles[leaf.secondChild];
+            const float overhang = std::max({outside(leaf, t.corners[0]), outside(leaf, t.corners[1]),
+                                             outside(leaf, t.corners[2])}) +
+                                   contactAllowance(t);
+            tree.boxedLeaves[leaf.secondChild] = overhang <= slop ? 1 : 0;
+        }
+    }
     tree.slack.clear();
     for (std::size_t i = 0; i < count; ++i) {
         CompiledNode& node = tree.nodes[i];
@@ -341,6 +352,13 @@ bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std
             if (node.secondChild != prepared || prepared >= tree.triangles.size()) {
                 return broken(why, i, "leaf's prepared triangle not the next in walk order");
             }
+            if (prepared < tree.boxedLeaves.size() && tree.boxedLeaves[prepared] != 0) {
+                for (const Vec3& c : tree.triangles[prepared].corners) {
+                    if (!(outside(node, c) <= slop)) {
+                        return broken(why, i, "leaf marked as holding its triangle does not");
+                    }
+                }
+            }
             for (const Vec3& c : tree.triangles[prepared].corners) {
                 for (const float value : {std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)}) {
                     largest = value > largest || value != value ? value : largest;
@@ -388,6 +406,9 @@ bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std
                 return broken(why, i, "box does not hold a child");
             }
         }
+    }
+    if (tree.boxedLeaves.size() != tree.triangles.size()) {
+        return broken(why, count, "boxedLeaves not one per prepared triangle");
     }
     if (prepared != tree.triangles.size()) {
         return broken(why, count, "prepared triangles no leaf uses");

@@ -71,6 +71,10 @@ struct CompiledTree {
     // same for its four slots; both empty when no node has slack.
     std::vector<float> slack;
     std::vector<WideSlack> wideSlack;
+    // Per prepared triangle, 1 when its leaf's box holds the triangle's
+    // contacts within the compile's allowance (as COMPILED_INNER's do), so
+    // that a query needing every contact may skip the leaf by its box.
+    std::vector<std::uint8_t> boxedLeaves;
     // The largest magnitude of the nodes' bounds, the wide walk's scale (0
     // without a wide form, infinity for a non-number).
     float largestBound = 0.0f;

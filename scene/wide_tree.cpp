@@ -136,6 +136,8 @@ void buildWideNodes(CompiledTree& tree) {
             wide.used |= static_cast<std::uint8_t>(1 << lane);
             if (slot.triangle >= 0) {
                 wide.slot[lane] = WIDE_LEAF | slot.secondChild;
+                const bool boxed = tree.boxedLeaves[slot.secondChild] != 0;
+                wide.boxedLeaves |= static_cast<std::uint8_t>(boxed ? 1 << lane : 0);
             } else {
                 const bool prunable = slot.triangle == COMPILED_INNER;
                 wide.prunable |= static_cast<std::uint8_t>(prunable ? 1 << lane : 0);

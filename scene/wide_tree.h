@@ -25,6 +25,8 @@ struct alignas(64) WideNode {
                             // its triangles' contacts (COMPILED_INNER)
     std::uint8_t slackLanes;  // bit i: slot i holds them only grown by its slack
                               // (COMPILED_INNER_SLACK, CompiledTree::wideSlack)
+    std::uint8_t boxedLeaves;  // bit i: slot i is a leaf whose box holds its
+                               // triangle's contacts (CompiledTree::boxedLeaves)
 };
 
 // How far beyond each of a wide node's four boxes a contact can lie.
