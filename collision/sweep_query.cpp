@@ -95,8 +95,8 @@ std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, C
     if (scene.compiled != nullptr) {
         const CompiledTree& tree = *scene.compiled;
 #if SWEEP_SSE_LANES
-        if (!tree.wide.empty() && isFinite(sphere.position) && isFinite(sphere.displacement) &&
-            std::isfinite(sphere.radius)) {
+        if (!tree.wide.empty() && tree.triangles.size() <= WIDE_TRIANGLE_LIMIT &&
+            isFinite(sphere.position) && isFinite(sphere.displacement) && std::isfinite(sphere.radius)) {
             WideSweepVisitor visitor(tree, sphere, state, options);
             walkTree(WideNodes(tree), visitor);
             return visitor.result();

@@ -46,7 +46,7 @@ void buildWideNodes(CompiledTree& tree) {
     clearWide(tree);
     const auto& nodes = tree.nodes;
     if (nodes.empty() || !isCompiledInner(nodes[0]) ||
-        tree.triangles.size() > WIDE_TRIANGLE_LIMIT) {
+        tree.triangles.size() > WIDE_BUILD_LIMIT) {
         return;
     }
     tree.largestBound = largestBound(tree);
