@@ -324,7 +324,8 @@ std::size_t compiledTreeBytes(const CompiledTree& tree) {
            tree.triangles.size() * sizeof(PreparedTriangle) + tree.wide.size() * sizeof(WideNode) +
            tree.leafNodes.size() * sizeof(std::uint32_t) +
            tree.leafTriangles.size() * sizeof(std::int32_t) +
-           tree.parents.size() * sizeof(std::uint32_t);
+           tree.parents.size() * sizeof(std::uint32_t) + tree.slack.size() * sizeof(float) +
+           tree.wideSlack.size() * sizeof(WideSlack) + tree.boxedLeaves.size();
 }
 
 namespace {
