@@ -250,7 +250,7 @@ void markLooseNodes(CompiledTree& tree) {
         const float overhang = decodeOverhang(node.triangle);
         if (overhang <= slop) {
             node.triangle = COMPILED_INNER;
-        } else if (overhang < NEVER) {
+        } else if (overhang < NEVER && slop == slop) {  // a non-number coordinate: loose
             node.triangle = COMPILED_INNER_SLACK;
             tree.slack.resize(count, 0.0f);
             tree.slack[i] = overhang;
