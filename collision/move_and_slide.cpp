@@ -28,11 +28,17 @@ constexpr float INTO_PLANE = 1e-5f;
 constexpr float SETTLED = 0.05f;
 
 // A move that met something and got less far than this share of the skin
-// stays where it started.
-constexpr float STILL = 0.01f;
+// stays where it started. Above the settled band with a sweep's stop short
+// met at a slant (up to about 0.053 of the skin), so that a sphere held at
+// an edge does not swap between the settled place and the cleared one.
+constexpr float STILL = 0.1f;
 
 // The cosine within which a contact's normal is taken for its triangle's (about 6 degrees).
 constexpr float SAME_PLANE = 0.995f;
+
+// How far, as a share of the skin, below and in front of a ledge's edge the
+// face under it is looked for.
+constexpr float UNDER_EDGE = 1.0f;
 
 bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -43,6 +49,7 @@ struct Mover {
     float skin;
     Vec3 up;
     float cosMaxSlope;
+    float stepHeight;
     SweepOptions sweep;
     SlideResult& result;
 
@@ -57,6 +64,19 @@ struct Mover {
         return centre + normal * ((radius + skin) - dot(centre - point, normal));
     }
 
+    // The same, moved along the unit direction (not square to the plane).
+    Vec3 clearOf(const Vec3& centre, const Vec3& point, const Vec3& normal, const Vec3& direction) const {
+        return centre + direction * (((radius + skin) - dot(centre - point, normal)) / dot(direction, normal));
+    }
+
+    // The way a contact that holds the sphere back pushes it: level, when the
+    // normal leans up, so a sphere held at a wall or ledge is not lifted off
+    // the floor it stands on; else along the normal.
+    Vec3 holdBack(const Vec3& normal) const {
+        const Vec3 level = normalized(horizontal(normal));
+        return dot(normal, up) > 0.0f && finite(level) ? level : normal;
+    }
+
     // The normal a contact is answered with: the triangle's own when the
     // contact's is within a few degrees of it, as where a sphere over the seam
     // of a flat floor meets a corner or edge a hair aside, so that seams
@@ -67,6 +87,43 @@ struct Mover {
             face = face * -1.0f;
         }
         return dot(face, hit.normal) >= SAME_PLANE ? face : hit.normal;
+    }
+
+    // An edge or corner the sphere meets more than the step height (and the
+    // skin) above its foot, on top of a face too steep to stand on that faces
+    // the sphere: the rounded bottom would otherwise roll up any such ledge
+    // lower than radius (1 - cos maxSlope), as its contact normal is
+    // walkable. Crests, seams and the edges of tessellated slopes have a
+    // walkable face or none there, so they stay floors. lift: how far the
+    // sphere was raised above the ground its move started on (a step up).
+    bool ledge(const SweepHit& hit, const Vec3& centre, float lift) const {
+        if (hit.feature == ContactFeature::Face) {
+            return false;
+        }
+        const float aboveFoot = dot(hit.point - centre, up) + radius + lift;
+        if (!(aboveFoot > stepHeight + skin)) {
+            return false;
+        }
+        const Vec3 towards = normalized(horizontal(hit.normal));
+        if (!finite(towards)) {
+            return false;  // straight under the centre: what it stands on
+        }
+        const float reach = UNDER_EDGE * skin;
+        const Vec3 probe = hit.point + (towards - up) * reach;
+        const ClosestPoint under = closestPoint(scene, probe, 2.0f * reach, sweep.faces);
+        if (!under.found) {
+            return false;
+        }
+        Vec3 face = faceNormal(under.triangle);
+        if (dot(face, probe - under.point) < 0.0f) {
+            face = face * -1.0f;
+        }
+        return finite(face) && !walkable(face);
+    }
+
+    // Whether a contact met with the sphere's centre at centre can be stood on.
+    bool floor(const SweepHit& hit, const Vec3& centre, float lift) const {
+        return hit.found && walkable(supportNormal(hit)) && !ledge(hit, centre, lift);
     }
 
     void met(std::int32_t triangle) {
@@ -85,9 +142,9 @@ struct Mover {
         return flat - up * (dot(flat, normal) / dot(normal, up));
     }
 
-    // What is left of rest after a contact with normal.
-    Vec3 afterContact(const Vec3& normal, const Vec3& rest) const {
-        if (walkable(normal)) {
+    // What is left of rest after a contact with normal, stood on or not.
+    Vec3 afterContact(const Vec3& normal, const Vec3& rest, bool standable) const {
+        if (standable) {
             return alongFloor(rest, normal);
         }
         // A wall is not climbed: horizontal motion loses its part into the
@@ -147,11 +204,19 @@ struct Mover {
         }
     }
 
-    // The floor under centre: a sweep down far enough to meet any floor the
-    // skin below the sphere.
-    SweepHit probeFloor(const Vec3& centre) const {
+    // Whether the sphere at centre stands on a floor, and its normal: a sweep
+    // down far enough to meet any floor the skin below the sphere. A wall or
+    // ledge the sphere leans on can meet that sweep first; a thin sphere swept
+    // straight down from the foot then finds the floor under it.
+    bool standsOn(const Vec3& centre, Vec3& normal) const {
         const float reach = 2.0f * skin / std::max(cosMaxSlope, 0.1f);
-        return sweepBy(centre, up * -reach);
+        SweepHit hit = sweepBy(centre, up * -reach);
+        if (hit.found && !floor(hit, centre + up * (-reach * hit.time), 0.0f)) {
+            const SweptSphere foot(centre + up * (2.0f * skin - radius), up * -(reach + 2.0f * skin), skin);
+            hit = sweepFirst(scene, foot, sweep);
+        }
+        normal = hit.found ? supportNormal(hit) : zeroVector;
+        return walkable(normal);
     }
 };
 
@@ -164,8 +229,9 @@ struct Pass {
 
 // Sweeps centre by motion, sliding after each contact as afterContact says,
 // the motion kept out of every plane met so far (planes may start with the
-// floor stood on), for at most iterations sweeps.
-Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, int iterations) {
+// floor stood on), for at most iterations sweeps; lift as Mover::ledge takes it.
+Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, int iterations,
+           float lift = 0.0f) {
     Pass pass;
     const float negligible = NEGLIGIBLE_MOTION * mover.skin;
     while (pass.iterations < iterations && lengthSquared(motion) > negligible * negligible) {
@@ -191,11 +257,13 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
         // so a sphere pushed into a corner it rests in keeps every bit.
         const Vec3 normal = mover.supportNormal(hit);
         const Vec3 reached = centre + motion * hit.time;
+        const bool standable = mover.walkable(normal) && !mover.ledge(hit, reached, lift);
+        const Vec3 push = standable ? normal : mover.holdBack(normal);
         const float gap = dot(reached - hit.point, normal) - (mover.radius + mover.skin);
         const bool settled = gap >= -SETTLED * mover.skin && gap <= SETTLED * mover.skin;
-        centre = settled ? reached : mover.clearOf(reached, hit.point, normal);
-        pass.metWall = pass.metWall || !mover.walkable(normal);
-        Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time));
+        centre = settled ? reached : mover.clearOf(reached, hit.point, normal, push);
+        pass.metWall = pass.metWall || !standable;
+        Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time), standable);
         const float slack = INTO_PLANE * length(next);
         for (std::size_t i = 0; i < planes.size(); ++i) {
             if (!(dot(next, planes[i]) < -slack)) {
@@ -218,7 +286,9 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
             }
             break;
         }
-        planes.push_back(normal);
+        // A ledge holds the sphere back as an upright wall would, so no crease
+        // with another plane leads up over it.
+        planes.push_back(standable || !mover.walkable(normal) ? normal : push);
         motion = next;
     }
     pass.centre = centre;
@@ -243,7 +313,7 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     sweep.tolerance = std::max(skin, MIN_COLLISION_EPSILON);
     sweep.stats = settings.stats;
     const float slope = settings.maxSlopeDegrees * (3.14159265f / 180.0f);
-    Mover mover{scene, radius, skin, up, std::cos(slope), sweep, result};
+    Mover mover{scene, radius, skin, up, std::cos(slope), settings.stepHeight, sweep, result};
 
     Vec3 centre = position;
     mover.pushOut(centre);
@@ -254,9 +324,8 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     Vec3 motion = displacement;
     bool standing = false;
     if (onFloorBefore) {
-        const SweepHit floor = mover.probeFloor(centre);
-        const Vec3 normal = floor.found ? mover.supportNormal(floor) : zeroVector;
-        if (mover.walkable(normal)) {
+        Vec3 normal;
+        if (mover.standsOn(centre, normal)) {
             standing = true;
             planes.push_back(normal);
             if (dot(motion, up) <= 0.0f) {
@@ -276,21 +345,21 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
         const float risen = settings.stepHeight * (rise.found ? rise.time : 1.0f);
         std::vector<Vec3> raisedPlanes;
         const Pass raised =
-            slide(mover, centre + up * risen, walk, raisedPlanes, iterations);
+            slide(mover, centre + up * risen, walk, raisedPlanes, iterations, risen);
         const Vec3 ahead = normalized(walk);
-        SweepHit land = mover.sweepBy(raised.centre, up * -(risen + 2.0f * skin));
+        const float drop = risen + 2.0f * skin;
+        SweepHit land = mover.sweepBy(raised.centre, up * -drop);
         Pass over = raised;
         if (land.found && !mover.walkable(mover.supportNormal(land))) {
             // Come down on the stair's edge, too steep to stand on: walk up to
             // a radius further, so the sphere lands on the top beyond it.
             std::vector<Vec3> overPlanes;
-            over = slide(mover, centre + up * risen, walk + ahead * radius, overPlanes, iterations);
-            land = mover.sweepBy(over.centre, up * -(risen + 2.0f * skin));
+            over = slide(mover, centre + up * risen, walk + ahead * radius, overPlanes, iterations, risen);
+            land = mover.sweepBy(over.centre, up * -drop);
         }
-        const Vec3 landNormal = land.found ? mover.supportNormal(land) : zeroVector;
-        if (mover.walkable(landNormal)) {
-            const Vec3 landed = mover.clearOf(over.centre + up * (-(risen + 2.0f * skin) * land.time),
-                                              land.point, landNormal);
+        const Vec3 touchdown = over.centre + up * (-drop * land.time);
+        if (mover.floor(land, touchdown, risen - drop * land.time)) {
+            const Vec3 landed = mover.clearOf(touchdown, land.point, mover.supportNormal(land));
             if (dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
                 chosen.centre = landed;
                 chosen.iterations = over.iterations;
@@ -307,22 +376,20 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     centre = chosen.centre;
     result.iterations = chosen.iterations;
 
-    SweepHit floor = mover.probeFloor(centre);
-    Vec3 floorNormal = floor.found ? mover.supportNormal(floor) : zeroVector;
-    if (!mover.walkable(floorNormal) && onFloorBefore && settings.floorSnap > 0.0f &&
-        dot(displacement, up) <= 0.0f) {
+    Vec3 floorNormal;
+    bool onFloor = mover.standsOn(centre, floorNormal);
+    if (!onFloor && onFloorBefore && settings.floorSnap > 0.0f && dot(displacement, up) <= 0.0f) {
         const SweepHit snap = mover.sweepBy(centre, up * -settings.floorSnap);
-        const Vec3 snapNormal = snap.found ? mover.supportNormal(snap) : zeroVector;
-        if (mover.walkable(snapNormal)) {
-            centre = mover.clearOf(centre + up * (-settings.floorSnap * snap.time), snap.point, snapNormal);
+        const Vec3 snapped = centre + up * (-settings.floorSnap * snap.time);
+        if (mover.floor(snap, snapped, 0.0f)) {
+            centre = mover.clearOf(snapped, snap.point, mover.supportNormal(snap));
             mover.met(snap.triangle);
-            floor = mover.probeFloor(centre);
-            floorNormal = floor.found ? mover.supportNormal(floor) : zeroVector;
+            onFloor = mover.standsOn(centre, floorNormal);
         }
     }
     result.position = centre;
-    result.onFloor = mover.walkable(floorNormal);
-    result.floorNormal = result.onFloor ? floorNormal : zeroVector;
+    result.onFloor = onFloor;
+    result.floorNormal = onFloor ? floorNormal : zeroVector;
     return result;
 }
 

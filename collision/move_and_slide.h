@@ -55,7 +55,13 @@ struct SlideResult {
 // a move a wall blocks may step up to stepHeight (rise, walk the horizontal
 // motion, come down on a floor; a stair edge too steep to stand on is walked
 // over by up to a radius further), and a move that walked off the floor is
-// snapped down by up to floorSnap onto a floor below. A contact normal within
+// snapped down by up to floorSnap onto a floor below. An edge or corner met
+// more than stepHeight (plus the skin) above the sphere's lowest point, on
+// top of a face too steep to stand on that faces the sphere, is a ledge:
+// a wall whatever its contact normal, so the rounded bottom does not roll up
+// stairs higher than stepHeight; edges between faces that can be stood on
+// (crests, ridges, seams) stay floors. A contact that holds the sphere back
+// with a normal leaning up pushes it out level, not up. A contact normal within
 // about 6 degrees of its triangle's is answered with the triangle's, so the
 // seams of a flat floor neither lift nor tilt the motion; a move that met
 // something and ends less than a hundredth of the skin from its start stays

@@ -116,25 +116,56 @@ TEST(MoveAndSlide, StandsOnWalkableSlopesAndSlidesDownSteeperOnes) {
 }
 
 TEST(MoveAndSlide, StepsUpStairsUpToTheStepHeight) {
-    const float radius = 0.5f;
+    // A stair above the step height blocks even where the sphere's rounded
+    // bottom meets its edge with a walkable normal (below r (1 - cos 45)).
     const struct {
-        float stair, stepHeight;
+        float stair, stepHeight, radius;
         bool climbs;
-    } cases[] = {{0.1f, 0, true}, {0.25f, 0, false}, {0.25f, 0.35f, true}, {0.7f, 0.35f, false}};
+    } cases[] = {{0.1f, 0, 0.5f, false},     {0.3f, 0, 2, false},         {0.3f, 0.1f, 2, false},
+                 {0.05f, 0.1f, 0.5f, true},  {0.25f, 0.35f, 0.5f, true},  {0.7f, 0.35f, 0.5f, false},
+                 {0.4f, 0.5f, 2, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.stair << " with step height " << c.stepHeight);
+        SCOPED_TRACE(testing::Message() << c.stair << " with step height " << c.stepHeight << ", radius " << c.radius);
         auto scene = Quads().floor(-50, 5, 0).quad({5, 0, -50}, {5, 0, 50}, {5, c.stair, 50}, {5, c.stair, -50})
                          .floor(5, 50, c.stair).build();
         SlideSettings settings;
         settings.stepHeight = c.stepHeight;
-        const Vec3 end = walk(*scene, {3, radius + SKIN, 0}, radius, {0.05f, -0.05f, 0}, 100, settings,
-                              [](int, Vec3, const SlideResult&) {});
+        const float rest = c.radius + SKIN;
+        int offFloor = 0;
+        const Vec3 end = walk(*scene, {3 - c.radius, rest, 0}, c.radius, {0.05f, -0.05f, 0}, 150, settings,
+                              [&](int, Vec3, const SlideResult& r) { offFloor += r.onFloor ? 0 : 1; });
         if (c.climbs) {
             EXPECT_GT(end.x, 7.0f);
-            EXPECT_NEAR(end.y, c.stair + radius + SKIN, SKIN);
+            EXPECT_NEAR(end.y, c.stair + rest, SKIN);
         } else {
             EXPECT_LT(end.x, 5.0f);
-            EXPECT_NEAR(end.y, radius + SKIN, SKIN);
+            EXPECT_NEAR(end.y, rest, SKIN);
+            EXPECT_EQ(offFloor, 0);  // held at the ledge, not lifted off the floor
+        }
+    }
+}
+
+TEST(MoveAndSlide, WalksOverCrestsWithoutAStepHeight) {
+    // Edges between faces that can be stood on are no stairs: the top of a
+    // 30 degree slope, and a ridge between two 20 degree slopes.
+    const float up30 = std::tan(30 * DEGREE) * 5, up20 = std::tan(20 * DEGREE) * 5;
+    const struct {
+        std::unique_ptr<CollisionMesh> scene;
+        float endY;
+    } cases[] = {
+        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up30, 50}, {5, up30, -50}).floor(5, 50, up30).build(),
+         up30},
+        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up20, 50}, {5, up20, -50})
+             .quad({5, up20, -50}, {5, up20, 50}, {10, 0, 50}, {10, 0, -50}).floor(10, 50, 0).build(),
+         0}};
+    for (const float radius : {0.25f, 2.0f}) {
+        for (const auto& c : cases) {
+            SlideSettings settings;
+            settings.floorSnap = radius;
+            const Vec3 end = walk(*c.scene, {-3, radius + SKIN, 0}, radius, {0.1f, -0.05f, 0}, 200, settings,
+                                  [](int, Vec3, const SlideResult&) {});
+            EXPECT_GT(end.x, 12.0f) << radius;
+            EXPECT_NEAR(end.y, c.endY + radius + SKIN, SKIN) << radius;
         }
     }
 }
