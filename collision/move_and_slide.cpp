@@ -69,6 +69,22 @@ struct Mover {
         return centre + direction * (((radius + skin) - dot(centre - point, normal)) / dot(direction, normal));
     }
 
+    // centre cleared of a floor contact answered with normal. Where that is
+    // the triangle's normal in place of an edge's or corner's, the triangle's
+    // plane can leave the sphere clear of the edge (over a crest, by up to
+    // radius (1 / SAME_PLANE - 1), past the floor probe's reach for a large
+    // sphere): it is lowered back to the skin's distance from the nearest point.
+    Vec3 clearOfFloor(const Vec3& centre, const SweepHit& hit, const Vec3& normal) const {
+        const Vec3 cleared = clearOf(centre, hit.point, normal);
+        if (hit.feature == ContactFeature::Face || normal == hit.normal) {
+            return cleared;
+        }
+        const float gap = radius + skin;
+        const ClosestPoint nearest = closestPoint(scene, cleared, 1.01f * gap, sweep.faces);
+        const float over = nearest.found ? nearest.distance - gap : 0.0f;
+        return over > 0.0f ? cleared - normal * over : cleared;
+    }
+
     // The way a contact that holds the sphere back pushes it: level, when the
     // normal leans up, so a sphere held at a wall or ledge is not lifted off
     // the floor it stands on; else along the normal.
@@ -204,16 +220,21 @@ struct Mover {
         }
     }
 
-    // Whether the sphere at centre stands on a floor, and its normal: a sweep
-    // down far enough to meet any floor the skin below the sphere. A wall or
-    // ledge the sphere leans on can meet that sweep first; a thin sphere swept
-    // straight down from the foot then finds the floor under it.
-    bool standsOn(const Vec3& centre, Vec3& normal) const {
+    // Whether the sphere at centre stands on a floor, its normal, and where
+    // the sphere rests on it (moved along its normal to the skin from it;
+    // centre itself when found under the foot): a sweep down far enough to meet any floor the skin below the
+    // sphere. A wall or ledge the sphere leans on can meet that sweep first; a
+    // thin sphere swept straight down from the foot then finds the floor under it.
+    bool standsOn(const Vec3& centre, Vec3& normal, Vec3& rest) const {
         const float reach = 2.0f * skin / std::max(cosMaxSlope, 0.1f);
         SweepHit hit = sweepBy(centre, up * -reach);
-        if (hit.found && !floor(hit, centre + up * (-reach * hit.time), 0.0f)) {
+        const Vec3 touch = centre + up * (-reach * hit.time);
+        rest = centre;
+        if (hit.found && !floor(hit, touch, 0.0f)) {
             const SweptSphere foot(centre + up * (2.0f * skin - radius), up * -(reach + 2.0f * skin), skin);
             hit = sweepFirst(scene, foot, sweep);
+        } else if (hit.found) {
+            rest = clearOfFloor(centre, hit, supportNormal(hit));
         }
         normal = hit.found ? supportNormal(hit) : zeroVector;
         return walkable(normal);
@@ -261,7 +282,9 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
         const Vec3 push = standable ? normal : mover.holdBack(normal);
         const float gap = dot(reached - hit.point, normal) - (mover.radius + mover.skin);
         const bool settled = gap >= -SETTLED * mover.skin && gap <= SETTLED * mover.skin;
-        centre = settled ? reached : mover.clearOf(reached, hit.point, normal, push);
+        centre = settled     ? reached
+                 : standable ? mover.clearOfFloor(reached, hit, normal)
+                             : mover.clearOf(reached, hit.point, normal, push);
         pass.metWall = pass.metWall || !standable;
         Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time), standable);
         const float slack = INTO_PLANE * length(next);
@@ -324,8 +347,8 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     Vec3 motion = displacement;
     bool standing = false;
     if (onFloorBefore) {
-        Vec3 normal;
-        if (mover.standsOn(centre, normal)) {
+        Vec3 normal, rest;
+        if (mover.standsOn(centre, normal, rest)) {
             standing = true;
             planes.push_back(normal);
             if (dot(motion, up) <= 0.0f) {
@@ -350,17 +373,22 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
         const float drop = risen + 2.0f * skin;
         SweepHit land = mover.sweepBy(raised.centre, up * -drop);
         Pass over = raised;
+        bool further = false;
         if (land.found && !mover.walkable(mover.supportNormal(land))) {
             // Come down on the stair's edge, too steep to stand on: walk up to
             // a radius further, so the sphere lands on the top beyond it.
             std::vector<Vec3> overPlanes;
             over = slide(mover, centre + up * risen, walk + ahead * radius, overPlanes, iterations, risen);
             land = mover.sweepBy(over.centre, up * -drop);
+            further = true;
         }
         const Vec3 touchdown = over.centre + up * (-drop * land.time);
         if (mover.floor(land, touchdown, risen - drop * land.time)) {
-            const Vec3 landed = mover.clearOf(touchdown, land.point, mover.supportNormal(land));
-            if (dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
+            const Vec3 landed = mover.clearOfFloor(touchdown, land, mover.supportNormal(land));
+            // The radius further counts only for landing on a top: slid along
+            // a riser instead it would carry the sphere a radius a step.
+            const bool climbed = !further || dot(landed - centre, up) > skin;
+            if (climbed && dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
                 chosen.centre = landed;
                 chosen.iterations = over.iterations;
                 mover.met(land.triangle);
@@ -376,16 +404,21 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     centre = chosen.centre;
     result.iterations = chosen.iterations;
 
-    Vec3 floorNormal;
-    bool onFloor = mover.standsOn(centre, floorNormal);
+    Vec3 floorNormal, rest;
+    bool onFloor = mover.standsOn(centre, floorNormal, rest);
     if (!onFloor && onFloorBefore && settings.floorSnap > 0.0f && dot(displacement, up) <= 0.0f) {
         const SweepHit snap = mover.sweepBy(centre, up * -settings.floorSnap);
         const Vec3 snapped = centre + up * (-settings.floorSnap * snap.time);
         if (mover.floor(snap, snapped, 0.0f)) {
-            centre = mover.clearOf(snapped, snap.point, mover.supportNormal(snap));
+            centre = mover.clearOfFloor(snapped, snap, mover.supportNormal(snap));
             mover.met(snap.triangle);
-            onFloor = mover.standsOn(centre, floorNormal);
+            onFloor = mover.standsOn(centre, floorNormal, rest);
         }
+    }
+    // A standing sphere drops its fall, so one that ends a hair above its
+    // floor (walking off an edge it leaned on) is put down on it, lest it hover.
+    if (onFloor && dot(displacement, up) <= 0.0f && dot(centre - rest, up) > SETTLED * skin) {
+        centre = rest;
     }
     result.position = centre;
     result.onFloor = onFloor;

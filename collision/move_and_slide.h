@@ -54,8 +54,10 @@ struct SlideResult {
 // dropped before the move, so a standing sphere does not creep down a slope;
 // a move a wall blocks may step up to stepHeight (rise, walk the horizontal
 // motion, come down on a floor; a stair edge too steep to stand on is walked
-// over by up to a radius further), and a move that walked off the floor is
-// snapped down by up to floorSnap onto a floor below. An edge or corner met
+// over by up to a radius further, taken only when it lands higher), and a
+// move that walked off the floor is snapped down by up to floorSnap onto a
+// floor below; a standing sphere that ends a hair above its floor is put
+// down on it. An edge or corner met
 // more than stepHeight (plus the skin) above the sphere's lowest point, on
 // top of a face too steep to stand on that faces the sphere, is a ledge:
 // a wall whatever its contact normal, so the rounded bottom does not roll up
@@ -63,9 +65,10 @@ struct SlideResult {
 // (crests, ridges, seams) stay floors. A contact that holds the sphere back
 // with a normal leaning up pushes it out level, not up. A contact normal within
 // about 6 degrees of its triangle's is answered with the triangle's, so the
-// seams of a flat floor neither lift nor tilt the motion; a move that met
-// something and ends less than a hundredth of the skin from its start stays
-// at its start, so a sphere pushed into a corner is still. Every sweep goes
+// seams of a flat floor neither lift nor tilt the motion (an edge's contact
+// still puts the centre radius + skin from the edge, not from the plane); a
+// move that met something and ends less than a tenth of the skin from its
+// start stays at its start, so a sphere pushed into a corner is still. Every sweep goes
 // through sweepFirst, so results are the same bits on every run. A non-number
 // or infinite position, displacement or radius returns position unmoved.
 SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius, Vec3 displacement,

@@ -117,13 +117,14 @@ TEST(MoveAndSlide, StandsOnWalkableSlopesAndSlidesDownSteeperOnes) {
 
 TEST(MoveAndSlide, StepsUpStairsUpToTheStepHeight) {
     // A stair above the step height blocks even where the sphere's rounded
-    // bottom meets its edge with a walkable normal (below r (1 - cos 45)).
+    // bottom meets its edge with a walkable normal (below r (1 - cos 45)),
+    // and a step up that fails does not carry the sphere along the riser.
     const struct {
         float stair, stepHeight, radius;
         bool climbs;
     } cases[] = {{0.1f, 0, 0.5f, false},     {0.3f, 0, 2, false},         {0.3f, 0.1f, 2, false},
                  {0.05f, 0.1f, 0.5f, true},  {0.25f, 0.35f, 0.5f, true},  {0.7f, 0.35f, 0.5f, false},
-                 {0.4f, 0.5f, 2, true}};
+                 {0.4f, 0.5f, 2, true},      {0.5f, 0.3f, 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.stair << " with step height " << c.stepHeight << ", radius " << c.radius);
         auto scene = Quads().floor(-50, 5, 0).quad({5, 0, -50}, {5, 0, 50}, {5, c.stair, 50}, {5, c.stair, -50})
@@ -132,8 +133,12 @@ TEST(MoveAndSlide, StepsUpStairsUpToTheStepHeight) {
         settings.stepHeight = c.stepHeight;
         const float rest = c.radius + SKIN;
         int offFloor = 0;
-        const Vec3 end = walk(*scene, {3 - c.radius, rest, 0}, c.radius, {0.05f, -0.05f, 0}, 150, settings,
-                              [&](int, Vec3, const SlideResult& r) { offFloor += r.onFloor ? 0 : 1; });
+        float stride = 0;
+        const Vec3 end = walk(*scene, {3 - c.radius, rest, 0}, c.radius, {0.04f, -0.05f, 0.03f}, 200, settings,
+                              [&](int, Vec3 before, const SlideResult& r) {
+                                  offFloor += r.onFloor ? 0 : 1;
+                                  stride = std::max(stride, std::hypot(r.position.x - before.x, r.position.z - before.z));
+                              });
         if (c.climbs) {
             EXPECT_GT(end.x, 7.0f);
             EXPECT_NEAR(end.y, c.stair + rest, SKIN);
@@ -141,13 +146,15 @@ TEST(MoveAndSlide, StepsUpStairsUpToTheStepHeight) {
             EXPECT_LT(end.x, 5.0f);
             EXPECT_NEAR(end.y, rest, SKIN);
             EXPECT_EQ(offFloor, 0);  // held at the ledge, not lifted off the floor
+            EXPECT_LE(stride, 0.0501f);
         }
     }
 }
 
 TEST(MoveAndSlide, WalksOverCrestsWithoutAStepHeight) {
     // Edges between faces that can be stood on are no stairs: the top of a
-    // 30 degree slope, and a ridge between two 20 degree slopes.
+    // 30 degree slope, and a 20 degree hill, kept to with the floor snap by a
+    // large sphere too.
     const float up30 = std::tan(30 * DEGREE) * 5, up20 = std::tan(20 * DEGREE) * 5;
     const struct {
         std::unique_ptr<CollisionMesh> scene;
@@ -155,16 +162,18 @@ TEST(MoveAndSlide, WalksOverCrestsWithoutAStepHeight) {
     } cases[] = {
         {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up30, 50}, {5, up30, -50}).floor(5, 50, up30).build(),
          up30},
-        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up20, 50}, {5, up20, -50})
-             .quad({5, up20, -50}, {5, up20, 50}, {10, 0, 50}, {10, 0, -50}).floor(10, 50, 0).build(),
+        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up20, 50}, {5, up20, -50}).floor(5, 8, up20)
+             .quad({8, up20, -50}, {8, up20, 50}, {13, 0, 50}, {13, 0, -50}).floor(13, 50, 0).build(),
          0}};
     for (const float radius : {0.25f, 2.0f}) {
         for (const auto& c : cases) {
             SlideSettings settings;
             settings.floorSnap = radius;
+            int offFloor = 0;
             const Vec3 end = walk(*c.scene, {-3, radius + SKIN, 0}, radius, {0.1f, -0.05f, 0}, 200, settings,
-                                  [](int, Vec3, const SlideResult&) {});
-            EXPECT_GT(end.x, 12.0f) << radius;
+                                  [&](int, Vec3, const SlideResult& r) { offFloor += r.onFloor ? 0 : 1; });
+            EXPECT_EQ(offFloor, 0) << radius;
+            EXPECT_GT(end.x, 14.0f) << radius;
             EXPECT_NEAR(end.y, c.endY + radius + SKIN, SKIN) << radius;
         }
     }
