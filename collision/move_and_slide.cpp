@@ -85,9 +85,11 @@ struct Mover {
         return over > 0.0f ? cleared - normal * over : cleared;
     }
 
-    // The way a contact that holds the sphere back pushes it: level, when the
-    // normal leans up, so a sphere held at a wall or ledge is not lifted off
-    // the floor it stands on; else along the normal.
+    // The way an edge or corner that holds the sphere back pushes it: level,
+    // when the normal leans up, so a sphere held at a stair's edge is not
+    // lifted off the floor it stands on; else along the normal. (A steep face
+    // pushes along its normal, which keeps a sphere wedged between two
+    // slopes out of both.)
     Vec3 holdBack(const Vec3& normal) const {
         const Vec3 level = normalized(horizontal(normal));
         return dot(normal, up) > 0.0f && finite(level) ? level : normal;
@@ -158,8 +160,9 @@ struct Mover {
         return flat - up * (dot(flat, normal) / dot(normal, up));
     }
 
-    // What is left of rest after a contact with normal, stood on or not.
-    Vec3 afterContact(const Vec3& normal, const Vec3& rest, bool standable) const {
+    // What is left of rest after a contact with normal, stood on or not, for
+    // a slide that set out along heading.
+    Vec3 afterContact(const Vec3& normal, const Vec3& rest, bool standable, const Vec3& heading) const {
         if (standable) {
             return alongFloor(rest, normal);
         }
@@ -174,6 +177,12 @@ struct Mover {
             if (into < 0.0f) {
                 flat = flat - across * into;
             }
+        }
+        // Slid along one wall into another at an obtuse corner, the motion
+        // would turn back along the second: it stops instead, or the sphere
+        // swaps walls every move.
+        if (dot(flat, horizontal(heading)) < 0.0f) {
+            flat = zeroVector;
         }
         // Vertical motion slides along the wall (falling down a steep slope,
         // rising along an overhang) only where it points into it.
@@ -195,14 +204,17 @@ struct Mover {
     }
 
     // Pushes centre out of every triangle nearer than half the skin beyond the
-    // radius, nearest first, to radius + skin along the way out.
-    void pushOut(Vec3& centre) {
+    // radius, nearest first, to radius + skin along the way out. Returns
+    // whether the sphere overlapped one (nearer than the radius).
+    bool pushOut(Vec3& centre) {
+        bool overlapped = false;
         for (int i = 0; i < MAX_PUSH_OUTS; ++i) {
             const ClosestPoint nearest =
                 closestPoint(scene, centre, radius + skin, sweep.faces);
             if (!(nearest.found && nearest.distance < radius + 0.5f * skin)) {
-                return;
+                return overlapped;
             }
+            overlapped = overlapped || nearest.distance < radius;
             Vec3 out;
             if (nearest.feature == ContactFeature::Face || !(nearest.distance > 0.0f)) {
                 out = faceNormal(nearest.triangle);
@@ -213,11 +225,12 @@ struct Mover {
                 out = (centre - nearest.point) * (1.0f / nearest.distance);
             }
             if (!finite(out)) {
-                return;
+                return overlapped;
             }
             centre = clearOf(centre, nearest.point, out);
             met(nearest.triangle);
         }
+        return overlapped;
     }
 
     // Whether the sphere at centre stands on a floor, its normal, and where
@@ -255,6 +268,7 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
            float lift = 0.0f) {
     Pass pass;
     const float negligible = NEGLIGIBLE_MOTION * mover.skin;
+    const Vec3 heading = motion;
     while (pass.iterations < iterations && lengthSquared(motion) > negligible * negligible) {
         ++pass.iterations;
         const SweepHit hit = mover.sweepBy(centre, motion);
@@ -279,14 +293,15 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
         const Vec3 normal = mover.supportNormal(hit);
         const Vec3 reached = centre + motion * hit.time;
         const bool standable = mover.walkable(normal) && !mover.ledge(hit, reached, lift);
-        const Vec3 push = standable ? normal : mover.holdBack(normal);
+        const bool edge = hit.feature != ContactFeature::Face;
+        const Vec3 push = standable || !edge ? normal : mover.holdBack(normal);
         const float gap = dot(reached - hit.point, normal) - (mover.radius + mover.skin);
         const bool settled = gap >= -SETTLED * mover.skin && gap <= SETTLED * mover.skin;
         centre = settled     ? reached
                  : standable ? mover.clearOfFloor(reached, hit, normal)
                              : mover.clearOf(reached, hit.point, normal, push);
         pass.metWall = pass.metWall || !standable;
-        Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time), standable);
+        Vec3 next = mover.afterContact(normal, motion * (1.0f - hit.time), standable, heading);
         const float slack = INTO_PLANE * length(next);
         for (std::size_t i = 0; i < planes.size(); ++i) {
             if (!(dot(next, planes[i]) < -slack)) {
@@ -339,7 +354,7 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     Mover mover{scene, radius, skin, up, std::cos(slope), settings.stepHeight, sweep, result};
 
     Vec3 centre = position;
-    mover.pushOut(centre);
+    const bool overlapped = mover.pushOut(centre);
 
     // Standing, the fall into the floor is no motion at all, so a sphere at
     // rest on a slope stays exactly where it is.
@@ -396,10 +411,17 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
         }
     }
     // Contacts that give back all but a hair of the motion leave the sphere
-    // where it was: pushed into a corner it rests in, it does not jitter.
+    // where it was, push-outs within the skin included: pushed into a corner
+    // it rests in a hair inside one wall, or wedged between slopes, it does
+    // not jitter. So does a move that ends within the skin of its start and a
+    // hair short of any headway along its motion: it only swapped sides in
+    // its wedge. A start overlapping the mesh is always pushed out.
     const float hair = STILL * skin;
-    if (result.contacts > 0 && lengthSquared(chosen.centre - centre) < hair * hair) {
-        chosen.centre = centre;
+    const Vec3 moved = chosen.centre - position;
+    const Vec3 towards = normalized(motion);
+    const bool noHeadway = lengthSquared(moved) < skin * skin && !(dot(moved, towards) >= hair);
+    if (result.contacts > 0 && !overlapped && (lengthSquared(moved) < hair * hair || noHeadway)) {
+        chosen.centre = position;
     }
     centre = chosen.centre;
     result.iterations = chosen.iterations;
