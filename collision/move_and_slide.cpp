@@ -233,6 +233,24 @@ struct Mover {
         return overlapped;
     }
 
+    // A centre behind a face the sphere overlaps (inside a closed solid, under
+    // a floor) is pushed through to its front, radius + skin clear: faces stop
+    // the sphere from the front only, so nothing else would ever push it out,
+    // and a sphere only gets there by starting there. Returns whether it did.
+    bool pushThrough(Vec3& centre) {
+        if (sweep.faces == FaceSides::Two) {
+            return false;
+        }
+        const ClosestPoint nearest = closestPoint(scene, centre, radius, FaceSides::Two);
+        const Vec3 face = nearest.found ? faceNormal(nearest.triangle) : zeroVector;
+        if (!(nearest.distance < radius && dot(face, centre - nearest.point) < 0.0f)) {
+            return false;
+        }
+        centre = clearOf(centre, nearest.point, face);
+        met(nearest.triangle);
+        return true;
+    }
+
     // Whether the sphere at centre stands on a floor, its normal, and where
     // the sphere rests on it (moved along its normal to the skin from it;
     // centre itself when found under the foot): a sweep down far enough to meet any floor the skin below the
@@ -354,7 +372,13 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     Mover mover{scene, radius, skin, up, std::cos(slope), settings.stepHeight, sweep, result};
 
     Vec3 centre = position;
-    const bool overlapped = mover.pushOut(centre);
+    bool overlapped = mover.pushOut(centre);
+    // Behind faces: through each in turn (a solid's corner has two or three),
+    // and out of what that brings the sphere into.
+    for (int i = 0; i < MAX_PUSH_OUTS && mover.pushThrough(centre); ++i) {
+        overlapped = true;
+        mover.pushOut(centre);
+    }
 
     // Standing, the fall into the floor is no motion at all, so a sphere at
     // rest on a slope stays exactly where it is.

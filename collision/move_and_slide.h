@@ -43,7 +43,9 @@ struct SlideResult {
 
 // Moves a sphere of radius from position by displacement through scene,
 // sliding along what it meets. A start overlapping the mesh is first pushed
-// out along the nearest point's normal to radius + skin. Each contact puts the
+// out along the nearest point's normal to radius + skin; one whose centre lies
+// behind a face it overlaps (inside a closed solid, under a floor) is pushed
+// through to that face's front unless faces are two-sided. Each contact puts the
 // centre radius + skin from the contact point along the contact normal (an
 // edge or corner that holds the sphere back with a normal leaning up pushes it
 // out level instead, so it is not lifted off its floor); the rest of the

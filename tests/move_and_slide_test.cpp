@@ -237,7 +237,10 @@ TEST(MoveAndSlide, PushesAStartInsideAWallOut) {
     const float out = 40.0f - 1.0f - SKIN;
     const struct {
         Vec3 start, end;
-    } cases[] = {{{39.5f, 0, 0}, {out, 0, 0}}, {{39.5f, -39.2f, 0}, {out, -out, 0}}};
+    } cases[] = {{{39.5f, 0, 0}, {out, 0, 0}},
+                 {{39.5f, -39.2f, 0}, {out, -out, 0}},
+                 {{40.3f, 0, 0}, {out, 0, 0}},  // the centre behind the wall
+                 {{40.2f, -40.4f, 0}, {out, -out, 0}}};
     for (const auto& c : cases) {
         const SlideResult r = moveAndSlide(*room, c.start, 1.0f, {}, false);
         EXPECT_NEAR(r.position.x, c.end.x, 1e-5f);
