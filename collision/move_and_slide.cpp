@@ -351,6 +351,97 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
     return pass;
 }
 
+// Pushes centre out of what it overlaps at the start of a move: front faces,
+// then each face it lies behind in turn (a solid's corner has two or three)
+// and what that brings it into. Returns whether it overlapped any.
+bool clearStart(Mover& mover, Vec3& centre) {
+    bool overlapped = mover.pushOut(centre);
+    for (int i = 0; i < MAX_PUSH_OUTS && mover.pushThrough(centre); ++i) {
+        overlapped = true;
+        mover.pushOut(centre);
+    }
+    return overlapped;
+}
+
+// A step up from centre: rise by up to stepHeight, walk the horizontal walk,
+// come down onto a floor; taken into chosen when it gets further along.
+void stepUp(Mover& mover, const Vec3& centre, const Vec3& walk, float stepHeight, int iterations,
+            Pass& chosen) {
+    const Vec3& up = mover.up;
+    const float skin = mover.skin;
+    const SweepHit rise = mover.sweepBy(centre, up * stepHeight);
+    const float risen = stepHeight * (rise.found ? rise.time : 1.0f);
+    std::vector<Vec3> raisedPlanes;
+    const Pass raised = slide(mover, centre + up * risen, walk, raisedPlanes, iterations, risen);
+    const Vec3 ahead = normalized(walk);
+    const float drop = risen + 2.0f * skin;
+    SweepHit land = mover.sweepBy(raised.centre, up * -drop);
+    Pass over = raised;
+    bool further = false;
+    if (land.found && !mover.walkable(mover.supportNormal(land))) {
+        // Come down on the stair's edge, too steep to stand on: walk up to
+        // a radius further, so the sphere lands on the top beyond it.
+        std::vector<Vec3> overPlanes;
+        over = slide(mover, centre + up * risen, walk + ahead * mover.radius, overPlanes, iterations, risen);
+        land = mover.sweepBy(over.centre, up * -drop);
+        further = true;
+    }
+    const Vec3 touchdown = over.centre + up * (-drop * land.time);
+    if (!mover.floor(land, touchdown, risen - drop * land.time)) {
+        return;
+    }
+    const Vec3 landed = mover.clearOfFloor(touchdown, land, mover.supportNormal(land));
+    // The radius further counts only for landing on a top: slid along a
+    // riser instead it would carry the sphere a radius a step.
+    const bool climbed = !further || dot(landed - centre, up) > skin;
+    if (climbed && dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
+        chosen.centre = landed;
+        chosen.iterations = over.iterations;
+        mover.met(land.triangle);
+    }
+}
+
+// Whether a move from position that met something and ended at end stays at
+// position. Contacts that give back all but a hair of the motion leave the
+// sphere where it was, push-outs within the skin included: pushed into a
+// corner it rests in a hair inside one wall, or wedged between slopes, it
+// does not jitter. So does a move that ends within the skin of its start and
+// a hair short of any headway along its motion: it only swapped sides in its
+// wedge. A start that overlapped the mesh is always pushed out.
+bool keepsStart(const Mover& mover, const Vec3& position, const Vec3& end, const Vec3& motion,
+                bool overlapped) {
+    const float hair = STILL * mover.skin;
+    const Vec3 moved = end - position;
+    const bool noHeadway =
+        lengthSquared(moved) < mover.skin * mover.skin && !(dot(moved, normalized(motion)) >= hair);
+    return mover.result.contacts > 0 && !overlapped && (lengthSquared(moved) < hair * hair || noHeadway);
+}
+
+// Ends a move at centre: what it stands on, snapped down by up to floorSnap
+// onto a floor when it walked off one, and put down on its floor when it ends
+// a hair above it (a standing sphere drops its fall, so it would hover).
+void land(Mover& mover, Vec3 centre, const Vec3& displacement, bool onFloorBefore, float floorSnap) {
+    const Vec3& up = mover.up;
+    Vec3 floorNormal, rest;
+    bool onFloor = mover.standsOn(centre, floorNormal, rest);
+    const bool falling = dot(displacement, up) <= 0.0f;
+    if (!onFloor && onFloorBefore && floorSnap > 0.0f && falling) {
+        const SweepHit snap = mover.sweepBy(centre, up * -floorSnap);
+        const Vec3 snapped = centre + up * (-floorSnap * snap.time);
+        if (mover.floor(snap, snapped, 0.0f)) {
+            centre = mover.clearOfFloor(snapped, snap, mover.supportNormal(snap));
+            mover.met(snap.triangle);
+            onFloor = mover.standsOn(centre, floorNormal, rest);
+        }
+    }
+    if (onFloor && falling && dot(centre - rest, up) > SETTLED * mover.skin) {
+        centre = rest;
+    }
+    mover.result.position = centre;
+    mover.result.onFloor = onFloor;
+    mover.result.floorNormal = onFloor ? floorNormal : zeroVector;
+}
+
 }  // namespace
 
 SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius, Vec3 displacement,
@@ -372,103 +463,32 @@ SlideResult moveAndSlide(const CollisionMesh& scene, Vec3 position, float radius
     Mover mover{scene, radius, skin, up, std::cos(slope), settings.stepHeight, sweep, result};
 
     Vec3 centre = position;
-    bool overlapped = mover.pushOut(centre);
-    // Behind faces: through each in turn (a solid's corner has two or three),
-    // and out of what that brings the sphere into.
-    for (int i = 0; i < MAX_PUSH_OUTS && mover.pushThrough(centre); ++i) {
-        overlapped = true;
-        mover.pushOut(centre);
-    }
+    const bool overlapped = clearStart(mover, centre);
 
     // Standing, the fall into the floor is no motion at all, so a sphere at
     // rest on a slope stays exactly where it is.
     std::vector<Vec3> planes;
     Vec3 motion = displacement;
     bool standing = false;
-    if (onFloorBefore) {
-        Vec3 normal, rest;
-        if (mover.standsOn(centre, normal, rest)) {
-            standing = true;
-            planes.push_back(normal);
-            if (dot(motion, up) <= 0.0f) {
-                motion = mover.alongFloor(motion, normal);
-            }
+    Vec3 normal, rest;
+    if (onFloorBefore && mover.standsOn(centre, normal, rest)) {
+        standing = true;
+        planes.push_back(normal);
+        if (dot(motion, up) <= 0.0f) {
+            motion = mover.alongFloor(motion, normal);
         }
     }
     const int iterations = std::max(settings.iterations, 0);
-    std::vector<Vec3> plainPlanes = planes;
-    Pass chosen = slide(mover, centre, motion, plainPlanes, iterations);
-
-    // A step up: rise, walk the horizontal motion, come down onto a floor;
-    // taken when it gets further along than the plain slide.
+    Pass chosen = slide(mover, centre, motion, planes, iterations);
     const Vec3 walk = mover.horizontal(displacement);
     if (standing && chosen.metWall && settings.stepHeight > 0.0f && lengthSquared(walk) > 0.0f) {
-        const SweepHit rise = mover.sweepBy(centre, up * settings.stepHeight);
-        const float risen = settings.stepHeight * (rise.found ? rise.time : 1.0f);
-        std::vector<Vec3> raisedPlanes;
-        const Pass raised =
-            slide(mover, centre + up * risen, walk, raisedPlanes, iterations, risen);
-        const Vec3 ahead = normalized(walk);
-        const float drop = risen + 2.0f * skin;
-        SweepHit land = mover.sweepBy(raised.centre, up * -drop);
-        Pass over = raised;
-        bool further = false;
-        if (land.found && !mover.walkable(mover.supportNormal(land))) {
-            // Come down on the stair's edge, too steep to stand on: walk up to
-            // a radius further, so the sphere lands on the top beyond it.
-            std::vector<Vec3> overPlanes;
-            over = slide(mover, centre + up * risen, walk + ahead * radius, overPlanes, iterations, risen);
-            land = mover.sweepBy(over.centre, up * -drop);
-            further = true;
-        }
-        const Vec3 touchdown = over.centre + up * (-drop * land.time);
-        if (mover.floor(land, touchdown, risen - drop * land.time)) {
-            const Vec3 landed = mover.clearOfFloor(touchdown, land, mover.supportNormal(land));
-            // The radius further counts only for landing on a top: slid along
-            // a riser instead it would carry the sphere a radius a step.
-            const bool climbed = !further || dot(landed - centre, up) > skin;
-            if (climbed && dot(landed - centre, ahead) > dot(chosen.centre - centre, ahead) + skin) {
-                chosen.centre = landed;
-                chosen.iterations = over.iterations;
-                mover.met(land.triangle);
-            }
-        }
+        stepUp(mover, centre, walk, settings.stepHeight, iterations, chosen);
     }
-    // Contacts that give back all but a hair of the motion leave the sphere
-    // where it was, push-outs within the skin included: pushed into a corner
-    // it rests in a hair inside one wall, or wedged between slopes, it does
-    // not jitter. So does a move that ends within the skin of its start and a
-    // hair short of any headway along its motion: it only swapped sides in
-    // its wedge. A start overlapping the mesh is always pushed out.
-    const float hair = STILL * skin;
-    const Vec3 moved = chosen.centre - position;
-    const Vec3 towards = normalized(motion);
-    const bool noHeadway = lengthSquared(moved) < skin * skin && !(dot(moved, towards) >= hair);
-    if (result.contacts > 0 && !overlapped && (lengthSquared(moved) < hair * hair || noHeadway)) {
+    if (keepsStart(mover, position, chosen.centre, motion, overlapped)) {
         chosen.centre = position;
     }
-    centre = chosen.centre;
     result.iterations = chosen.iterations;
-
-    Vec3 floorNormal, rest;
-    bool onFloor = mover.standsOn(centre, floorNormal, rest);
-    if (!onFloor && onFloorBefore && settings.floorSnap > 0.0f && dot(displacement, up) <= 0.0f) {
-        const SweepHit snap = mover.sweepBy(centre, up * -settings.floorSnap);
-        const Vec3 snapped = centre + up * (-settings.floorSnap * snap.time);
-        if (mover.floor(snap, snapped, 0.0f)) {
-            centre = mover.clearOfFloor(snapped, snap, mover.supportNormal(snap));
-            mover.met(snap.triangle);
-            onFloor = mover.standsOn(centre, floorNormal, rest);
-        }
-    }
-    // A standing sphere drops its fall, so one that ends a hair above its
-    // floor (walking off an edge it leaned on) is put down on it, lest it hover.
-    if (onFloor && dot(displacement, up) <= 0.0f && dot(centre - rest, up) > SETTLED * skin) {
-        centre = rest;
-    }
-    result.position = centre;
-    result.onFloor = onFloor;
-    result.floorNormal = onFloor ? floorNormal : zeroVector;
+    land(mover, chosen.centre, displacement, onFloorBefore, settings.floorSnap);
     return result;
 }
 
