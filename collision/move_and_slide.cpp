@@ -253,9 +253,10 @@ struct Mover {
 
     // Whether the sphere at centre stands on a floor, its normal, and where
     // the sphere rests on it (moved along its normal to the skin from it;
-    // centre itself when found under the foot): a sweep down far enough to meet any floor the skin below the
-    // sphere. A wall or ledge the sphere leans on can meet that sweep first; a
-    // thin sphere swept straight down from the foot then finds the floor under it.
+    // centre itself when found under the foot): a sweep down far enough to
+    // meet any floor the skin below the sphere. A wall or ledge the sphere
+    // leans on can meet that sweep first; a thin sphere swept straight down
+    // from the foot then finds the floor under it.
     bool standsOn(const Vec3& centre, Vec3& normal, Vec3& rest) const {
         const float reach = 2.0f * skin / std::max(cosMaxSlope, 0.1f);
         SweepHit hit = sweepBy(centre, up * -reach);
