@@ -233,6 +233,12 @@ struct Mover {
         return overlapped;
     }
 
+    // Whether a sphere centred at centre keeps at least half the skin from
+    // every triangle that could stop it.
+    bool clearAt(const Vec3& centre) const {
+        return !closestPoint(scene, centre, radius + 0.5f * skin, sweep.faces).found;
+    }
+
     // A centre behind a face the sphere overlaps (inside a closed solid, under
     // a floor) is pushed through to its front, radius + skin clear: faces stop
     // the sphere from the front only, so nothing else would ever push it out,
@@ -420,7 +426,9 @@ bool keepsStart(const Mover& mover, const Vec3& position, const Vec3& end, const
 
 // Ends a move at centre: what it stands on, snapped down by up to floorSnap
 // onto a floor when it walked off one, and put down on its floor when it ends
-// a hair above it (a standing sphere drops its fall, so it would hover).
+// a hair above it (a standing sphere drops its fall, so it would hover) and
+// nothing else is in the way (far from the origin a corner's contact can be
+// rounded into one the sphere does not touch).
 void land(Mover& mover, Vec3 centre, const Vec3& displacement, bool onFloorBefore, float floorSnap) {
     const Vec3& up = mover.up;
     Vec3 floorNormal, rest;
@@ -435,7 +443,7 @@ void land(Mover& mover, Vec3 centre, const Vec3& displacement, bool onFloorBefor
             onFloor = mover.standsOn(centre, floorNormal, rest);
         }
     }
-    if (onFloor && falling && dot(centre - rest, up) > SETTLED * mover.skin) {
+    if (onFloor && falling && dot(centre - rest, up) > SETTLED * mover.skin && mover.clearAt(rest)) {
         centre = rest;
     }
     mover.result.position = centre;
