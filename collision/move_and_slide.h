@@ -69,7 +69,7 @@ struct SlideResult {
 // is walked over by up to a radius further, taken only when it lands higher);
 // a move that walked off the floor is snapped down by up to floorSnap onto a
 // floor below; a standing sphere that ends a hair above its floor is put down
-// on it. A contact normal within about 6 degrees of its triangle's is
+// on it where nothing else is in the way. A contact normal within about 6 degrees of its triangle's is
 // answered with the triangle's, so the seams of a flat floor neither lift nor
 // tilt the motion (an edge's contact still leaves the centre radius + skin
 // from the edge, not from the triangle's plane). A move that met something
