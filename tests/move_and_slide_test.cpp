@@ -116,25 +116,65 @@ TEST(MoveAndSlide, StandsOnWalkableSlopesAndSlidesDownSteeperOnes) {
 }
 
 TEST(MoveAndSlide, StepsUpStairsUpToTheStepHeight) {
-    const float radius = 0.5f;
+    // A stair above the step height blocks even where the sphere's rounded
+    // bottom meets its edge with a walkable normal (below r (1 - cos 45)),
+    // and a step up that fails does not carry the sphere along the riser.
     const struct {
-        float stair, stepHeight;
+        float stair, stepHeight, radius;
         bool climbs;
-    } cases[] = {{0.1f, 0, true}, {0.25f, 0, false}, {0.25f, 0.35f, true}, {0.7f, 0.35f, false}};
+    } cases[] = {{0.1f, 0, 0.5f, false},     {0.3f, 0, 2, false},         {0.3f, 0.1f, 2, false},
+                 {0.05f, 0.1f, 0.5f, true},  {0.25f, 0.35f, 0.5f, true},  {0.7f, 0.35f, 0.5f, false},
+                 {0.4f, 0.5f, 2, true},      {0.5f, 0.3f, 1, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.stair << " with step height " << c.stepHeight);
+        SCOPED_TRACE(testing::Message() << c.stair << " with step height " << c.stepHeight << ", radius " << c.radius);
         auto scene = Quads().floor(-50, 5, 0).quad({5, 0, -50}, {5, 0, 50}, {5, c.stair, 50}, {5, c.stair, -50})
                          .floor(5, 50, c.stair).build();
         SlideSettings settings;
         settings.stepHeight = c.stepHeight;
-        const Vec3 end = walk(*scene, {3, radius + SKIN, 0}, radius, {0.05f, -0.05f, 0}, 100, settings,
-                              [](int, Vec3, const SlideResult&) {});
+        const float rest = c.radius + SKIN;
+        int offFloor = 0;
+        float stride = 0;
+        const Vec3 end = walk(*scene, {3 - c.radius, rest, 0}, c.radius, {0.04f, -0.05f, 0.03f}, 200, settings,
+                              [&](int, Vec3 before, const SlideResult& r) {
+                                  offFloor += r.onFloor ? 0 : 1;
+                                  stride = std::max(stride, std::hypot(r.position.x - before.x, r.position.z - before.z));
+                              });
         if (c.climbs) {
             EXPECT_GT(end.x, 7.0f);
-            EXPECT_NEAR(end.y, c.stair + radius + SKIN, SKIN);
+            EXPECT_NEAR(end.y, c.stair + rest, SKIN);
         } else {
             EXPECT_LT(end.x, 5.0f);
-            EXPECT_NEAR(end.y, radius + SKIN, SKIN);
+            EXPECT_NEAR(end.y, rest, SKIN);
+            EXPECT_EQ(offFloor, 0);  // held at the ledge, not lifted off the floor
+            EXPECT_LE(stride, 0.0501f);
+        }
+    }
+}
+
+TEST(MoveAndSlide, WalksOverCrestsWithoutAStepHeight) {
+    // Edges between faces that can be stood on are no stairs: the top of a
+    // 30 degree slope, and a 20 degree hill, kept to with the floor snap by a
+    // large sphere too.
+    const float up30 = std::tan(30 * DEGREE) * 5, up20 = std::tan(20 * DEGREE) * 5;
+    const struct {
+        std::unique_ptr<CollisionMesh> scene;
+        float endY;
+    } cases[] = {
+        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up30, 50}, {5, up30, -50}).floor(5, 50, up30).build(),
+         up30},
+        {Quads().floor(-50, 0, 0).quad({0, 0, -50}, {0, 0, 50}, {5, up20, 50}, {5, up20, -50}).floor(5, 8, up20)
+             .quad({8, up20, -50}, {8, up20, 50}, {13, 0, 50}, {13, 0, -50}).floor(13, 50, 0).build(),
+         0}};
+    for (const float radius : {0.25f, 2.0f}) {
+        for (const auto& c : cases) {
+            SlideSettings settings;
+            settings.floorSnap = radius;
+            int offFloor = 0;
+            const Vec3 end = walk(*c.scene, {-3, radius + SKIN, 0}, radius, {0.1f, -0.05f, 0}, 200, settings,
+                                  [&](int, Vec3, const SlideResult& r) { offFloor += r.onFloor ? 0 : 1; });
+            EXPECT_EQ(offFloor, 0) << radius;
+            EXPECT_GT(end.x, 14.0f) << radius;
+            EXPECT_NEAR(end.y, c.endY + radius + SKIN, SKIN) << radius;
         }
     }
 }
@@ -154,20 +194,20 @@ TEST(MoveAndSlide, SnapsToTheFloorWalkingDownASlope) {
 
 TEST(MoveAndSlide, StopsStillInCorners) {
     const float radius = 0.5f;
-    for (const float angle : {90.0f, 60.0f}) {
+    for (const float angle : {90.0f, 60.0f, 30.0f, 120.0f}) {
         SCOPED_TRACE(angle);
         const float half = 0.5f * angle * DEGREE;
         const Vec3 side1(std::cos(half) * 50, 0, std::sin(half) * 50), side2(side1.x, 0, -side1.z);
         auto scene = Quads().floor(-50, 50, 0).wall({0, 0, 0}, side1).wall(side2, {0, 0, 0}).build();
         Vec3 at20;
-        walk(*scene, {10, radius + SKIN, 0.3f}, radius, {-0.5f, -0.05f, 0.02f}, 200, {},
+        walk(*scene, {8, radius + SKIN, 0.3f}, radius, {-0.5f, -0.05f, 0.02f}, 200, {},
              [&](int step, Vec3, const SlideResult& r) {
                  at20 = step == 20 ? r.position : at20;
                  if (step > 20) {
                      EXPECT_EQ(r.position, at20) << step;
                  }
              });
-        EXPECT_NEAR(at20.x, (radius + SKIN) / std::sin(half), 1e-3f);
+        EXPECT_NEAR(at20.x, (radius + SKIN) / std::sin(half), SKIN / std::sin(half));  // within the skin of each wall
         EXPECT_NEAR(at20.y, radius + SKIN, SKIN);
     }
 }
@@ -197,7 +237,10 @@ TEST(MoveAndSlide, PushesAStartInsideAWallOut) {
     const float out = 40.0f - 1.0f - SKIN;
     const struct {
         Vec3 start, end;
-    } cases[] = {{{39.5f, 0, 0}, {out, 0, 0}}, {{39.5f, -39.2f, 0}, {out, -out, 0}}};
+    } cases[] = {{{39.5f, 0, 0}, {out, 0, 0}},
+                 {{39.5f, -39.2f, 0}, {out, -out, 0}},
+                 {{40.3f, 0, 0}, {out, 0, 0}},  // the centre behind the wall
+                 {{40.2f, -40.4f, 0}, {out, -out, 0}}};
     for (const auto& c : cases) {
         const SlideResult r = moveAndSlide(*room, c.start, 1.0f, {}, false);
         EXPECT_NEAR(r.position.x, c.end.x, 1e-5f);
