@@ -386,12 +386,21 @@ void stepUp(Mover& mover, const Vec3& centre, const Vec3& walk, float stepHeight
     Pass over = raised;
     bool further = false;
     if (land.found && !mover.walkable(mover.supportNormal(land))) {
-        // Come down on the stair's edge, too steep to stand on: walk up to
-        // a radius further, so the sphere lands on the top beyond it.
-        std::vector<Vec3> overPlanes;
-        over = slide(mover, centre + up * risen, walk + ahead * mover.radius, overPlanes, iterations, risen);
-        land = mover.sweepBy(over.centre, up * -drop);
-        further = true;
+        // Come down on the stair's edge, too steep to stand on: walk on just
+        // far enough for the edge to lie within the steepest floor's slope
+        // of the centre, so the sphere lands on the top beyond it without a
+        // visible jump; failing that, up to a radius further.
+        const float sinMaxSlope = std::sqrt(std::max(0.0f, 1.0f - mover.cosMaxSlope * mover.cosMaxSlope));
+        const float past = dot(land.point - raised.centre, ahead) - mover.radius * sinMaxSlope + 2.0f * skin;
+        for (const float extra : {std::clamp(past, 0.0f, mover.radius), mover.radius}) {
+            std::vector<Vec3> overPlanes;
+            over = slide(mover, centre + up * risen, walk + ahead * extra, overPlanes, iterations, risen);
+            land = mover.sweepBy(over.centre, up * -drop);
+            further = true;
+            if (land.found && mover.walkable(mover.supportNormal(land))) {
+                break;
+            }
+        }
     }
     const Vec3 touchdown = over.centre + up * (-drop * land.time);
     if (!mover.floor(land, touchdown, risen - drop * land.time)) {

@@ -66,7 +66,8 @@ struct SlideResult {
 // that floor is dropped before the move, so a standing sphere does not creep
 // down a slope; a move a wall blocks may step up to stepHeight (rise, walk the
 // horizontal motion, come down on a floor; a stair edge too steep to stand on
-// is walked over by up to a radius further, taken only when it lands higher);
+// is walked over by as little as puts it within the slope below the centre,
+// else up to a radius further, taken only when it lands higher);
 // a move that walked off the floor is snapped down by up to floorSnap onto a
 // floor below; a standing sphere that ends a hair above its floor is put down
 // on it where nothing else is in the way. A contact normal within about 6 degrees of its triangle's is
