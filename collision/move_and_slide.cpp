@@ -362,6 +362,13 @@ Pass slide(Mover& mover, Vec3 centre, Vec3 motion, std::vector<Vec3>& planes, in
 // then each face it lies behind in turn (a solid's corner has two or three)
 // and what that brings it into. Returns whether it overlapped any.
 bool clearStart(Mover& mover, Vec3& centre) {
+    // Most moves start clear of everything, on either side: one search of
+    // both sides shows it and spares the push-outs' own two.
+    const ClosestPoint near =
+        closestPoint(mover.scene, centre, mover.radius + mover.skin, FaceSides::Two);
+    if (!(near.found && near.distance < mover.radius + 0.5f * mover.skin)) {
+        return false;
+    }
     bool overlapped = mover.pushOut(centre);
     for (int i = 0; i < MAX_PUSH_OUTS && mover.pushThrough(centre); ++i) {
         overlapped = true;
