@@ -142,7 +142,8 @@ inline bool boxContactsTooLate(const CompiledNode& node, const SweptSphere& sphe
 // The rounding margin of the bounds that skip boxes: 1e-4 of the radius, the
 // tolerance and the largest coordinate of the sweep and the scene, a thousand
 // times the rounding of the few float operations of the triangle tests and of
-// the bounds, and ten times the slack the compile allows boxes and triangles.
+// the bounds, and ten times the slack the compile allows boxes and triangles;
+// and what the edge and corner tests' squared distances can add to the radius.
 // A non-number or infinity among the scene's coordinates makes it a
 // non-number, and then nothing is skipped.
 inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
@@ -150,7 +151,14 @@ inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, 
     const Vec3& d = sphere.displacement;
     const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                   std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    return 1e-4f * (sphere.radius + scale + tolerance) +
+    // The edge and corner tests compare squared distances made of the
+    // coordinates, rounded to a few epsilons of the scale squared, so they
+    // can meet a point up to sqrt(r^2 + that rounding) from the centre: far
+    // more than r for a small radius or far from the origin.
+    const float radius = std::fabs(sphere.radius);
+    const float rounding = 2e-6f * scale * scale;
+    const float squaredReach = rounding / (std::sqrt(radius * radius + rounding) + radius);
+    return 1e-4f * (sphere.radius + scale + tolerance) + squaredReach +
            (tree.largestCoordinate - tree.largestCoordinate);
 }
 
