@@ -50,6 +50,70 @@ void keepNearer(TrianglePoint& best, const TrianglePoint& candidate) {
     }
 }
 
+// Whether point lies strictly inside the three edges' half-planes, seen
+// along normal (the two shortest edges' cross product, of squared length
+// normalSquared); writes which edges it lies outside of or on, and, inside,
+// its projection on the plane as face.
+bool insideFace(const PreparedTriangle& triangle, int k, const Vec3& normal, float normalSquared,
+                const Vec3& point, bool (&outside)[3], TrianglePoint& face) {
+    const Vec3* c = triangle.corners;
+    const EdgeFrame* e = triangle.edges;
+    bool inside = true;
+    for (int i = 0; i < 3; ++i) {
+        outside[i] = !(dot(cross(e[i].direction, point - c[i]), normal) > 0.0f);
+        inside = inside && !outside[i];
+    }
+    if (inside) {
+        face.point = point - normal * (dot(normal, point - c[k]) / normalSquared);
+        face.distanceSquared = lengthSquared(point - face.point);
+    }
+    return inside;
+}
+
+struct Double3 {
+    double x, y, z;
+};
+
+Double3 toDouble(const Vec3& v) { return {v.x, v.y, v.z}; }
+Double3 minus(const Double3& a, const Double3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+double dotD(const Double3& a, const Double3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Double3 crossD(const Double3& a, const Double3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// insideFace for a thin triangle, in double: the corners' differences and
+// their cross product are all but exact there, so the plane keeps the
+// triangle's own tilt. A triangle flatter than FLAT_TRIANGLE_SINE_SQUARED has
+// no inside; every edge counts.
+bool insideThinFace(const PreparedTriangle& triangle, int k, const Vec3& point, bool (&outside)[3],
+                    TrianglePoint& face) {
+    const Double3 c[3] = {toDouble(triangle.corners[0]), toDouble(triangle.corners[1]),
+                          toDouble(triangle.corners[2])};
+    const Double3 a = minus(c[(k + 1) % 3], c[k]);
+    const Double3 b = minus(c[(k + 2) % 3], c[k]);
+    const Double3 normal = crossD(a, b);
+    const double normalSquared = dotD(normal, normal);
+    if (!(normalSquared > FLAT_TRIANGLE_SINE_SQUARED * dotD(a, a) * dotD(b, b))) {
+        return false;
+    }
+    const Double3 p = toDouble(point);
+    bool inside = true;
+    for (int i = 0; i < 3; ++i) {
+        const Double3 edge = minus(c[(i + 1) % 3], c[i]);
+        outside[i] = !(dotD(crossD(edge, minus(p, c[i])), normal) > 0.0);
+        inside = inside && !outside[i];
+    }
+    if (inside) {
+        const double height = dotD(normal, minus(p, c[k])) / normalSquared;
+        const Double3 onPlane = {p.x - normal.x * height, p.y - normal.y * height, p.z - normal.z * height};
+        face.point = Vec3(static_cast<float>(onPlane.x), static_cast<float>(onPlane.y),
+                          static_cast<float>(onPlane.z));
+        const Double3 gap = minus(p, onPlane);
+        face.distanceSquared = static_cast<float>(dotD(gap, gap));
+    }
+    return inside;
+}
+
 }  // namespace
 
 TrianglePoint closestPointOnTriangle(const PreparedTriangle& triangle, const Vec3& point) {
@@ -74,18 +138,13 @@ TrianglePoint closestPointOnTriangle(const PreparedTriangle& triangle, const Vec
     const Vec3 normal = cross(e[(k + 2) % 3].direction, e[k].direction);
     const float normalSquared = dot(normal, normal);
     bool outside[3] = {true, true, true};
-    if (normalSquared > FLAT_TRIANGLE_SINE_SQUARED) {
-        bool inside = true;
-        for (int i = 0; i < 3; ++i) {
-            outside[i] = !(dot(cross(e[i].direction, point - c[i]), normal) > 0.0f);
-            inside = inside && !outside[i];
-        }
-        if (inside) {
-            TrianglePoint face;
-            face.point = point - normal * (dot(normal, point - c[k]) / normalSquared);
-            face.distanceSquared = lengthSquared(point - face.point) + finite;
-            return face;
-        }
+    TrianglePoint face;
+    const bool inside = normalSquared > THIN_TRIANGLE_SINE_SQUARED
+                            ? insideFace(triangle, k, normal, normalSquared, point, outside, face)
+                            : insideThinFace(triangle, k, point, outside, face);
+    if (inside) {
+        face.distanceSquared += finite;
+        return face;
     }
     // Outside the face (or no face to speak of): the nearest point lies on an
     // edge the point is outside of.

@@ -85,8 +85,8 @@ TEST(ClosestPoint, BeyondMaxDistance) {
 }
 
 TEST(ClosestPoint, TriangleWithoutArea) {
-    // Collinear, coincident corners, and a sliver flatter than float can
-    // place its plane: edges and corners, from either side.
+    // Collinear and coincident corners: edges and corners, from either
+    // side. A sliver 0.002 wide still has its face, its plane taken in double.
     const auto s =
         buildScene({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(2, 0, 0), Vec3(5, 5, 5), Vec3(20, 0, 0),
                     Vec3(30, 0, 0), Vec3(25, 0.002f, 0)},
@@ -98,8 +98,9 @@ TEST(ClosestPoint, TriangleWithoutArea) {
     }
     const ClosestPoint sliver = closestPoint(*s, {25, 0.001f, -1}, INF);
     EXPECT_EQ(sliver.triangle, 2);
-    EXPECT_EQ(sliver.feature, F::Edge);
-    EXPECT_NEAR(sliver.distance, 1.0f, 1e-6f);  // off the face sideways by half its width
+    EXPECT_EQ(sliver.feature, F::Face);
+    EXPECT_EQ(sliver.point, Vec3(25, 0.001f, 0));
+    EXPECT_EQ(sliver.distance, 1.0f);
 }
 
 TEST(ClosestPoint, NonNumberInput) {
