@@ -45,7 +45,8 @@ std::int32_t sweepHitsTriangle(const SweptSphere& sphere, Triangle& triangle, Ve
                                float& timeOut);
 
 // The same test with the sweep's setup computed once by the caller; setup must
-// be prepareSweep(sphere).
+// be prepareSweep(sphere, options), whose options choose the edge rule, the
+// face sides and the tolerance (prepareSweep(sphere) gives the defaults).
 std::int32_t sweepHitsTriangle(const SweptSphere& sphere, const SweepSetup& setup,
                                Triangle& triangle, Vec3& normalOut, float& timeOut);
 
