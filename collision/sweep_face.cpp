@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "geometry/collision_epsilon.h"
+#include "geometry/projection_axes.h"
 
 namespace sweepview {
 
@@ -49,20 +50,10 @@ std::int32_t sweepHitsFace(const Vec3 (&corners)[3], const Vec3& n, const Segmen
     }
     const Vec3 x = path.start + d * time;
 
-    // Project onto the coordinate plane where the triangle has the largest area;
-    // on equal magnitudes the later axis is the one dropped.
-    const float ax = std::fabs(n.x);
-    const float ay = std::fabs(n.y);
-    const float az = std::fabs(n.z);
-    int a = 0;
-    int b = 1;
-    if (ax > ay && ax > az) {
-        a = 1;
-        b = 2;
-    } else if (ax <= ay && ay > az) {
-        a = 0;
-        b = 2;
-    }
+    // Project onto the coordinate plane where the triangle has the largest area.
+    const ProjectionAxes axes = projectionAxes(n);
+    const int a = axes.first;
+    const int b = axes.second;
 
     const Vec3 e1 = corners[1] - v0;
     const Vec3 e2 = corners[2] - v0;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "geometry/projection_axes.h"
 #include "scene/collision_mesh.h"
 #include "scene/node_stack.h"
 
@@ -158,19 +159,9 @@ float contactAllowance(const PreparedTriangle& t) {
                           double(t.corners[1].z) - t.corners[0].z};
     const double e2[3] = {double(t.corners[2].x) - t.corners[0].x, double(t.corners[2].y) - t.corners[0].y,
                           double(t.corners[2].z) - t.corners[0].z};
-    // The face test's projection: the axis of the normal's largest magnitude
-    // dropped, the later one on a tie.
-    const float ax = std::fabs(n.x);
-    const float ay = std::fabs(n.y);
-    const float az = std::fabs(n.z);
-    int a = 0;
-    int b = 1;
-    if (ax > ay && ax > az) {
-        a = 1;
-        b = 2;
-    } else if (ax <= ay && ay > az) {
-        b = 2;
-    }
+    const ProjectionAxes axes = projectionAxes(n);  // the face test's
+    const int a = axes.first;
+    const int b = axes.second;
     const double det = std::fabs(e1[a] * e2[b] - e1[b] * e2[a]);
     const double longest = std::max({t.edges[0].length, t.edges[1].length, t.edges[2].length});
     const double squared = longest * longest;
