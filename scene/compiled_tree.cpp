@@ -175,26 +175,29 @@ float contactAllowance(const PreparedTriangle& t) {
     return std::nextafter(static_cast<float>(allowance), std::numeric_limits<float>::infinity());
 }
 
+// How far a contact with a triangle (its allowance from contactAllowance) can
+// lie outside box.
+float triangleOverhang(const CompiledNode& box, const PreparedTriangle& t, float allowance) {
+    return std::max({outside(box, t.corners[0]), outside(box, t.corners[1]), outside(box, t.corners[2])}) +
+           allowance;
+}
+
 // How far a contact with child's triangles can lie outside parent's box,
-// beyond the contact tests' own rounding.
-float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
-                    const CompiledNode& child) {
+// beyond the contact tests' own rounding; allowances per prepared triangle.
+float childOverhang(const CompiledTree& tree, const std::vector<float>& allowances,
+                    const CompiledNode& parent, const CompiledNode& child) {
     if (child.triangle == COMPILED_SKIPPED) {
         return 0.0f;  // never tested
     }
     if (child.triangle >= 0) {
-        const PreparedTriangle& t = tree.triangles[child.secondChild];
-        return std::max({outside(parent, t.corners[0]), outside(parent, t.corners[1]),
-                         outside(parent, t.corners[2])}) +
-               contactAllowance(t);
+        return triangleOverhang(parent, tree.triangles[child.secondChild], allowances[child.secondChild]);
     }
     return std::max(outside(parent, child.boundsMin), outside(parent, child.boundsMax)) +
            decodeOverhang(child.triangle);
 }
 
 // Marks the leaves whose box holds their triangle's contacts, and the inner
-// nodes by how far a contact under them can lie outside
-// their box. Within a hundred-thousandth of the coordinates (a tenth of the
+// nodes by how far a contact under them can lie outside their box. Within a hundred-thousandth of the coordinates (a tenth of the
 // margin the query grows boxes by) a node stays COMPILED_INNER: boxes kept
 // as a centre and half-extents (as files keep them) can miss their corners by
 // a rounding. Further, but by a finite distance, it is COMPILED_INNER_SLACK
@@ -207,17 +210,21 @@ float childOverhang(const CompiledTree& tree, const CompiledNode& parent,
 void markLooseNodes(CompiledTree& tree) {
     constexpr float NEVER = std::numeric_limits<float>::infinity();
     const std::size_t count = tree.nodes.size();
+    std::vector<float> allowances(tree.triangles.size());
+    for (std::size_t t = 0; t < allowances.size(); ++t) {
+        allowances[t] = contactAllowance(tree.triangles[t]);
+    }
     for (std::size_t i = count; i-- > 0;) {
         CompiledNode& node = tree.nodes[i];
         if (node.triangle != COMPILED_INNER) {
             continue;
         }
         const std::size_t second = node.secondChild;
-        float overhang = i + 1 < count ? childOverhang(tree, node, tree.nodes[i + 1]) : NEVER;
+        float overhang = i + 1 < count ? childOverhang(tree, allowances, node, tree.nodes[i + 1]) : NEVER;
         if (second != 0) {
             const bool ordered = second > i && second < count;
-            overhang =
-                std::max(overhang, ordered ? childOverhang(tree, node, tree.nodes[second]) : NEVER);
+            overhang = std::max(overhang, ordered ? childOverhang(tree, allowances, node, tree.nodes[second])
+                                                  : NEVER);
         }
         node.triangle = encodeOverhang(overhang);
     }
@@ -225,10 +232,8 @@ void markLooseNodes(CompiledTree& tree) {
     tree.boxedLeaves.assign(tree.triangles.size(), 0);
     for (const CompiledNode& leaf : tree.nodes) {
         if (leaf.triangle >= 0) {
-            const PreparedTriangle& t = tree.triangles[leaf.secondChild];
-            const float overhang = std::max({outside(leaf, t.corners[0]), outside(leaf, t.corners[1]),
-                                             outside(leaf, t.corners[2])}) +
-                                   contactAllowance(t);
+            const float overhang =
+                triangleOverhang(leaf, tree.triangles[leaf.secondChild], allowances[leaf.secondChild]);
             tree.boxedLeaves[leaf.secondChild] = overhang <= slop ? 1 : 0;
         }
     }
