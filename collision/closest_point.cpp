@@ -82,8 +82,8 @@ float boxDistanceSquared(const Vec3& low, const Vec3& high, const Vec3& p, float
 // a margin that covers that allowance and the rounding of the triangles'
 // points (see pruningMargin), and so is a leaf's triangle whose corners' box
 // does; a box with slack is grown by it (more than a nearest point, which
-// lies on its triangle, needs); loose boxes are always entered, and leaves too, as nothing checks a
-// leaf's own box against its triangle.
+// lies on its triangle, needs); loose boxes are always entered, and leaves
+// too, as nothing checks a leaf's own box against its triangle.
 class ClosestPointVisitor {
 public:
     ClosestPointVisitor(const CompiledTree& tree, NearestSearch& search)

@@ -120,9 +120,9 @@ SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
 // wherever the triangle lies, so boxes are entered by the reach of a contact
 // (twelve radii with the viewer's edge rule, whose slanted contacts lie off
 // the path), only boxes known to hold their triangles' contacts are skipped
-// at all (a leaf's own box only when it holds them, never a loose one; a box with slack is tested
-// grown by it), and, once a contact is
-// known, those whose contacts all come after it.
+// at all (a leaf's own box only when it holds them, never a loose one; a
+// box with slack is tested grown by it), and, once a contact is known, those
+// whose contacts all come after it.
 class FirstHitVisitor {
 public:
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
