@@ -6,6 +6,17 @@ function val(name) { return name in col ? $col[name] : "" }
 function us(perSecond) { return has(perSecond) && perSecond > 0 ? sprintf("%.2f", 1e6 / perSecond) : "-" }
 # Ratios far below 1 keep two significant digits rather than rounding to 0.00.
 function ratio(v) { return !has(v) ? "-" : sprintf(v >= 0.1 ? "%.2f" : "%.2g", v) }
+# A captioned table: its header row, a separator with as many columns, then rows[1..n].
+function table(caption, header, rows, n,    i, separator) {
+    separator = header
+    gsub(/[^|]+/, "---", separator)
+    print ""
+    print caption
+    print ""
+    print header
+    print separator
+    for (i = 1; i <= n; ++i) print rows[i]
+}
 function hits(share, count) { return has(share) ? sprintf("%d", share * count + 0.5) : "-" }
 /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i } next }
 !/_median"/ { next }
@@ -95,36 +106,20 @@ END {
         for (i = 1; i <= n; ++i) print sweeps[i] (withJolt ? sweepJolt[i] : "") sweepEmbree[i]
     }
     if (withJolt && na > 0) {
-        print ""
-        print "All contacts: `sweepQuery` beside Jolt's cast keeping every hit within 1e-4 of the nearest."
-        print ""
-        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 | Contacts ours / Jolt |"
-        print "|---|---|---|---|---|---|---|---|---|---|---|"
-        for (i = 1; i <= na; ++i) print allContacts[i]
+        table("All contacts: `sweepQuery` beside Jolt's cast keeping every hit within 1e-4 of the nearest.",
+              "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 | Contacts ours / Jolt |", allContacts, na)
     }
     if (nf > 0) {
-        print ""
-        print "First contact: `sweepFirst` (exact rule) beside Jolt's `ClosestHitCollisionCollector`."
-        print ""
-        print "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 |"
-        print "|---|---|---|---|---|---|---|---|---|---|"
-        for (i = 1; i <= nf; ++i) print firsts[i]
+        table("First contact: `sweepFirst` (exact rule) beside Jolt's `ClosestHitCollisionCollector`.",
+              "| Scene | Triangles | Radius | Length | Rule, sides | Ours (µs) | Jolt (µs) | Jolt : ours | Hits ours / Jolt | Jolt's at fraction 0 |", firsts, nf)
     }
     if (nb > 0) {
-        print ""
-        print "Batches of first contacts: `sweepFirstBatch` beside `sweepFirst` one by one; Jolt's closest hit on threads beside one by one (exact rule, Cull / IgnoreBackFaces)."
-        print ""
-        print "| Scene | Triangles | Threads | sweepFirst (µs) | sweepFirstBatch (µs) | Speedup | Jolt one by one (µs) | Jolt on threads (µs) | Jolt's speedup | Jolt : ours on threads | Hits ours / Jolt | Jolt's at fraction 0 |"
-        print "|---|---|---|---|---|---|---|---|---|---|---|---|"
-        for (i = 1; i <= nb; ++i) print batchFirsts[i]
+        table("Batches of first contacts: `sweepFirstBatch` beside `sweepFirst` one by one; Jolt's closest hit on threads beside one by one (exact rule, Cull / IgnoreBackFaces).",
+              "| Scene | Triangles | Threads | sweepFirst (µs) | sweepFirstBatch (µs) | Speedup | Jolt one by one (µs) | Jolt on threads (µs) | Jolt's speedup | Jolt : ours on threads | Hits ours / Jolt | Jolt's at fraction 0 |", batchFirsts, nb)
     }
     if (nc > 0) {
-        print ""
-        print "Character: `moveAndSlide` beside Jolt's `CharacterVirtual::ExtendedUpdate` (a `SphereShape`) on the same walk round a ring."
-        print ""
-        print "| Scene | Triangles | Radius | Updates | Ours (µs/update) | Our sweeps/update | Jolt (µs/update) | Jolt : ours | Our end | Jolt's end | Travelled ours / Jolt | On a floor ours / Jolt | Mean gap | End gap |"
-        print "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-        for (i = 1; i <= nc; ++i) print characters[i]
+        table("Character: `moveAndSlide` beside Jolt's `CharacterVirtual::ExtendedUpdate` (a `SphereShape`) on the same walk round a ring.",
+              "| Scene | Triangles | Radius | Updates | Ours (µs/update) | Our sweeps/update | Jolt (µs/update) | Jolt : ours | Our end | Jolt's end | Travelled ours / Jolt | On a floor ours / Jolt | Mean gap | End gap |", characters, nc)
     }
     if (b > 0) {
         print ""
