@@ -55,9 +55,11 @@ inline WideSweep wideSweep(const SweptSphere& sphere, float margin) {
     return sweep;
 }
 
-// Bit i set when the path may reach box i (lanes min[axis], max[axis]).
+// Bit i set when the path may reach box i (lanes min[axis], max[axis]). When
+// entry is given, writes there per lane the time the path enters the grown
+// box (0 for one holding the start; meaningless for a lane not reached).
 inline int sweepMayReachBoxes(const WideSweep& sweep, const float (&min)[3][4],
-                              const float (&max)[3][4]) {
+                              const float (&max)[3][4], float* entry = nullptr) {
     __m128 enter = _mm_setzero_ps();
     __m128 leave = _mm_set1_ps(1.0f);
     for (int axis = 0; axis < 3; ++axis) {
@@ -67,6 +69,9 @@ inline int sweepMayReachBoxes(const WideSweep& sweep, const float (&min)[3][4],
             _mm_mul_ps(_mm_sub_ps(_mm_load_ps(max[axis]), sweep.farSide[axis]), sweep.inverse[axis]);
         enter = _mm_max_ps(enter, _mm_min_ps(a, b));
         leave = _mm_min_ps(leave, _mm_max_ps(a, b));
+    }
+    if (entry != nullptr) {
+        _mm_storeu_ps(entry, enter);
     }
     return _mm_movemask_ps(_mm_cmple_ps(enter, leave));
 }

@@ -198,6 +198,20 @@ public:
         return enterBoxes(node, node.used & (node.prunable | node.boxedLeaves));
     }
 
+    // The entered slots nearest along the path first: the time the path
+    // enters each grown box, lane order among equal times.
+    void orderSlots(const WideNode&, int entered, std::uint8_t (&lanes)[4]) const {
+        int count = 0;
+        for (int rest = entered; rest != 0; rest &= rest - 1) {
+            const auto lane = static_cast<std::uint8_t>(__builtin_ctz(static_cast<unsigned>(rest)));
+            int at = count++;
+            for (; at > 0 && slotEntry_[lane] < slotEntry_[lanes[at - 1]]; --at) {
+                lanes[at] = lanes[at - 1];
+            }
+            lanes[at] = lane;
+        }
+    }
+
     void wideLeaf(std::uint32_t prepared) {
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
@@ -226,7 +240,7 @@ private:
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(prunable)));
         }
-        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax);
+        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
         if (behindLimit_ == behindLimit_) {
             skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable & ~boxesNearStart(node);
         }
@@ -315,6 +329,7 @@ private:
     const SweepLanes lanes_;
     WideSweep quick_{};
     bool quickReady_ = false;
+    float slotEntry_[4] = {};  // the last enterSlots' entry times, for orderSlots
 #endif
     FirstContact first_;
     BoxPruning pruning_;

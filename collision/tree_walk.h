@@ -17,6 +17,11 @@
 //       the slots (bit i for slot i, among node.used) the walk goes into;
 //   void wideLeaf(std::uint32_t prepared)
 //       a leaf among them, reached by the wide form's quick box tests.
+// A visitor of the wide form may also have
+//   void orderSlots(const WideNode& node, int entered, std::uint8_t (&lanes)[4])
+//       the entered slots' lanes in the order to walk them (as many as
+//       entered has bits), for a query that gains by walking nearer boxes
+//       first; without it, lane order.
 // A visitor of the binary form may also have
 //   bool secondFirst(const CompiledNode& node)
 //       whether the walk goes into an entered inner node's second child
@@ -154,6 +159,9 @@ public:
         }
         const WideNode& node = tree_.wide[entry];
         int entered = visitor.enterSlots(node);
+        if constexpr (requires(std::uint8_t (&lanes)[4]) { visitor.orderSlots(node, entered, lanes); }) {
+            return stepOrdered(node, entered, entry, visitor, pending);
+        }
         while (entered != 0) {
             const int lane = __builtin_ctz(static_cast<unsigned>(entered));
             entered &= entered - 1;
@@ -181,6 +189,32 @@ public:
     void finish(Visitor&) {}
 
 private:
+    // step's walk of the entered slots in the order the visitor gives.
+    template <class Visitor>
+    bool stepOrdered(const WideNode& node, int entered, std::uint32_t& entry, Visitor& visitor,
+                     WalkStack& pending) {
+        const int count = __builtin_popcount(static_cast<unsigned>(entered));
+        std::uint8_t lanes[4];
+        visitor.orderSlots(node, entered, lanes);
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t slot = node.slot[lanes[i]];
+            if ((slot & WIDE_LEAF) != 0) {
+                visitor.wideLeaf(slot & ~WIDE_LEAF);
+                continue;
+            }
+            for (int last = count - 1; last > i; --last) {
+                const std::uint32_t waiting = node.slot[lanes[last]];
+                if ((waiting & WIDE_LEAF) == 0) {
+                    __builtin_prefetch(tree_.wide.data() + waiting);
+                }
+                pending.push(waiting);
+            }
+            entry = slot;
+            return true;
+        }
+        return false;
+    }
+
     const CompiledTree& tree_;
 };
 
