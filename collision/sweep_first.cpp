@@ -191,11 +191,8 @@ public:
             quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reach_.reach) + scale + setup_.tolerance));
             quickReady_ = true;
         }
-        if (node.slackLanes != 0) {
-            return enterBoxes(grownBySlack(tree_, node),
-                              node.used & (node.prunable | node.slackLanes | node.boxedLeaves));
-        }
-        return enterBoxes(node, node.used & (node.prunable | node.boxedLeaves));
+        // A slot with slack has its grown box, which holds its contacts.
+        return enterBoxes(node, node.used & (node.prunable | node.slackLanes | node.boxedLeaves));
     }
 
     // The entered slots nearest along the path first: the time the path
@@ -238,7 +235,7 @@ private:
     // may reach with a contact it keeps, and the rest.
     int enterBoxes(const WideNode& node, int prunable) {
         if (stats_ != nullptr) {
-            stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(prunable)));
+            stats_->boxTests += static_cast<std::uint64_t>(slotCount(prunable));
         }
         int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
         if (behindLimit_ == behindLimit_) {

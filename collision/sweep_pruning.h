@@ -255,21 +255,6 @@ inline CompiledNode grownBySlack(const CompiledTree& tree, const CompiledNode& n
 
 #if SWEEP_SSE_LANES
 
-// A wide node with the boxes of its slots with slack grown by it.
-inline WideNode grownBySlack(const CompiledTree& tree, const WideNode& node) {
-    const WideSlack& slack = tree.wideSlack[static_cast<std::size_t>(&node - tree.wide.data())];
-    WideNode grown = node;
-    for (int lane = 0; lane < 4; ++lane) {
-        if ((node.slackLanes >> lane & 1) != 0) {
-            for (int axis = 0; axis < 3; ++axis) {
-                grown.slotMin[axis][lane] -= slack.slot[lane];
-                grown.slotMax[axis][lane] += slack.slot[lane];
-            }
-        }
-    }
-    return grown;
-}
-
 // Per lane, how far along the step the nearest and the farthest point of each
 // of four boxes lie from the start, in units of the step's length, summed
 // axis by axis as boxAheadTooLate and boxBehindStart sum them.

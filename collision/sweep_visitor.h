@@ -161,13 +161,11 @@ public:
 
     int enterSlots(const WideNode& node) {
         if (stats_ != nullptr) {
-            stats_->boxTests += static_cast<std::uint64_t>(__builtin_popcount(static_cast<unsigned>(node.used)));
+            stats_->boxTests += static_cast<std::uint64_t>(slotCount(node.used));
         }
+        // A slot with slack has its grown box, which holds its contacts.
         const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax) & node.used;
-        if (node.slackLanes != 0) {
-            return reached & ~skippable(grownBySlack(tree_, node), reached & (node.prunable | node.slackLanes));
-        }
-        return reached & ~skippable(node, reached & node.prunable);
+        return reached & ~skippable(node, reached & (node.prunable | node.slackLanes));
     }
 
     void wideLeaf(std::uint32_t prepared) {

@@ -193,7 +193,7 @@ private:
     template <class Visitor>
     bool stepOrdered(const WideNode& node, int entered, std::uint32_t& entry, Visitor& visitor,
                      WalkStack& pending) {
-        const int count = __builtin_popcount(static_cast<unsigned>(entered));
+        const int count = slotCount(entered);
         std::uint8_t lanes[4];
         visitor.orderSlots(node, entered, lanes);
         for (int i = 0; i < count; ++i) {

@@ -321,7 +321,7 @@ std::size_t compiledTreeBytes(const CompiledTree& tree) {
            tree.leafNodes.size() * sizeof(std::uint32_t) +
            tree.leafTriangles.size() * sizeof(std::int32_t) +
            tree.parents.size() * sizeof(std::uint32_t) + tree.slack.size() * sizeof(float) +
-           tree.wideSlack.size() * sizeof(WideSlack) + tree.boxedLeaves.size();
+           tree.boxedLeaves.size();
 }
 
 namespace {

@@ -67,16 +67,15 @@ struct CompiledTree {
     std::vector<std::int32_t> leafTriangles;
     std::vector<std::uint32_t> parents;
     // Per node, how far beyond its box a contact under a node marked
-    // COMPILED_INNER_SLACK can lie (0 for other nodes), and per wide node the
-    // same for its four slots; both empty when no node has slack.
+    // COMPILED_INNER_SLACK can lie (0 for other nodes); empty when no node
+    // has slack. The wide form's boxes of such nodes are grown by it.
     std::vector<float> slack;
-    std::vector<WideSlack> wideSlack;
     // Per prepared triangle, 1 when its leaf's box holds the triangle's
     // contacts within the compile's allowance (as COMPILED_INNER's do), so
     // that a query needing every contact may skip the leaf by its box.
     std::vector<std::uint8_t> boxedLeaves;
-    // The largest magnitude of the nodes' bounds, the wide walk's scale (0
-    // without a wide form, infinity for a non-number).
+    // The largest magnitude of the nodes' bounds (grown by their slack), the
+    // wide walk's scale (0 without a wide form, infinity for a non-number).
     float largestBound = 0.0f;
     // The largest magnitude of the triangles' coordinates (0 without
     // triangles; a non-number or infinity where one is): the scale of their

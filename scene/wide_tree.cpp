@@ -9,23 +9,29 @@ namespace sweepview {
 
 namespace {
 
-void setSlotBox(WideNode& wide, int lane, const CompiledNode& node) {
-    const float low[3] = {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z};
-    const float high[3] = {node.boundsMax.x, node.boundsMax.y, node.boundsMax.z};
+// Slot lane's box: node's, grown by slack on every side (as the queries grow
+// a binary node marked COMPILED_INNER_SLACK, so the same bits).
+void setSlotBox(WideNode& wide, int lane, const CompiledNode& node, float slack) {
+    const Vec3 min = slack > 0.0f ? node.boundsMin - Vec3(slack, slack, slack) : node.boundsMin;
+    const Vec3 max = slack > 0.0f ? node.boundsMax + Vec3(slack, slack, slack) : node.boundsMax;
+    const float low[3] = {min.x, min.y, min.z};
+    const float high[3] = {max.x, max.y, max.z};
     for (int axis = 0; axis < 3; ++axis) {
         wide.slotMin[axis][lane] = low[axis];
         wide.slotMax[axis][lane] = high[axis];
     }
 }
 
-// The largest magnitude of the tree's bounds; infinity where one is not a
-// finite number.
+// The largest magnitude of the tree's bounds, those with slack grown by it;
+// infinity where one is not a finite number.
 float largestBound(const CompiledTree& tree) {
     float largest = 0.0f;
-    for (const CompiledNode& node : tree.nodes) {
+    for (std::size_t i = 0; i < tree.nodes.size(); ++i) {
+        const CompiledNode& node = tree.nodes[i];
+        const float slack = node.triangle == COMPILED_INNER_SLACK ? tree.slack[i] : 0.0f;
         for (const float value : {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z,
                                   node.boundsMax.x, node.boundsMax.y, node.boundsMax.z}) {
-            const float size = std::fabs(value);
+            const float size = std::fabs(value) + slack;
             largest = size <= largest ? largest : size;  // a non-number wins
         }
     }
@@ -37,7 +43,6 @@ void clearWide(CompiledTree& tree) {
     tree.leafNodes.clear();
     tree.leafTriangles.clear();
     tree.parents.clear();
-    tree.wideSlack.clear();
 }
 
 }  // namespace
@@ -124,12 +129,13 @@ void buildWideNodes(CompiledTree& tree) {
             count += added;
         }
         WideNode wide{};
-        WideSlack slotSlack{};
         std::uint32_t innerSlots[4] = {0, 0, 0, 0};
         for (int lane = 0; lane < 4; ++lane) {
             wide.slot[lane] = WIDE_EMPTY;
-            const CompiledNode& slot = nodes[slots[lane < count ? lane : 0]];
-            setSlotBox(wide, lane, slot);
+            const std::uint32_t slotNode = slots[lane < count ? lane : 0];
+            const CompiledNode& slot = nodes[slotNode];
+            const bool slack = slot.triangle == COMPILED_INNER_SLACK;
+            setSlotBox(wide, lane, slot, slack ? tree.slack[slotNode] : 0.0f);
             if (lane >= count || slot.triangle == COMPILED_SKIPPED) {
                 continue;
             }
@@ -141,16 +147,11 @@ void buildWideNodes(CompiledTree& tree) {
             } else {
                 const bool prunable = slot.triangle == COMPILED_INNER;
                 wide.prunable |= static_cast<std::uint8_t>(prunable ? 1 << lane : 0);
-                const bool slack = slot.triangle == COMPILED_INNER_SLACK;
                 wide.slackLanes |= static_cast<std::uint8_t>(slack ? 1 << lane : 0);
-                slotSlack.slot[lane] = slack ? tree.slack[slots[lane]] : 0.0f;
                 innerSlots[lane] = slots[lane];
             }
         }
         tree.wide.push_back(wide);
-        if (!tree.slack.empty()) {
-            tree.wideSlack.push_back(slotSlack);
-        }
         for (int lane = 4; lane-- > 0;) {
             if (innerSlots[lane] != 0) {
                 pending.push_back({innerSlots[lane], index, lane});

@@ -23,18 +23,20 @@ struct alignas(64) WideNode {
     std::uint8_t used;      // bit i: slot i holds a node
     std::uint8_t prunable;  // bit i: slot i is an inner node whose box holds
                             // its triangles' contacts (COMPILED_INNER)
-    std::uint8_t slackLanes;  // bit i: slot i holds them only grown by its slack
-                              // (COMPILED_INNER_SLACK, CompiledTree::wideSlack)
+    std::uint8_t slackLanes;  // bit i: slot i is an inner node whose box holds them
+                              // only grown by its slack (COMPILED_INNER_SLACK):
+                              // its box here is the grown one
     std::uint8_t boxedLeaves;  // bit i: slot i is a leaf whose box holds its
                                // triangle's contacts (CompiledTree::boxedLeaves)
 };
 
-// How far beyond each of a wide node's four boxes a contact can lie.
-struct WideSlack {
-    float slot[4];
-};
-
 static_assert(sizeof(WideNode) == 128);
+
+// How many of a wide node's four slots a lane mask names: a table in a word,
+// as without the POPCNT instruction the compiler calls a library function.
+inline int slotCount(int lanes) {
+    return static_cast<int>(0x4332322132212110ull >> (4 * (lanes & 15)) & 15);
+}
 
 inline constexpr std::uint32_t WIDE_EMPTY = 0xffffffffu;
 inline constexpr std::uint32_t WIDE_LEAF = 0x80000000u;
@@ -49,7 +51,7 @@ inline constexpr std::size_t WIDE_TRIANGLE_LIMIT = 8192;
 // exact checks, walks it on every tree that has one (1.2 to 1.5 times faster
 // on 120,000 and 200,000 triangles). Above it the form would cost a third
 // more memory again for a walk that waits on memory either way.
-inline constexpr std::size_t WIDE_BUILD_LIMIT = std::size_t{1} << 20;
+inline constexpr std::size_t WIDE_BUILD_LIMIT = std::size_t{1} << 22;
 
 // Fills tree.wide, tree.leafNodes, tree.leafTriangles and tree.parents from
 // tree.nodes; leaves them empty when the root is a leaf, when a bound is not
