@@ -237,12 +237,13 @@ private:
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(slotCount(prunable));
         }
-        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
+        const WideBoxes boxes = wideBoxes(node);
+        int skipped = prunable & ~sweepMayReachBoxes(quick_, boxes.slotMin, boxes.slotMax, slotEntry_);
         if (behindLimit_ == behindLimit_) {
-            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable & ~boxesNearStart(node);
+            skipped |= boxesBehindStart(boxes, sphere_, behindLimit_) & prunable & ~boxesNearStart(boxes);
         }
         if (pruningOn_) {
-            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
+            skipped |= boxesTooLate(boxes, sphere_, pruning_, late_) & prunable;
         }
         return node.used & ~skipped;
     }
@@ -291,7 +292,7 @@ private:
 
 #if SWEEP_SSE_LANES
     // Lanes of the boxes among four that boxNearStart would keep.
-    int boxesNearStart(const WideNode& node) const {
+    int boxesNearStart(const WideBoxes& node) const {
         const float start[3] = {sphere_.position.x, sphere_.position.y, sphere_.position.z};
         __m128 squared = _mm_setzero_ps();
         for (int axis = 0; axis < 3; ++axis) {
