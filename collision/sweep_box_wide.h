@@ -1,7 +1,7 @@
 #pragma once
 
-// A quick test of four boxes at once, one per SSE lane, as a WideNode's
-// boxes read back (WideBoxes): whether the path, from start (time 0) to end (time 1), meets each box
+// A quick test of four boxes at once, one per SSE lane, kept as WideNode keeps
+// them: whether the path, from start (time 0) to end (time 1), meets each box
 // grown by the radius and a margin (the slab test). With the margin at least
 // a ten-thousandth of the size of the coordinates, the radius and the tolerance,
 // it never rejects a box sweepHitsBounds reaches, whose rounding (of the grown
@@ -12,11 +12,8 @@
 #if SWEEP_SSE_LANES
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 #include "geometry/swept_sphere.h"
-#include "scene/wide_tree.h"
 
 namespace sweepview {
 
@@ -56,34 +53,6 @@ inline WideSweep wideSweep(const SweptSphere& sphere, float margin) {
         sweep.inverse[axis] = _mm_set1_ps(inverseLanes[axis]);
     }
     return sweep;
-}
-
-// A wide node's four boxes read back from its grid, per axis across the
-// lanes: the boxes every walk of the wide form tests.
-struct WideBoxes {
-    alignas(16) float slotMin[3][4];
-    alignas(16) float slotMax[3][4];
-};
-
-// Four 8-bit bounds as floats.
-inline __m128 wideBounds(const std::uint8_t (&bounds)[4]) {
-    std::int32_t packed;
-    std::memcpy(&packed, bounds, sizeof packed);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i bytes = _mm_cvtsi32_si128(packed);
-    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero));
-}
-
-// node's boxes, the same bits as wideSlotMin and wideSlotMax.
-inline WideBoxes wideBoxes(const WideNode& node) {
-    WideBoxes boxes;
-    for (int axis = 0; axis < 3; ++axis) {
-        const __m128 origin = _mm_set1_ps(node.origin[axis]);
-        const __m128 step = _mm_set1_ps(wideStep(node.stepExponent[axis]));
-        _mm_store_ps(boxes.slotMin[axis], _mm_add_ps(origin, _mm_mul_ps(wideBounds(node.low[axis]), step)));
-        _mm_store_ps(boxes.slotMax[axis], _mm_add_ps(origin, _mm_mul_ps(wideBounds(node.high[axis]), step)));
-    }
-    return boxes;
 }
 
 // Bit i set when the path may reach box i (lanes min[axis], max[axis]). When

@@ -237,13 +237,12 @@ private:
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(slotCount(prunable));
         }
-        const WideBoxes boxes = wideBoxes(node);
-        int skipped = prunable & ~sweepMayReachBoxes(quick_, boxes.slotMin, boxes.slotMax, slotEntry_);
+        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
         if (behindLimit_ == behindLimit_) {
-            skipped |= boxesBehindStart(boxes, sphere_, behindLimit_) & prunable & ~boxesNearStart(boxes);
+            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable & ~boxesNearStart(node);
         }
         if (pruningOn_) {
-            skipped |= boxesTooLate(boxes, sphere_, pruning_, late_) & prunable;
+            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
         }
         return node.used & ~skipped;
     }
@@ -292,7 +291,7 @@ private:
 
 #if SWEEP_SSE_LANES
     // Lanes of the boxes among four that boxNearStart would keep.
-    int boxesNearStart(const WideBoxes& node) const {
+    int boxesNearStart(const WideNode& node) const {
         const float start[3] = {sphere_.position.x, sphere_.position.y, sphere_.position.z};
         __m128 squared = _mm_setzero_ps();
         for (int axis = 0; axis < 3; ++axis) {

@@ -263,7 +263,7 @@ struct StepExtent {
     __m128 farthest;
 };
 
-inline StepExtent stepExtent(const WideBoxes& node, const SweptSphere& sphere) {
+inline StepExtent stepExtent(const WideNode& node, const SweptSphere& sphere) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     const float step[3] = {sphere.displacement.x, sphere.displacement.y, sphere.displacement.z};
     StepExtent extent{_mm_setzero_ps(), _mm_setzero_ps()};
@@ -281,7 +281,7 @@ inline StepExtent stepExtent(const WideBoxes& node, const SweptSphere& sphere) {
 // Lanes of the boxes among four whose contacts all come too late to be kept
 // (lane by lane: boxAheadTooLate, boxBeyondReach and boxEntersTooLate, each where
 // the sweep's pruning asks for it).
-inline int boxesTooLate(const WideBoxes& node, const SweptSphere& sphere, const BoxPruning& pruning,
+inline int boxesTooLate(const WideNode& node, const SweptSphere& sphere, const BoxPruning& pruning,
                  float late) {
     const float start[3] = {sphere.position.x, sphere.position.y, sphere.position.z};
     __m128 tooLate = _mm_setzero_ps();
@@ -323,7 +323,7 @@ inline int boxesTooLate(const WideBoxes& node, const SweptSphere& sphere, const 
 }
 
 // Lanes of the boxes among four that boxBehindStart would skip.
-inline int boxesBehindStart(const WideBoxes& node, const SweptSphere& sphere, float limit) {
+inline int boxesBehindStart(const WideNode& node, const SweptSphere& sphere, float limit) {
     const __m128 far = stepExtent(node, sphere).farthest;
     const __m128 finite = _mm_cmpge_ps(far, _mm_set1_ps(-std::numeric_limits<float>::max()));
     return _mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(far, _mm_set1_ps(limit)), finite));

@@ -164,9 +164,8 @@ public:
             stats_->boxTests += static_cast<std::uint64_t>(slotCount(node.used));
         }
         // A slot with slack has its grown box, which holds its contacts.
-        const WideBoxes boxes = wideBoxes(node);
-        const int reached = sweepMayReachBoxes(quick_, boxes.slotMin, boxes.slotMax) & node.used;
-        return reached & ~skippable(boxes, reached & (node.prunable | node.slackLanes));
+        const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax) & node.used;
+        return reached & ~skippable(node, reached & (node.prunable | node.slackLanes));
     }
 
     void wideLeaf(std::uint32_t prepared) {
@@ -186,7 +185,7 @@ public:
 
 private:
     // Of the given slots, those whose contacts all lie behind the start or come too late.
-    int skippable(const WideBoxes& node, int prunable) const {
+    int skippable(const WideNode& node, int prunable) const {
         int skipped = 0;
         if (behindLimit_ == behindLimit_ && prunable != 0) {
             skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;

@@ -1,6 +1,5 @@
 #include "scene/wide_tree.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -10,85 +9,17 @@ namespace sweepview {
 
 namespace {
 
-// A slot's box before it is put on the node's grid.
-struct SlotBox {
-    float min[3];
-    float max[3];
-};
-
-// node's box, grown by slack on every side (as the queries grow a binary
-// node marked COMPILED_INNER_SLACK, so the same bits).
-SlotBox slotBox(const CompiledNode& node, float slack) {
+// Slot lane's box: node's, grown by slack on every side (as the queries grow
+// a binary node marked COMPILED_INNER_SLACK, so the same bits).
+void setSlotBox(WideNode& wide, int lane, const CompiledNode& node, float slack) {
     const Vec3 min = slack > 0.0f ? node.boundsMin - Vec3(slack, slack, slack) : node.boundsMin;
     const Vec3 max = slack > 0.0f ? node.boundsMax + Vec3(slack, slack, slack) : node.boundsMax;
-    return {{min.x, min.y, min.z}, {max.x, max.y, max.z}};
-}
-
-constexpr int SMALLEST_STEP_EXPONENT = -126;  // the smallest normal float
-constexpr int LARGEST_STEP_EXPONENT = 119;    // 255 steps stay finite
-
-// Puts the boxes' bounds on axis on the grid from origin with steps of
-// 2^exponent, each rounded outward as wideSlotMin and wideSlotMax read it
-// back; false when 255 steps do not reach a high bound.
-bool encodeAxis(WideNode& wide, int axis, float origin, int exponent, const SlotBox (&boxes)[4]) {
-    wide.origin[axis] = origin;
-    wide.stepExponent[axis] = static_cast<std::int8_t>(exponent);
-    const float step = wideStep(wide.stepExponent[axis]);
-    for (int lane = 0; lane < 4; ++lane) {
-        const float min = boxes[lane].min[axis];
-        const float max = boxes[lane].max[axis];
-        if (!(std::isfinite(min) && std::isfinite(max))) {
-            return false;
-        }
-        const double lowSteps = std::floor((static_cast<double>(min) - origin) / step);
-        const double highSteps = std::ceil((static_cast<double>(max) - origin) / step);
-        int low = static_cast<int>(std::clamp(lowSteps, 0.0, 255.0));
-        int high = static_cast<int>(std::clamp(highSteps, 0.0, 255.0));
-        // Read back with the walk's rounding: at step 0 the origin, the
-        // lowest bound of all.
-        while (low > 0 && origin + static_cast<float>(low) * step > min) {
-            --low;
-        }
-        while (!(origin + static_cast<float>(high) * step >= max)) {
-            if (high == 255) {
-                return false;
-            }
-            ++high;
-        }
-        if (!std::isfinite(origin + static_cast<float>(high) * step)) {
-            return false;
-        }
-        wide.low[axis][lane] = static_cast<std::uint8_t>(low);
-        wide.high[axis][lane] = static_cast<std::uint8_t>(high);
-    }
-    return true;
-}
-
-// Puts four finite boxes on wide's grid, the finest one per axis whose 255
-// steps span them; false for an extent too large for it.
-bool encodeBoxes(WideNode& wide, const SlotBox (&boxes)[4]) {
+    const float low[3] = {min.x, min.y, min.z};
+    const float high[3] = {max.x, max.y, max.z};
     for (int axis = 0; axis < 3; ++axis) {
-        float origin = boxes[0].min[axis];
-        float top = boxes[0].max[axis];
-        for (const SlotBox& box : boxes) {
-            origin = std::min(origin, box.min[axis]);
-            top = std::max(top, box.max[axis]);
-        }
-        const double extent = static_cast<double>(top) - origin;
-        int exponent = SMALLEST_STEP_EXPONENT;
-        if (extent > 0.0) {
-            exponent = std::max(exponent, static_cast<int>(std::ceil(std::log2(extent / 254.0))));
-        }
-        for (;; ++exponent) {
-            if (exponent > LARGEST_STEP_EXPONENT) {
-                return false;
-            }
-            if (encodeAxis(wide, axis, origin, exponent, boxes)) {
-                break;
-            }
-        }
+        wide.slotMin[axis][lane] = low[axis];
+        wide.slotMax[axis][lane] = high[axis];
     }
-    return true;
 }
 
 // The largest magnitude of the tree's bounds, those with slack grown by it;
@@ -101,13 +32,10 @@ float largestBound(const CompiledTree& tree) {
         for (const float value : {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z,
                                   node.boundsMax.x, node.boundsMax.y, node.boundsMax.z}) {
             const float size = std::fabs(value) + slack;
-            if (!std::isfinite(size)) {
-                return INFINITY;
-            }
-            largest = std::max(largest, size);
+            largest = size <= largest ? largest : size;  // a non-number wins
         }
     }
-    return largest;
+    return std::isfinite(largest) ? largest : INFINITY;
 }
 
 void clearWide(CompiledTree& tree) {
@@ -115,7 +43,6 @@ void clearWide(CompiledTree& tree) {
     tree.leafNodes.clear();
     tree.leafTriangles.clear();
     tree.parents.clear();
-    tree.largestBound = 0.0f;
 }
 
 }  // namespace
@@ -202,14 +129,13 @@ void buildWideNodes(CompiledTree& tree) {
             count += added;
         }
         WideNode wide{};
-        SlotBox boxes[4];
         std::uint32_t innerSlots[4] = {0, 0, 0, 0};
         for (int lane = 0; lane < 4; ++lane) {
             wide.slot[lane] = WIDE_EMPTY;
             const std::uint32_t slotNode = slots[lane < count ? lane : 0];
             const CompiledNode& slot = nodes[slotNode];
             const bool slack = slot.triangle == COMPILED_INNER_SLACK;
-            boxes[lane] = slotBox(slot, slack ? tree.slack[slotNode] : 0.0f);
+            setSlotBox(wide, lane, slot, slack ? tree.slack[slotNode] : 0.0f);
             if (lane >= count || slot.triangle == COMPILED_SKIPPED) {
                 continue;
             }
@@ -224,10 +150,6 @@ void buildWideNodes(CompiledTree& tree) {
                 wide.slackLanes |= static_cast<std::uint8_t>(slack ? 1 << lane : 0);
                 innerSlots[lane] = slots[lane];
             }
-        }
-        if (!encodeBoxes(wide, boxes)) {
-            clearWide(tree);
-            return;
         }
         tree.wide.push_back(wide);
         for (int lane = 4; lane-- > 0;) {

@@ -14,20 +14,12 @@ struct CompiledTree;
 // the leaves in the compiled walk's order (a superset of them); one whose
 // triangle reports a contact counts only when the exact test reaches every box
 // from the root down to it (CompiledTree::parents), as it does in the compiled
-// walk. 64 bytes, one cache line: the walk over a big tree waits on memory.
-//
-// The boxes are kept in 8 bits a bound: per axis a bound is
-// origin + q * 2^stepExponent, rounded outward, so a box read back
-// (wideSlotMin, wideSlotMax) holds the node's box; it may be larger by one
-// step, at most 1/254 of the four boxes' extent on the axis. Every walk of
-// the wide form uses these boxes only to skip what they surely leave out.
+// walk. 128 bytes, two cache lines.
 struct alignas(64) WideNode {
+    float slotMin[3][4];
+    float slotMax[3][4];
     // WIDE_EMPTY, a wide node's index, or WIDE_LEAF | a prepared triangle.
     std::uint32_t slot[4];
-    float origin[3];
-    std::uint8_t low[3][4];   // per axis, per lane
-    std::uint8_t high[3][4];
-    std::int8_t stepExponent[3];
     std::uint8_t used;      // bit i: slot i holds a node
     std::uint8_t prunable;  // bit i: slot i is an inner node whose box holds
                             // its triangles' contacts (COMPILED_INNER)
@@ -38,27 +30,7 @@ struct alignas(64) WideNode {
                                // triangle's contacts (CompiledTree::boxedLeaves)
 };
 
-static_assert(sizeof(WideNode) == 64);
-
-// A step of the boxes' grid: 2^exponent, built from its bits (the exponent
-// is kept within the normal floats' range, so the product with a bound's
-// 8 bits is exact).
-inline float wideStep(std::int8_t exponent) {
-    const auto bits = static_cast<std::uint32_t>(exponent + 127) << 23;
-    float step;
-    static_assert(sizeof step == sizeof bits);
-    __builtin_memcpy(&step, &bits, sizeof step);
-    return step;
-}
-
-// The low and high bound of slot lane's box on axis, as the walk reads them
-// (the SSE reader computes the same bits: one product, one sum).
-inline float wideSlotMin(const WideNode& node, int axis, int lane) {
-    return node.origin[axis] + static_cast<float>(node.low[axis][lane]) * wideStep(node.stepExponent[axis]);
-}
-inline float wideSlotMax(const WideNode& node, int axis, int lane) {
-    return node.origin[axis] + static_cast<float>(node.high[axis][lane]) * wideStep(node.stepExponent[axis]);
-}
+static_assert(sizeof(WideNode) == 128);
 
 // How many of a wide node's four slots a lane mask names: a table in a word,
 // as without the POPCNT instruction the compiler calls a library function.
@@ -83,9 +55,9 @@ inline constexpr std::size_t WIDE_BUILD_LIMIT = std::size_t{1} << 22;
 
 // Fills tree.wide, tree.leafNodes, tree.leafTriangles and tree.parents from
 // tree.nodes; leaves them empty when the root is a leaf, when a bound is not
-// a finite number or too large for the 8-bit grid (beyond about 1e38), or
-// when the tree has more than WIDE_BUILD_LIMIT triangles. Works without
-// recursion. Wide node 0 holds the root's descendants.
+// a finite number, or when the tree has more than WIDE_BUILD_LIMIT
+// triangles. Works without recursion. Wide node 0 holds the root's
+// descendants.
 void buildWideNodes(CompiledTree& tree);
 
 }  // namespace sweepview

@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 
 #include "collision/sweep_box.h"
-#include "collision/sweep_box_wide.h"
-#include "scene/compiled_tree.h"
-#include "scene/scene_builder.h"
-#include "support/test_scenes.h"
 
 using namespace sweepview;
 
@@ -60,56 +55,5 @@ TEST(SweepHitsBox, DesignedCases) {
         EXPECT_EQ(sweepHitsBox(sphere, box), c.hits);
     }
 }
-
-#if SWEEP_SSE_LANES
-// The wide form keeps its boxes on an 8-bit grid per node. Read back (the
-// SSE reader and the scalar one give the same bits), every leaf's box holds
-// its node's box, and a grid step is at most 1/254 of the node's extent (a
-// grid coarser by a step would still hold the boxes and prune less): near the
-// origin, 1e4 from it with triangles of 1e-3, and on a scene spanning 1e30.
-TEST(WideBoxes, ReadBackHoldsEveryLeafOnAFineGrid) {
-    for (const auto& [offset, size, spread] : {std::tuple(0.0f, 1.0f, 50.0f), std::tuple(1e4f, 1e-3f, 0.5f),
-                                                std::tuple(0.0f, 1e28f, 1e30f)}) {
-        SCOPED_TRACE(offset);
-        std::mt19937 random(7);
-        std::uniform_real_distribution<float> place(-spread, spread);
-        std::vector<Vec3> vertices;
-        std::vector<MeshTriangle> triangles;
-        for (int i = 0; i < 600; ++i) {
-            const Vec3 at(offset + place(random), offset + place(random), place(random));
-            vertices.insert(vertices.end(), {at, at + Vec3(size, 0, 0), at + Vec3(0, size, 0.5f * size)});
-            triangles.push_back(meshTriangle(3 * i, 3 * i + 1, 3 * i + 2));
-        }
-        const auto scene = buildCollisionMesh(vertices, triangles);
-        const CompiledTree& tree = *scene->compiled;
-        ASSERT_FALSE(tree.wide.empty());
-        for (const WideNode& node : tree.wide) {
-            const WideBoxes boxes = wideBoxes(node);
-            for (int axis = 0; axis < 3; ++axis) {
-                float low = INFINITY;
-                float high = -INFINITY;
-                for (int lane = 0; lane < 4; ++lane) {
-                    ASSERT_EQ(boxes.slotMin[axis][lane], wideSlotMin(node, axis, lane));
-                    ASSERT_EQ(boxes.slotMax[axis][lane], wideSlotMax(node, axis, lane));
-                    if ((node.used >> lane & 1) == 0) {
-                        continue;
-                    }
-                    low = std::min(low, wideSlotMin(node, axis, lane));
-                    high = std::max(high, wideSlotMax(node, axis, lane));
-                    if ((node.slot[lane] & WIDE_LEAF) != 0) {
-                        const CompiledNode& leaf = tree.nodes[tree.leafNodes[node.slot[lane] & ~WIDE_LEAF]];
-                        const float min[3] = {leaf.boundsMin.x, leaf.boundsMin.y, leaf.boundsMin.z};
-                        const float max[3] = {leaf.boundsMax.x, leaf.boundsMax.y, leaf.boundsMax.z};
-                        EXPECT_LE(boxes.slotMin[axis][lane], min[axis]);
-                        EXPECT_GE(boxes.slotMax[axis][lane], max[axis]);
-                    }
-                }
-                const float step = wideStep(node.stepExponent[axis]);
-                EXPECT_TRUE(step <= (high - low) / 127.0f || step == wideStep(-126)) << step << " " << high - low;
-            }
-        }
-    }
-}
-#endif
 
 }  // namespace
