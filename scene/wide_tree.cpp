@@ -1,5 +1,6 @@
 #include "scene/wide_tree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -32,10 +33,13 @@ float largestBound(const CompiledTree& tree) {
         for (const float value : {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z,
                                   node.boundsMax.x, node.boundsMax.y, node.boundsMax.z}) {
             const float size = std::fabs(value) + slack;
-            largest = size <= largest ? largest : size;  // a non-number wins
+            if (!std::isfinite(size)) {
+                return INFINITY;
+            }
+            largest = std::max(largest, size);
         }
     }
-    return std::isfinite(largest) ? largest : INFINITY;
+    return largest;
 }
 
 void clearWide(CompiledTree& tree) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "scene/compiled_tree.h"
@@ -100,6 +101,14 @@ TEST(SceneBuilder, BuildsFromArraysAndRefusesBadIndices) {
               100u);
     ASSERT_NE(scene->compiled, nullptr);
     EXPECT_TRUE(checkCompiledTree(*scene->compiled, scene->triangles.size()));
+    EXPECT_FALSE(scene->compiled->wide.empty());
+    // A non-number position is kept; the wide form's quick box tests need
+    // finite bounds, so the scene is walked in the binary form.
+    Mesh withNaN = mesh;
+    for (const std::int32_t corner : {mesh.triangles[0].vertex0, mesh.triangles[0].vertex1, mesh.triangles[0].vertex2}) {
+        withNaN.vertices[static_cast<std::size_t>(corner)].x = std::numeric_limits<float>::quiet_NaN();
+    }
+    EXPECT_TRUE(buildCollisionMesh(withNaN.vertices, withNaN.triangles)->compiled->wide.empty());
     EXPECT_EQ(buildCollisionMesh({}, {})->root, nullptr);
     std::string why;
     mesh.triangles[7].vertex1 = 300;
