@@ -173,11 +173,7 @@ public:
             for (int rest = entered; rest != 0;) {
                 const int last = 31 - __builtin_clz(static_cast<unsigned>(rest));
                 rest &= ~(1 << last);
-                const std::uint32_t waiting = node.slot[last];
-                if ((waiting & WIDE_LEAF) == 0) {
-                    __builtin_prefetch(tree_.wide.data() + waiting);
-                }
-                pending.push(waiting);
+                postpone(node.slot[last], pending);
             }
             entry = slot;
             return true;
@@ -189,6 +185,15 @@ public:
     void finish(Visitor&) {}
 
 private:
+    // Puts an entered slot on the stack, to walk after the slot gone into;
+    // a wide node is fetched meanwhile.
+    void postpone(std::uint32_t slot, WalkStack& pending) const {
+        if ((slot & WIDE_LEAF) == 0) {
+            __builtin_prefetch(tree_.wide.data() + slot);
+        }
+        pending.push(slot);
+    }
+
     // step's walk of the entered slots in the order the visitor gives.
     template <class Visitor>
     bool stepOrdered(const WideNode& node, int entered, std::uint32_t& entry, Visitor& visitor,
@@ -203,11 +208,7 @@ private:
                 continue;
             }
             for (int last = count - 1; last > i; --last) {
-                const std::uint32_t waiting = node.slot[lanes[last]];
-                if ((waiting & WIDE_LEAF) == 0) {
-                    __builtin_prefetch(tree_.wide.data() + waiting);
-                }
-                pending.push(waiting);
+                postpone(node.slot[lanes[last]], pending);
             }
             entry = slot;
             return true;
