@@ -246,11 +246,7 @@ inline BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sph
 // A node marked COMPILED_INNER_SLACK with its box grown by its slack on every
 // side: a box that holds its triangles' contacts, for the bounds above.
 inline CompiledNode grownBySlack(const CompiledTree& tree, const CompiledNode& node) {
-    const float slack = tree.slack[static_cast<std::size_t>(&node - tree.nodes.data())];
-    CompiledNode grown = node;
-    grown.boundsMin = node.boundsMin - Vec3(slack, slack, slack);
-    grown.boundsMax = node.boundsMax + Vec3(slack, slack, slack);
-    return grown;
+    return grownBox(node, tree.slack[static_cast<std::size_t>(&node - tree.nodes.data())]);
 }
 
 #if SWEEP_SSE_LANES

@@ -46,6 +46,16 @@ inline constexpr std::int32_t COMPILED_INNER_SLACK = -4;
 // query skips it, as it does in the linked tree.
 inline constexpr std::int32_t COMPILED_SKIPPED = -2;
 
+// node with its box grown by distance on every side: for a node marked
+// COMPILED_INNER_SLACK and its slack, the box every query tests (the binary
+// walks and the wide form's stored boxes alike, so the same bits).
+inline CompiledNode grownBox(const CompiledNode& node, float distance) {
+    CompiledNode grown = node;
+    grown.boundsMin = node.boundsMin - Vec3(distance, distance, distance);
+    grown.boundsMax = node.boundsMax + Vec3(distance, distance, distance);
+    return grown;
+}
+
 inline bool isCompiledInner(const CompiledNode& node) {
     return node.triangle == COMPILED_INNER || node.triangle == COMPILED_INNER_LOOSE ||
            node.triangle == COMPILED_INNER_SLACK;

@@ -10,29 +10,25 @@ namespace sweepview {
 
 namespace {
 
-// Slot lane's box: node's, grown by slack on every side (as the queries grow
-// a binary node marked COMPILED_INNER_SLACK, so the same bits).
-void setSlotBox(WideNode& wide, int lane, const CompiledNode& node, float slack) {
-    const Vec3 min = slack > 0.0f ? node.boundsMin - Vec3(slack, slack, slack) : node.boundsMin;
-    const Vec3 max = slack > 0.0f ? node.boundsMax + Vec3(slack, slack, slack) : node.boundsMax;
-    const float low[3] = {min.x, min.y, min.z};
-    const float high[3] = {max.x, max.y, max.z};
+void setSlotBox(WideNode& wide, int lane, const CompiledNode& node) {
+    const float low[3] = {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z};
+    const float high[3] = {node.boundsMax.x, node.boundsMax.y, node.boundsMax.z};
     for (int axis = 0; axis < 3; ++axis) {
         wide.slotMin[axis][lane] = low[axis];
         wide.slotMax[axis][lane] = high[axis];
     }
 }
 
-// The largest magnitude of the tree's bounds, those with slack grown by it;
-// infinity where one is not a finite number.
+// The largest magnitude of the tree's bounds, those with slack grown by it
+// (the boxes the wide form keeps); infinity where one is not a finite number.
 float largestBound(const CompiledTree& tree) {
     float largest = 0.0f;
     for (std::size_t i = 0; i < tree.nodes.size(); ++i) {
-        const CompiledNode& node = tree.nodes[i];
-        const float slack = node.triangle == COMPILED_INNER_SLACK ? tree.slack[i] : 0.0f;
+        const CompiledNode node =
+            tree.nodes[i].triangle == COMPILED_INNER_SLACK ? grownBox(tree.nodes[i], tree.slack[i]) : tree.nodes[i];
         for (const float value : {node.boundsMin.x, node.boundsMin.y, node.boundsMin.z,
                                   node.boundsMax.x, node.boundsMax.y, node.boundsMax.z}) {
-            const float size = std::fabs(value) + slack;
+            const float size = std::fabs(value);
             if (!std::isfinite(size)) {
                 return INFINITY;
             }
@@ -139,7 +135,7 @@ void buildWideNodes(CompiledTree& tree) {
             const std::uint32_t slotNode = slots[lane < count ? lane : 0];
             const CompiledNode& slot = nodes[slotNode];
             const bool slack = slot.triangle == COMPILED_INNER_SLACK;
-            setSlotBox(wide, lane, slot, slack ? tree.slack[slotNode] : 0.0f);
+            setSlotBox(wide, lane, slack ? grownBox(slot, tree.slack[slotNode]) : slot);
             if (lane >= count || slot.triangle == COMPILED_SKIPPED) {
                 continue;
             }
