@@ -143,20 +143,28 @@ inline bool boxContactsTooLate(const CompiledNode& node, const SweptSphere& sphe
 // tolerance and the largest coordinate of the sweep and the scene, a thousand
 // times the rounding of the few float operations of the triangle tests and of
 // the bounds, and ten times the slack the compile allows boxes and triangles;
-// and what the edge and corner tests' squared distances can add to the radius.
+// and what the corner test's squared distances can add to the radius.
 // A non-number or infinity among the scene's coordinates makes it a
 // non-number, and then nothing is skipped.
 inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
-    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                  std::fabs(d.y), std::fabs(d.z), tree.largestCoordinate});
-    // The edge and corner tests compare squared distances made of the
-    // coordinates, rounded to a few epsilons of the scale squared, so they
-    // can meet a point up to sqrt(r^2 + that rounding) from the centre: far
-    // more than r for a small radius or far from the origin.
+    const float start = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z)});
+    const float step = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
+    const float scale = std::max({start, step, tree.largestCoordinate});
+    // The corner test compares a squared distance expanded from the
+    // coordinates of the corner and the start, rounded to a few epsilons of
+    // their magnitude squared (2e-6 of it allowed), so it can meet a corner
+    // up to sqrt(r^2 + that rounding) from the path: far more than r for a
+    // small radius or far from the origin. Even with the scene's largest
+    // coordinate as that magnitude, such a corner lies within r + 1.5e-3 of
+    // it from the path, so the path's magnitude (start plus step) plus that
+    // distance bounds the corner's, the start's and the step's alike: a
+    // magnitude as sound and, in a big scene, far smaller.
     const float radius = std::fabs(sphere.radius);
-    const float rounding = 2e-6f * scale * scale;
+    const float nearPath = start + step + radius + 1.5e-3f * scale;
+    const float magnitude = nearPath < scale ? nearPath : scale;  // a non-number keeps scale
+    const float rounding = 2e-6f * magnitude * magnitude;
     const float squaredReach = rounding / (std::sqrt(radius * radius + rounding) + radius);
     return 1e-4f * (sphere.radius + scale + tolerance) + squaredReach +
            (tree.largestCoordinate - tree.largestCoordinate);
