@@ -159,6 +159,48 @@ TEST(SweepFirst, SliversKeepTheFirstContactOfEveryTriangle) {
     }
 }
 
+// Far from the origin the corner test's expanded squared distance rounds to
+// far more than a tiny radius, so it meets corners well beyond the radius:
+// the boxes entered must allow for that at the sweep's own magnitude. A
+// jittered grid of small cells 100 out, sweeps of tiny radii aimed past its
+// corners.
+TEST(SweepFirst, TinyRadiiFarFromTheOriginKeepTheCornersRoundingMeets) {
+    const auto grid = [] {
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+        const Vec3 base(-61.3f, 87.9f, 100.0f);
+        std::vector<Vec3> vertices;
+        std::vector<MeshTriangle> triangles;
+        for (std::int32_t i = 0; i <= 12; ++i) {
+            for (std::int32_t j = 0; j <= 12; ++j) {
+                vertices.push_back(base + Vec3(i + 0.3f * unit(random), 0.5f * unit(random), j + 0.3f * unit(random)) * 0.05f);
+                if (i > 0 && j > 0) {
+                    const std::int32_t a = (i - 1) * 13 + j - 1;
+                    triangles.push_back(meshTriangle(a, a + 1, a + 13));
+                    triangles.push_back(meshTriangle(a + 1, a + 14, a + 13));
+                }
+            }
+        }
+        return buildScene(std::move(vertices), std::move(triangles));
+    };
+    const ThreeWalks walks = threeWalks(grid);
+    ASSERT_FALSE(walks.wide->compiled->wide.empty());
+    std::mt19937 random(0);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    int found = 0;
+    for (int i = 0; i < 1500 && !testing::Test::HasFailure(); ++i) {
+        const Vec3& corner = walks.wide->vertices[random() % walks.wide->vertices.size()];
+        const float radius = i % 2 == 0 ? 5e-5f : 5e-3f;
+        const Vec3 direction(unit(random), unit(random), unit(random));
+        const Vec3 aim = corner + Vec3(unit(random), unit(random), unit(random)) * (radius * 1.05f);
+        const float length = i % 4 < 2 ? 0.025f : 0.25f;
+        const SweptSphere sphere(aim - direction * (0.5f * length), direction * length, radius);
+        const SweepOptions options(i % 3 == 0 ? EdgeRule::Design : EdgeRule::Exact, static_cast<FaceSides>(i % 3));
+        found += expectBruteForceOnEveryWalk(walks, sphere, options, i);
+    }
+    EXPECT_GT(found, 600);
+}
+
 // A floor met from above and from below: culling skips the floor when the
 // sphere comes from behind, where two-sided faces stop it and flag the back.
 TEST(SweepFirst, CullingSkipsBackFacesAndHitsSayWhichSideTheyMet) {
