@@ -125,18 +125,23 @@ SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
 // whose contacts all come after it.
 class FirstHitVisitor {
 public:
+    // The walk needs only the margin and the reach; the triangle tests' setup
+    // (a square root and divisions, a tenth of a short sweep's time on a
+    // small mesh) waits for the first triangle, and the pruning values for
+    // the first contact, which most short sweeps never reach.
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
-        : tree_(tree), sphere_(sphere), setup_(prepareSweep(sphere, options)), stats_(options.stats),
+        : tree_(tree), sphere_(sphere), options_(options), stats_(options.stats),
           overlap_(sphere, options.faces),
           // A negative radius meets what its magnitude meets (the tests use
           // it squared, or as a leading point on the other side).
-          behindLimit_(behindStartLimit(tree, withRadiusMagnitude(sphere), setup_.tolerance)),
-          reach_(boxPruningFor(tree, withRadiusMagnitude(sphere), setup_)),
-          reachSphere_(sphere.position, sphere.displacement, reach_.reach),
-          nearStart_(nearStartSquared(tree, sphere, setup_.tolerance))
+          margin_(pruningMargin(tree, withRadiusMagnitude(sphere), sweepTolerance(options))),
+          behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margin_)),
+          reachSphere_(sphere.position, sphere.displacement,
+                       contactReach(withRadiusMagnitude(sphere), options.edges, sweepTolerance(options), margin_)),
+          nearStart_(nearStartSquared(sphere, margin_))
 #if SWEEP_SSE_LANES
           ,
-          lanes_(sweepLanes(reachSphere_, setup_.end))
+          lanes_(sweepLanes(reachSphere_, sphere.position + sphere.displacement))
 #endif
     {
     }
@@ -149,7 +154,7 @@ public:
         const auto finite = [](const Vec3& v) {
             return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
         };
-        return finite(sphere_.position) && finite(sphere_.displacement) && std::isfinite(reach_.reach);
+        return finite(sphere_.position) && finite(sphere_.displacement) && std::isfinite(reachSphere_.radius);
     }
 
     bool enterNode(const CompiledNode& node) {
@@ -188,7 +193,7 @@ public:
             const Vec3& d = sphere_.displacement;
             const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                           std::fabs(d.y), std::fabs(d.z), tree_.largestBound});
-            quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reach_.reach) + scale + setup_.tolerance));
+            quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reachSphere_.radius) + scale + sweepTolerance(options_)));
             quickReady_ = true;
         }
         // A slot with slack has its grown box, which holds its contacts.
@@ -225,7 +230,9 @@ private:
 #if SWEEP_SSE_LANES
         const bool reached = sweepHitsBoundsLanes(lanes_, node) != 0;
 #else
-        const bool reached = sweepHitsBounds(reachSphere_, setup_, node.boundsMin, node.boundsMax) != 0;
+        SweepSetup path;  // the box test reads only the path's end
+        path.end = sphere_.position + sphere_.displacement;
+        const bool reached = sweepHitsBounds(reachSphere_, path, node.boundsMin, node.boundsMax) != 0;
 #endif
         return reached && !holdsOnlyLater(node);
     }
@@ -237,12 +244,20 @@ private:
         if (stats_ != nullptr) {
             stats_->boxTests += static_cast<std::uint64_t>(slotCount(prunable));
         }
-        int skipped = prunable & ~sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
-        if (behindLimit_ == behindLimit_) {
-            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable & ~boxesNearStart(node);
+        // The bounds below only for the slots the quick test lets through:
+        // on a small mesh a short sweep meets few, and testing all four cost
+        // more than the bounds spared.
+        const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_);
+        const int candidates = prunable & reached;
+        int skipped = prunable & ~reached;
+        if (candidates != 0 && behindLimit_ == behindLimit_) {
+            const int behind = boxesBehindStart(node, sphere_, behindLimit_) & candidates;
+            if (behind != 0) {
+                skipped |= behind & ~boxesNearStart(node);
+            }
         }
-        if (pruningOn_) {
-            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
+        if (candidates != 0 && pruningOn_) {
+            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & candidates;
         }
         return node.used & ~skipped;
     }
@@ -252,6 +267,10 @@ private:
         overlap_.consider(triangle, sceneTriangle);
         if (triangleBehindStart(triangle, sphere_, behindLimit_)) {
             return;
+        }
+        if (!setupDone_) {
+            setup_ = prepareSweep(sphere_, options_);
+            setupDone_ = true;
         }
         if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
             return;
@@ -269,15 +288,15 @@ private:
         // allow for their rounding), so strictly after this one.
         late_ = time + 1e-6f;
         if (!pruningOn_) {
-            pruning_ = reach_;
+            pruning_ = boxPruningFor(withRadiusMagnitude(sphere_), setup_, margin_);
             pruningOn_ = pruning_.any();
         }
     }
 
     // The squared distance from the start within which a box may hold a
     // triangle the start overlaps: the radius and the bounds' rounding margin.
-    static float nearStartSquared(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
-        const float near = std::fabs(sphere.radius) + 2.0f * pruningMargin(tree, withRadiusMagnitude(sphere), tolerance);
+    static float nearStartSquared(const SweptSphere& sphere, float margin) {
+        const float near = std::fabs(sphere.radius) + 2.0f * margin;
         return near * near;
     }
 
@@ -315,11 +334,13 @@ private:
 
     const CompiledTree& tree_;
     const SweptSphere& sphere_;
-    const SweepSetup setup_;
+    const SweepOptions& options_;
+    SweepSetup setup_;  // from the first triangle tested on
+    bool setupDone_ = false;
     QueryCounters* const stats_;
     StartOverlap overlap_;
+    const float margin_;  // pruningMargin, with the radius's magnitude
     const float behindLimit_;
-    const BoxPruning reach_;  // the bounds' values, in use once there is a contact
     const SweptSphere reachSphere_;  // the path with the radius a contact can reach
     const float nearStart_;
 #if SWEEP_SSE_LANES

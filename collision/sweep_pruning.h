@@ -178,12 +178,17 @@ inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, 
 // (which also covers the compile's allowance for a box holding its
 // triangles). A non-number, which never prunes, for a step of no length or
 // one too long to measure.
-inline float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+inline float behindStartLimit(const SweptSphere& sphere, float margin) {
     const Vec3& d = sphere.displacement;
-    const float limit = -2.0f * pruningMargin(tree, sphere, tolerance) * std::sqrt(dot(d, d));
+    const float limit = -2.0f * margin * std::sqrt(dot(d, d));
     return limit < 0.0f && limit >= -std::numeric_limits<float>::max()
                ? limit
                : std::numeric_limits<float>::quiet_NaN();
+}
+
+// behindStartLimit with the margin of tree, sphere and tolerance.
+inline float behindStartLimit(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+    return behindStartLimit(sphere, pruningMargin(tree, sphere, tolerance));
 }
 
 // Whether every point of the node's box lies behind the plane through the
@@ -211,26 +216,30 @@ inline bool triangleAheadTooLate(const PreparedTriangle& triangle, const SweptSp
     return ahead >= aheadLimit(pruning, late);
 }
 
-// The pruning values of one sweep. A stopped-short contact of the exact rule
-// puts the centre within the radius and twice the tolerance (a face's is the
-// tolerance off its plane, measured along an axis, on either side with
-// two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
-// lies within the radius) of a point of its triangle. Rounding gets twice
-// pruningMargin.
-inline BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere,
-                         const SweepSetup& setup) {
-    const EdgeRule edges = setup.edgeRule;
-    const Vec3& d = sphere.displacement;
-    const float margin = pruningMargin(tree, sphere, setup.tolerance);
+// How far from the path a contact can place the centre (BoxPruning::reach),
+// for the edge rule, the tolerance and pruningMargin's margin.
+inline float contactReach(const SweptSphere& sphere, EdgeRule edges, float tolerance, float margin) {
     // The viewer's edge rule meets the path, shifted by the radius, with the
     // edge's line where their closest approach may lie up to (1 / |m x e| - |m
     // x e|) radii apart (m, e the unit directions, |m x e| at least 0.1 where
     // the edge test runs), so its contact centre can be 10.9 radii from the
     // edge; 12 covers that and the rounding of the cross product's bound.
     const float radii = edges == EdgeRule::Exact ? 1.0f : 12.0f;
+    return radii * sphere.radius + 2.0f * tolerance + 2.0f * margin;
+}
+
+// The pruning values of one sweep. A stopped-short contact of the exact rule
+// puts the centre within the radius and twice the tolerance (a face's is the
+// tolerance off its plane, measured along an axis, on either side with
+// two-sided faces; a contact at time 0 on a corner or an edge the sphere starts in
+// lies within the radius) of a point of its triangle. Rounding gets twice
+// pruningMargin.
+inline BoxPruning boxPruningFor(const SweptSphere& sphere, const SweepSetup& setup, float margin) {
+    const EdgeRule edges = setup.edgeRule;
+    const Vec3& d = sphere.displacement;
     BoxPruning pruning;
     pruning.inverseDisplacement = Vec3(1.0f / d.x, 1.0f / d.y, 1.0f / d.z);
-    pruning.reach = radii * sphere.radius + 2.0f * setup.tolerance + 2.0f * margin;
+    pruning.reach = contactReach(sphere, edges, setup.tolerance, margin);
     // A face's contact is judged inside on the point stopped short, which lies
     // up to twice the tolerance off the plane point below it. No bound for a
     // step of no length or of infinite length (whose contacts all come at 0).
@@ -249,6 +258,11 @@ inline BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sph
     pruning.aheadTooLate = 2.0f * pruning.aheadReach < pruning.stepLength;
     pruning.beyondReach = exact;
     return pruning;
+}
+
+// boxPruningFor with the margin of tree, sphere and the setup's tolerance.
+inline BoxPruning boxPruningFor(const CompiledTree& tree, const SweptSphere& sphere, const SweepSetup& setup) {
+    return boxPruningFor(sphere, setup, pruningMargin(tree, sphere, setup.tolerance));
 }
 
 // A node marked COMPILED_INNER_SLACK with its box grown by its slack on every
