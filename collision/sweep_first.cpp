@@ -40,11 +40,17 @@ struct FirstContact {
 // walk reaches, as every box within the radius of the start is entered.
 class StartOverlap {
 public:
-    StartOverlap(const SweptSphere& sphere, FaceSides sides)
+    // largestCoordinate: the largest magnitude of the triangles' coordinates
+    // (infinity when not known).
+    StartOverlap(const SweptSphere& sphere, FaceSides sides, float largestCoordinate)
         : centre_(sphere.position), radius_(sphere.radius), frontOnly_(sides != FaceSides::Two),
           // Triangles whose plane lies further than this cannot be within
           // the radius, whatever the rounding of the nearest point.
-          planeReach_(sphere.radius * 1.001f) {}
+          planeReach_(sphere.radius * 1.001f),
+          // Far beyond the rounding of the heights and of the nearest point:
+          // a few float operations on coordinates of at most this magnitude.
+          rounding_(1e-4f * (std::max({std::fabs(centre_.x), std::fabs(centre_.y), std::fabs(centre_.z)}) +
+                             largestCoordinate)) {}
 
     void consider(const PreparedTriangle& triangle, std::int32_t index) {
         const Vec3& n = triangle.normal;
@@ -57,7 +63,7 @@ public:
         const float h2 = dot(n, centre_ - triangle.corners[2]);
         const bool clear = (height > planeReach_ && h1 > planeReach_ && h2 > planeReach_) ||
                            (height < -planeReach_ && h1 < -planeReach_ && h2 < -planeReach_);
-        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f)) {
+        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f) || fartherThanBest(height, h1, h2)) {
             return;
         }
         const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
@@ -90,10 +96,30 @@ public:
     }
 
 private:
+    // Whether, with all three corners on one side along the normal, the
+    // least of their heights shows the triangle further than the nearest
+    // one kept, so that its nearest point need not be found: along any unit
+    // direction the triangle's points lie between its corners, so none
+    // comes nearer than the least height, and the nearest point's rounding
+    // stays far within rounding_. Near a smooth part of a mesh the start
+    // overlaps many triangles; most lie well further than the nearest. A
+    // non-number height never skips.
+    bool fartherThanBest(float h0, float h1, float h2) const {
+        if (!(bestSquared_ < std::numeric_limits<float>::infinity())) {
+            return false;
+        }
+        const float low = std::min({h0, h1, h2});
+        const float high = std::max({h0, h1, h2});
+        const float gap = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
+        const float bound = gap * 0.999f - rounding_;
+        return bound > 0.0f && bound * bound > bestSquared_;
+    }
+
     const Vec3 centre_;
     const float radius_;
     const bool frontOnly_;
     const float planeReach_;
+    const float rounding_;
     float bestSquared_ = std::numeric_limits<float>::infinity();
     std::int32_t triangle_ = -1;
     Vec3 point_;
@@ -131,7 +157,7 @@ public:
     // the first contact, which most short sweeps never reach.
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), options_(options), stats_(options.stats),
-          overlap_(sphere, options.faces),
+          overlap_(sphere, options.faces, tree.largestCoordinate),
           // A negative radius meets what its magnitude meets (the tests use
           // it squared, or as a leading point on the other side).
           margin_(pruningMargin(tree, withRadiusMagnitude(sphere), sweepTolerance(options))),
@@ -429,7 +455,7 @@ SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, Sweep
         visitor.overlap().report(sphere, hit);
     } else if (scene.root != nullptr) {
         PreparedTriangle kept;
-        StartOverlap overlap(sphere, options.faces);
+        StartOverlap overlap(sphere, options.faces, std::numeric_limits<float>::infinity());
         hit = hitFrom(firstOverLeaves(scene, sphere, options, kept, overlap), sphere);
         overlap.report(sphere, hit);
     }
