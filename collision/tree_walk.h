@@ -189,7 +189,10 @@ private:
     // a wide node is fetched meanwhile.
     void postpone(std::uint32_t slot, WalkStack& pending) const {
         if ((slot & WIDE_LEAF) == 0) {
-            __builtin_prefetch(tree_.wide.data() + slot);
+            // Both cache lines of the node: its masks lie in the second.
+            const char* bytes = reinterpret_cast<const char*>(tree_.wide.data() + slot);
+            __builtin_prefetch(bytes);
+            __builtin_prefetch(bytes + 64);
         }
         pending.push(slot);
     }
