@@ -63,7 +63,8 @@ public:
         const float h2 = dot(n, centre_ - triangle.corners[2]);
         const bool clear = (height > planeReach_ && h1 > planeReach_ && h2 > planeReach_) ||
                            (height < -planeReach_ && h1 < -planeReach_ && h2 < -planeReach_);
-        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f) || fartherThanBest(height, h1, h2)) {
+        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f) ||
+            fartherThanBest(triangle, height, h1, h2)) {
             return;
         }
         const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
@@ -104,7 +105,7 @@ private:
     // stays far within rounding_. Near a smooth part of a mesh the start
     // overlaps many triangles; most lie well further than the nearest. A
     // non-number height never skips.
-    bool fartherThanBest(float h0, float h1, float h2) const {
+    bool fartherThanBest(const PreparedTriangle& triangle, float h0, float h1, float h2) const {
         if (!(bestSquared_ < std::numeric_limits<float>::infinity())) {
             return false;
         }
@@ -112,7 +113,20 @@ private:
         const float high = std::max({h0, h1, h2});
         const float gap = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
         const float bound = gap * 0.999f - rounding_;
-        return bound > 0.0f && bound * bound > bestSquared_;
+        if (bound > 0.0f && bound * bound > bestSquared_) {
+            return true;
+        }
+        // Beside the nearest one, on a flat stretch, the neighbours share its
+        // plane: their corners' box tells them apart.
+        const Vec3* c = triangle.corners;
+        const auto outside = [](float a, float b, float e, float x) {
+            return std::max({std::min({a, b, e}) - x, x - std::max({a, b, e}), 0.0f});
+        };
+        const float dx = outside(c[0].x, c[1].x, c[2].x, centre_.x);
+        const float dy = outside(c[0].y, c[1].y, c[2].y, centre_.y);
+        const float dz = outside(c[0].z, c[1].z, c[2].z, centre_.z);
+        const float boxBound = std::sqrt(dx * dx + dy * dy + dz * dz) * 0.999f - rounding_;
+        return boxBound > 0.0f && boxBound * boxBound > bestSquared_;
     }
 
     const Vec3 centre_;
