@@ -97,14 +97,16 @@ public:
     }
 
 private:
-    // Whether, with all three corners on one side along the normal, the
-    // least of their heights shows the triangle further than the nearest
-    // one kept, so that its nearest point need not be found: along any unit
-    // direction the triangle's points lie between its corners, so none
-    // comes nearer than the least height, and the nearest point's rounding
-    // stays far within rounding_. Near a smooth part of a mesh the start
-    // overlaps many triangles; most lie well further than the nearest. A
-    // non-number height never skips.
+    // Whether the triangle surely lies further than the nearest one kept, so
+    // that its nearest point need not be found. Near a smooth part of a mesh
+    // the start overlaps many triangles, most of them well further than the
+    // nearest. Two lower bounds of the distance, each shrunk by far more
+    // than its own rounding and the nearest point's (rounding_): with all
+    // three corners on one side along the normal, the least of their
+    // heights (along any direction a triangle's points lie between its
+    // corners'); and the distance to the corners' box, which holds the
+    // triangle. Heights that are not numbers (a triangle without area) give
+    // no bound; a triangle with a non-number corner never counts anyway.
     bool fartherThanBest(const PreparedTriangle& triangle, float h0, float h1, float h2) const {
         if (!(bestSquared_ < std::numeric_limits<float>::infinity())) {
             return false;
@@ -166,9 +168,8 @@ SweptSphere withRadiusMagnitude(const SweptSphere& sphere) {
 class FirstHitVisitor {
 public:
     // The walk needs only the margin and the reach; the triangle tests' setup
-    // (a square root and divisions, a tenth of a short sweep's time on a
-    // small mesh) waits for the first triangle, and the pruning values for
-    // the first contact, which most short sweeps never reach.
+    // (a square root and divisions) waits for the first triangle, which many
+    // sweeps never reach, and the pruning values for the first contact.
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), options_(options), stats_(options.stats),
           overlap_(sphere, options.faces, tree.largestCoordinate),

@@ -157,10 +157,10 @@ inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, 
     // their magnitude squared (2e-6 of it allowed), so it can meet a corner
     // up to sqrt(r^2 + that rounding) from the path: far more than r for a
     // small radius or far from the origin. Even with the scene's largest
-    // coordinate as that magnitude, such a corner lies within r + 1.5e-3 of
-    // it from the path, so the path's magnitude (start plus step) plus that
-    // distance bounds the corner's, the start's and the step's alike: a
-    // magnitude as sound and, in a big scene, far smaller.
+    // coordinate as that magnitude, such a corner lies within r + 1.5e-3
+    // times it of the path, so the path's magnitude (start plus step) plus
+    // that distance bounds the corner's, the start's and the step's alike:
+    // a magnitude as sound and, in a big scene, far smaller.
     const float radius = std::fabs(sphere.radius);
     const float nearPath = start + step + radius + 1.5e-3f * scale;
     const float magnitude = nearPath < scale ? nearPath : scale;  // a non-number keeps scale
