@@ -172,13 +172,13 @@ public:
     // sweeps never reach, and the pruning values for the first contact.
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), options_(options), stats_(options.stats),
-          overlap_(sphere, options.faces, tree.largestCoordinate),
+          overlap_(sphere, options.faces, tree.largestCoordinate), tolerance_(sweepTolerance(options)),
           // A negative radius meets what its magnitude meets (the tests use
           // it squared, or as a leading point on the other side).
-          margin_(pruningMargin(tree, withRadiusMagnitude(sphere), sweepTolerance(options))),
+          margin_(pruningMargin(tree, withRadiusMagnitude(sphere), tolerance_)),
           behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margin_)),
           reachSphere_(sphere.position, sphere.displacement,
-                       contactReach(withRadiusMagnitude(sphere), options.edges, sweepTolerance(options), margin_)),
+                       contactReach(withRadiusMagnitude(sphere), options.edges, tolerance_, margin_)),
           nearStart_(nearStartSquared(sphere, margin_))
 #if SWEEP_SSE_LANES
           ,
@@ -234,7 +234,7 @@ public:
             const Vec3& d = sphere_.displacement;
             const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
                                           std::fabs(d.y), std::fabs(d.z), tree_.largestBound});
-            quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reachSphere_.radius) + scale + sweepTolerance(options_)));
+            quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reachSphere_.radius) + scale + tolerance_));
             quickReady_ = true;
         }
         // A slot with slack has its grown box, which holds its contacts.
@@ -380,6 +380,7 @@ private:
     bool setupDone_ = false;
     QueryCounters* const stats_;
     StartOverlap overlap_;
+    const float tolerance_;  // sweepTolerance of the options, as the setup will hold it
     const float margin_;  // pruningMargin, with the radius's magnitude
     const float behindLimit_;
     const SweptSphere reachSphere_;  // the path with the radius a contact can reach
