@@ -50,7 +50,9 @@ public:
           // Far beyond the rounding of the heights and of the nearest point:
           // a few float operations on coordinates of at most this magnitude.
           rounding_(1e-4f * (std::max({std::fabs(centre_.x), std::fabs(centre_.y), std::fabs(centre_.z)}) +
-                             largestCoordinate)) {}
+                             largestCoordinate)) {
+        setLimit(radius_ > 0.0f ? radius_ : 0.0f);
+    }
 
     void consider(const PreparedTriangle& triangle, std::int32_t index) {
         const Vec3& n = triangle.normal;
@@ -64,7 +66,7 @@ public:
         const bool clear = (height > planeReach_ && h1 > planeReach_ && h2 > planeReach_) ||
                            (height < -planeReach_ && h1 < -planeReach_ && h2 < -planeReach_);
         if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f) ||
-            fartherThanBest(triangle, height, h1, h2)) {
+            surelyFartherThan(triangle, height, h1, h2)) {
             return;
         }
         const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
@@ -77,6 +79,7 @@ public:
         triangle_ = index;
         point_ = nearest.point;
         normal_ = triangle.normal;
+        setLimit(std::sqrt(squared));
     }
 
     // Writes the overlap into hit: depth, and the way out as its normal (from
@@ -97,29 +100,26 @@ public:
     }
 
 private:
-    // Whether the triangle surely lies further than the nearest one kept, so
-    // that its nearest point need not be found. Near a smooth part of a mesh
-    // the start overlaps many triangles, most of them well further than the
-    // nearest. Two lower bounds of the distance, each shrunk by far more
+    // Whether the triangle surely lies further than the limit (the radius,
+    // then the nearest one kept), so that its nearest point need not be
+    // found: most triangles a sweep tests lie beside its start, on a smooth
+    // part of a mesh many of them within the radius of its plane. Two lower
+    // bounds of the distance, each shrunk by a thousandth and by far more
     // than its own rounding and the nearest point's (rounding_): with all
     // three corners on one side along the normal, the least of their
     // heights (along any direction a triangle's points lie between its
     // corners'); and the distance to the corners' box, which holds the
-    // triangle. Heights that are not numbers (a triangle without area) give
-    // no bound; a triangle with a non-number corner never counts anyway.
-    bool fartherThanBest(const PreparedTriangle& triangle, float h0, float h1, float h2) const {
-        if (!(bestSquared_ < std::numeric_limits<float>::infinity())) {
-            return false;
-        }
+    // triangle. Both are compared unshrunk, with the limit grown instead
+    // (gapLimit_, boxLimitSquared_). Heights that are not numbers (a triangle
+    // without area) give no bound; a triangle with a non-number corner never
+    // counts anyway.
+    bool surelyFartherThan(const PreparedTriangle& triangle, float h0, float h1, float h2) const {
         const float low = std::min({h0, h1, h2});
         const float high = std::max({h0, h1, h2});
         const float gap = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
-        const float bound = gap * 0.999f - rounding_;
-        if (bound > 0.0f && bound * bound > bestSquared_) {
+        if (gap > gapLimit_) {
             return true;
         }
-        // Beside the nearest one, on a flat stretch, the neighbours share its
-        // plane: their corners' box tells them apart.
         const Vec3* c = triangle.corners;
         const auto outside = [](float a, float b, float e, float x) {
             return std::max({std::min({a, b, e}) - x, x - std::max({a, b, e}), 0.0f});
@@ -127,8 +127,15 @@ private:
         const float dx = outside(c[0].x, c[1].x, c[2].x, centre_.x);
         const float dy = outside(c[0].y, c[1].y, c[2].y, centre_.y);
         const float dz = outside(c[0].z, c[1].z, c[2].z, centre_.z);
-        const float boxBound = std::sqrt(dx * dx + dy * dy + dz * dz) * 0.999f - rounding_;
-        return boxBound > 0.0f && boxBound * boxBound > bestSquared_;
+        return dx * dx + dy * dy + dz * dz > boxLimitSquared_;
+    }
+
+    // A distance d with d * 0.999 - rounding_ > limit lies beyond the limit;
+    // 1.0011 > 1 / 0.999 leaves room for the rounding of these products. An
+    // overflow gives infinity, which bounds nothing.
+    void setLimit(float limit) {
+        gapLimit_ = (limit + rounding_) * 1.0011f;
+        boxLimitSquared_ = gapLimit_ * gapLimit_;
     }
 
     const Vec3 centre_;
@@ -140,6 +147,8 @@ private:
     std::int32_t triangle_ = -1;
     Vec3 point_;
     Vec3 normal_;
+    float gapLimit_ = 0.0f;
+    float boxLimitSquared_ = 0.0f;
 };
 
 // Whether every corner of the triangle lies behind the plane through the
