@@ -197,7 +197,12 @@ public:
     }
 
     const FirstContact& first() const { return first_; }
-    const StartOverlap& overlap() const { return overlap_; }
+
+    // The start overlap, once the triangles still waiting for it are in.
+    const StartOverlap& overlap() {
+        considerWaiting();
+        return overlap_;
+    }
 
     // Whether the wide walk may run: its quick test needs finite numbers.
     bool wideReady() const {
@@ -264,11 +269,35 @@ public:
         }
     }
 
+    // On a big tree leaves wait in a short queue while the walk goes on and
+    // their triangles are fetched: tested at once, each waited for its
+    // cache lines in turn. On a small one, whose triangles stay in the
+    // caches, the wait only delays what a contact lets the walk skip.
     void wideLeaf(std::uint32_t prepared) {
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
         }
-        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+        if (!queueLeaves_) {
+            testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+            return;
+        }
+        const char* bytes = reinterpret_cast<const char*>(tree_.triangles.data() + prepared);
+        __builtin_prefetch(bytes);
+        __builtin_prefetch(bytes + 64);
+        __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
+        queuedLeaves_[queuedCount_++] = prepared;
+        if (queuedCount_ == QUEUED_LEAVES) {
+            testQueuedLeaves();
+        }
+    }
+
+    // Tests the leaves waiting in the queue.
+    void testQueuedLeaves() {
+        for (int i = 0; i < queuedCount_; ++i) {
+            const std::uint32_t prepared = queuedLeaves_[i];
+            testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+        }
+        queuedCount_ = 0;
     }
 #endif
 
@@ -314,7 +343,10 @@ private:
 #endif
 
     void testTriangle(const PreparedTriangle& triangle, std::int32_t sceneTriangle) {
-        overlap_.consider(triangle, sceneTriangle);
+        waiting_[waitingCount_++] = {&triangle, sceneTriangle};
+        if (waitingCount_ == WAITING_CAPACITY) {
+            considerWaiting();
+        }
         if (triangleBehindStart(triangle, sphere_, behindLimit_)) {
             return;
         }
@@ -341,6 +373,14 @@ private:
             pruning_ = boxPruningFor(withRadiusMagnitude(sphere_), setup_, margin_);
             pruningOn_ = pruning_.any();
         }
+    }
+
+    // Hands the triangles tested since the last call to the start overlap.
+    void considerWaiting() {
+        for (int i = 0; i < waitingCount_; ++i) {
+            overlap_.consider(*waiting_[i].triangle, waiting_[i].index);
+        }
+        waitingCount_ = 0;
     }
 
     // The squared distance from the start within which a box may hold a
@@ -399,7 +439,26 @@ private:
     WideSweep quick_{};
     bool quickReady_ = false;
     float slotEntry_[4] = {};  // the last enterSlots' entry times, for orderSlots
+    // Measured on sweeps of radius 2.5: 8 spared 10 to 20% of the time on
+    // 20,000 to 4 million triangles; small trees lost up to 5%.
+    static constexpr int QUEUED_LEAVES = 8;
+    static constexpr std::size_t QUEUE_ABOVE_TRIANGLES = 8192;
+    const bool queueLeaves_ = tree_.triangles.size() > QUEUE_ABOVE_TRIANGLES;
+    std::uint32_t queuedLeaves_[QUEUED_LEAVES];
+    int queuedCount_ = 0;
 #endif
+    // Triangles tested and not yet given to the start overlap, whose result
+    // is the same in any order: it waits until they are in the caches.
+    // Given each at once, its work waited for the triangle's cache lines
+    // beside the triangle test's and held up the walk (waiting spared 5 to
+    // 7% of a short sweep on terrains of 20,000 triangles and more).
+    struct WaitingTriangle {
+        const PreparedTriangle* triangle;
+        std::int32_t index;
+    };
+    static constexpr int WAITING_CAPACITY = 32;
+    WaitingTriangle waiting_[WAITING_CAPACITY];
+    int waitingCount_ = 0;
     FirstContact first_;
     BoxPruning pruning_;
     bool pruningOn_ = false;
@@ -470,6 +529,7 @@ SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, Sweep
 #if SWEEP_SSE_LANES
         if (!tree.wide.empty() && visitor.wideReady()) {
             walkTree(WideNodes(tree), visitor);
+            visitor.testQueuedLeaves();
         } else {
             walkTree(BinaryNodes(tree), visitor);
         }
