@@ -277,7 +277,7 @@ public:
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
         }
-        if (!queueLeaves_) {
+        if (!bigTree_) {
             testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
             return;
         }
@@ -343,9 +343,13 @@ private:
 #endif
 
     void testTriangle(const PreparedTriangle& triangle, std::int32_t sceneTriangle) {
-        waiting_[waitingCount_++] = {&triangle, sceneTriangle};
-        if (waitingCount_ == WAITING_CAPACITY) {
-            considerWaiting();
+        if (!bigTree_) {
+            overlap_.consider(triangle, sceneTriangle);
+        } else {
+            waiting_[waitingCount_++] = {&triangle, sceneTriangle};
+            if (waitingCount_ == WAITING_CAPACITY) {
+                considerWaiting();
+            }
         }
         if (triangleBehindStart(triangle, sphere_, behindLimit_)) {
             return;
@@ -440,18 +444,21 @@ private:
     bool quickReady_ = false;
     float slotEntry_[4] = {};  // the last enterSlots' entry times, for orderSlots
     // Measured on sweeps of radius 2.5: 8 spared 10 to 20% of the time on
-    // 20,000 to 4 million triangles; small trees lost up to 5%.
+    // 20,000 to 4 million triangles.
     static constexpr int QUEUED_LEAVES = 8;
-    static constexpr std::size_t QUEUE_ABOVE_TRIANGLES = 8192;
-    const bool queueLeaves_ = tree_.triangles.size() > QUEUE_ABOVE_TRIANGLES;
     std::uint32_t queuedLeaves_[QUEUED_LEAVES];
     int queuedCount_ = 0;
 #endif
-    // Triangles tested and not yet given to the start overlap, whose result
-    // is the same in any order: it waits until they are in the caches.
-    // Given each at once, its work waited for the triangle's cache lines
-    // beside the triangle test's and held up the walk (waiting spared 5 to
-    // 7% of a short sweep on terrains of 20,000 triangles and more).
+    // A tree whose triangles do not stay in the caches: more than 8,192 of
+    // them (1.2 MB prepared). Only there do the leaves' queue and the start
+    // overlap's wait pay; on smaller trees each cost 5 to 10%.
+    static constexpr std::size_t BIG_TREE_TRIANGLES = 8192;
+    const bool bigTree_ = tree_.triangles.size() > BIG_TREE_TRIANGLES;
+    // On a big tree, the triangles tested and not yet given to the start
+    // overlap, whose result is the same in any order: it waits until they
+    // are in the caches. Given each at once, its work waited for the
+    // triangle's cache lines beside the triangle test's and held up the
+    // walk (waiting spared 5 to 7% of a short sweep).
     struct WaitingTriangle {
         const PreparedTriangle* triangle;
         std::int32_t index;
