@@ -154,13 +154,17 @@ inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, 
     const float scale = std::max({start, step, tree.largestCoordinate});
     // The corner test compares a squared distance expanded from the
     // coordinates of the corner and the start, rounded to a few epsilons of
-    // their magnitude squared (2e-6 of it allowed), so it can meet a corner
-    // up to sqrt(r^2 + that rounding) from the path: far more than r for a
-    // small radius or far from the origin. Even with the scene's largest
-    // coordinate as that magnitude, such a corner lies within r + 1.5e-3
-    // times it of the path, so the path's magnitude (start plus step) plus
-    // that distance bounds the corner's, the start's and the step's alike:
-    // a magnitude as sound and, in a big scene, far smaller.
+    // their magnitude squared, so it can meet a corner up to sqrt(r^2 +
+    // that rounding) from the path: far more than r for a small radius or
+    // far from the origin. Its worst case is some 45 epsilons (2.7e-6) of
+    // the largest coordinate squared; 2e-6 is allowed here, and the reach
+    // takes twice the margin, which covers 1.35 times the allowance with
+    // room to spare. Even with the scene's largest coordinate as that
+    // magnitude, such a corner lies within r + 1.5e-3 times it of the path
+    // (1.64e-3 in the worst case, within that same room), so the path's
+    // magnitude (start plus step) plus that distance bounds the corner's,
+    // the start's and the step's alike: a magnitude as sound and, in a big
+    // scene, far smaller.
     const float radius = std::fabs(sphere.radius);
     const float nearPath = start + step + radius + 1.5e-3f * scale;
     const float magnitude = nearPath < scale ? nearPath : scale;  // a non-number keeps scale
