@@ -113,6 +113,38 @@ TEST(SweepFirst, ABigTreeQueuesItsLeavesAndKeepsTheFirstContact) {
     EXPECT_GT(inside, 40);
 }
 
+// Walls one behind the other across a long sweep: once the first wall is met,
+// the ones behind it hold only later contacts, so the walk tests the first
+// few and skips the rest, on the wide and the binary walk alike.
+TEST(SweepFirst, AContactSkipsTheWallsBehindIt) {
+    const auto walls = [] {
+        std::vector<Vec3> vertices;
+        std::vector<MeshTriangle> triangles;
+        for (std::int32_t i = 0; i < 64; ++i) {
+            const float x = 1.0f + i;
+            const std::int32_t a = static_cast<std::int32_t>(vertices.size());
+            vertices.insert(vertices.end(), {Vec3(x, -2, -2), Vec3(x, 2, -2), Vec3(x, 2, 2), Vec3(x, -2, 2)});
+            triangles.push_back(meshTriangle(a, a + 2, a + 1));
+            triangles.push_back(meshTriangle(a, a + 3, a + 2));
+        }
+        return buildScene(std::move(vertices), std::move(triangles));
+    };
+    const ThreeWalks scenes = threeWalks(walls);
+    ASSERT_FALSE(scenes.wide->compiled->wide.empty());
+    for (const CollisionMesh* scene : {scenes.wide.get(), scenes.binary.get()}) {
+        for (const FaceSides faces : {FaceSides::One, FaceSides::Two, FaceSides::Cull}) {
+            QueryCounters counted;
+            SweepOptions options(EdgeRule::Exact, faces);
+            options.stats = &counted;
+            const SweepHit hit = sweepFirst(*scene, SweptSphere(Vec3(-0.5f, 0.1f, 0.2f), Vec3(100, 0, 0), 0.5f), options);
+            ASSERT_TRUE(hit.found);
+            EXPECT_LT(hit.time, 0.01f);
+            EXPECT_LE(counted.triangleTests, 4u);
+            EXPECT_LE(counted.boxTests, 60u);
+        }
+    }
+}
+
 // Slivers (down to no width at all) and triangles a little off their own
 // plane: a face test's rounding can place their contacts beyond their
 // corners, by a bound the boxes above them are grown by (or, thinner, never
