@@ -269,35 +269,11 @@ public:
         }
     }
 
-    // On a big tree leaves wait in a short queue while the walk goes on and
-    // their triangles are fetched: tested at once, each waited for its
-    // cache lines in turn. On a small one, whose triangles stay in the
-    // caches, the wait only delays what a contact lets the walk skip.
     void wideLeaf(std::uint32_t prepared) {
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
         }
-        if (!bigTree_) {
-            testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
-            return;
-        }
-        const char* bytes = reinterpret_cast<const char*>(tree_.triangles.data() + prepared);
-        __builtin_prefetch(bytes);
-        __builtin_prefetch(bytes + 64);
-        __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
-        queuedLeaves_[queuedCount_++] = prepared;
-        if (queuedCount_ == QUEUED_LEAVES) {
-            testQueuedLeaves();
-        }
-    }
-
-    // Tests the leaves waiting in the queue.
-    void testQueuedLeaves() {
-        for (int i = 0; i < queuedCount_; ++i) {
-            const std::uint32_t prepared = queuedLeaves_[i];
-            testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
-        }
-        queuedCount_ = 0;
+        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
     }
 #endif
 
@@ -443,15 +419,11 @@ private:
     WideSweep quick_{};
     bool quickReady_ = false;
     float slotEntry_[4] = {};  // the last enterSlots' entry times, for orderSlots
-    // Measured on sweeps of radius 2.5: 8 spared 10 to 20% of the time on
-    // 20,000 to 4 million triangles.
-    static constexpr int QUEUED_LEAVES = 8;
-    std::uint32_t queuedLeaves_[QUEUED_LEAVES];
-    int queuedCount_ = 0;
 #endif
     // A tree whose triangles do not stay in the caches: more than 8,192 of
-    // them (1.2 MB prepared). Only there do the leaves' queue and the start
-    // overlap's wait pay; on smaller trees each cost 5 to 10%.
+    // them (1.2 MB prepared), where the wide walk queues its leaves too.
+    // Only there does the start overlap's wait pay; on smaller trees it cost
+    // 5 to 10%.
     static constexpr std::size_t BIG_TREE_TRIANGLES = 8192;
     const bool bigTree_ = tree_.triangles.size() > BIG_TREE_TRIANGLES;
     // On a big tree, the triangles tested and not yet given to the start
@@ -536,7 +508,6 @@ SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, Sweep
 #if SWEEP_SSE_LANES
         if (!tree.wide.empty() && visitor.wideReady()) {
             walkTree(WideNodes(tree), visitor);
-            visitor.testQueuedLeaves();
         } else {
             walkTree(BinaryNodes(tree), visitor);
         }

@@ -69,6 +69,15 @@ private:
     std::size_t size_ = 0;
 };
 
+// Asks for every cache line of a prepared triangle (108 bytes, 4-byte
+// aligned: two or three lines).
+inline void fetchTriangle(const PreparedTriangle* triangle) {
+    const char* bytes = reinterpret_cast<const char*>(triangle);
+    __builtin_prefetch(bytes);
+    __builtin_prefetch(bytes + 64);
+    __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
+}
+
 // The binary nodes, in pre-order: an inner node's first child is the next
 // node. Leaves entered wait in a short queue while the walk goes on among the
 // nodes and their triangles are fetched (on big trees most of a short sweep's
@@ -103,7 +112,7 @@ public:
             return true;
         }
         if (node.triangle >= 0) {
-            fetch(&tree_.triangles[node.secondChild]);
+            fetchTriangle(&tree_.triangles[node.secondChild]);
             queued_[queuedCount_++] = {node.secondChild, node.triangle};
             if (queuedCount_ == QUEUED_LEAVES) {
                 finish(visitor);
@@ -129,15 +138,6 @@ private:
         std::int32_t sceneTriangle;
     };
 
-    // Asks for every cache line of a prepared triangle (108 bytes, 4-byte
-    // aligned: two or three lines).
-    static void fetch(const PreparedTriangle* triangle) {
-        const char* bytes = reinterpret_cast<const char*>(triangle);
-        __builtin_prefetch(bytes);
-        __builtin_prefetch(bytes + 64);
-        __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
-    }
-
     const CompiledTree& tree_;
     QueuedLeaf queued_[QUEUED_LEAVES];
     int queuedCount_ = 0;
@@ -145,16 +145,20 @@ private:
 
 // The wide nodes (the tree must have them): four boxes a node, tested at
 // once. Of the slots entered, the leaves before the first inner one are
-// handed on at once, the rest wait on the stack, so leaves come in the
-// binary walk's order.
+// handed on, the rest wait on the stack, so leaves come in the binary walk's
+// order. On a big tree, as in the binary walk, leaves handed on wait in a
+// short queue while their triangles are fetched; on a small one, whose
+// triangles stay in the caches, the wait would only delay what a leaf's
+// result lets the visitor skip.
 class WideNodes {
 public:
-    explicit WideNodes(const CompiledTree& tree) : tree_(tree) {}
+    explicit WideNodes(const CompiledTree& tree)
+        : tree_(tree), queueLeaves_(tree.triangles.size() > WIDE_QUEUE_ABOVE_TRIANGLES) {}
 
     template <class Visitor>
     bool step(std::uint32_t& entry, Visitor& visitor, WalkStack& pending) {
         if ((entry & WIDE_LEAF) != 0) {
-            visitor.wideLeaf(entry & ~WIDE_LEAF);
+            leaf(entry & ~WIDE_LEAF, visitor);
             return false;
         }
         const WideNode& node = tree_.wide[entry];
@@ -167,7 +171,7 @@ public:
             entered &= entered - 1;
             const std::uint32_t slot = node.slot[lane];
             if ((slot & WIDE_LEAF) != 0) {
-                visitor.wideLeaf(slot & ~WIDE_LEAF);
+                leaf(slot & ~WIDE_LEAF, visitor);
                 continue;
             }
             for (int rest = entered; rest != 0;) {
@@ -181,10 +185,35 @@ public:
         return false;
     }
 
+    // Hands the queued leaves to the visitor.
     template <class Visitor>
-    void finish(Visitor&) {}
+    void finish(Visitor& visitor) {
+        for (int i = 0; i < queuedCount_; ++i) {
+            visitor.wideLeaf(queued_[i]);
+        }
+        queuedCount_ = 0;
+    }
 
 private:
+    // Measured with the first-contact query, radius 2.5: 10 to 20% of a
+    // sweep spared on 20,000 to 4 million triangles; 5 to 10% lost on
+    // trees that stay in the caches.
+    static constexpr std::size_t WIDE_QUEUE_ABOVE_TRIANGLES = 8192;
+    static constexpr int QUEUED_LEAVES = 8;
+
+    template <class Visitor>
+    void leaf(std::uint32_t prepared, Visitor& visitor) {
+        if (!queueLeaves_) {
+            visitor.wideLeaf(prepared);
+            return;
+        }
+        fetchTriangle(&tree_.triangles[prepared]);
+        queued_[queuedCount_++] = prepared;
+        if (queuedCount_ == QUEUED_LEAVES) {
+            finish(visitor);
+        }
+    }
+
     // Puts an entered slot on the stack, to walk after the slot gone into;
     // a wide node is fetched meanwhile.
     void postpone(std::uint32_t slot, WalkStack& pending) const {
@@ -207,7 +236,7 @@ private:
         for (int i = 0; i < count; ++i) {
             const std::uint32_t slot = node.slot[lanes[i]];
             if ((slot & WIDE_LEAF) != 0) {
-                visitor.wideLeaf(slot & ~WIDE_LEAF);
+                leaf(slot & ~WIDE_LEAF, visitor);
                 continue;
             }
             for (int last = count - 1; last > i; --last) {
@@ -220,6 +249,9 @@ private:
     }
 
     const CompiledTree& tree_;
+    const bool queueLeaves_;
+    std::uint32_t queued_[QUEUED_LEAVES];
+    int queuedCount_ = 0;
 };
 
 // Walks nodes (BinaryNodes or WideNodes of a compiled tree) from the root
