@@ -273,7 +273,8 @@ public:
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
         }
-        testTriangle(tree_.triangles[prepared], tree_.leafTriangles[prepared]);
+        const CompiledTriangle& triangle = tree_.triangles[prepared];
+        testTriangle(triangle, triangle.sceneTriangle);
     }
 #endif
 

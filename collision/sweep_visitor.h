@@ -178,7 +178,7 @@ public:
         __builtin_prefetch(&tree_.nodes[leafNode]);
         __builtin_prefetch(&tree_.nodes[tree_.parents[leafNode]]);
         testTriangle(prepared, [&](std::int32_t& recorded) {
-            recorded = tree_.leafTriangles[prepared];
+            recorded = tree_.triangles[prepared].sceneTriangle;
             return reachedExactly(leafNode);
         });
     }

@@ -69,13 +69,11 @@ private:
     std::size_t size_ = 0;
 };
 
-// Asks for every cache line of a prepared triangle (108 bytes, 4-byte
-// aligned: two or three lines).
-inline void fetchTriangle(const PreparedTriangle* triangle) {
+// Asks for both cache lines of a leaf's triangle.
+inline void fetchTriangle(const CompiledTriangle* triangle) {
     const char* bytes = reinterpret_cast<const char*>(triangle);
     __builtin_prefetch(bytes);
     __builtin_prefetch(bytes + 64);
-    __builtin_prefetch(bytes + sizeof(PreparedTriangle) - 1);
 }
 
 // The binary nodes, in pre-order: an inner node's first child is the next

@@ -67,7 +67,7 @@ void prepareLeafTriangles(const CollisionMesh& scene, CompiledTree& tree) {
                       scene.vertices[static_cast<std::size_t>(t.vertex1)],
                       scene.vertices[static_cast<std::size_t>(t.vertex2)]);
         node.secondChild = static_cast<std::uint32_t>(tree.triangles.size());
-        tree.triangles.push_back(prepareTriangle(triangle));
+        tree.triangles.push_back({prepareTriangle(triangle), node.triangle});
         for (const Vec3& corner : triangle.corners) {
             // Written so that a non-number is kept (std::max would drop it).
             for (const float value :
@@ -317,9 +317,8 @@ void compileScene(CollisionMesh& scene) { scene.compiled = compileTree(scene); }
 
 std::size_t compiledTreeBytes(const CompiledTree& tree) {
     return tree.nodes.size() * sizeof(CompiledNode) +
-           tree.triangles.size() * sizeof(PreparedTriangle) + tree.wide.size() * sizeof(WideNode) +
+           tree.triangles.size() * sizeof(CompiledTriangle) + tree.wide.size() * sizeof(WideNode) +
            tree.leafNodes.size() * sizeof(std::uint32_t) +
-           tree.leafTriangles.size() * sizeof(std::int32_t) +
            tree.parents.size() * sizeof(std::uint32_t) + tree.slack.size() * sizeof(float) +
            tree.boxedLeaves.size();
 }

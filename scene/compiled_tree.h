@@ -56,6 +56,16 @@ inline CompiledNode grownBox(const CompiledNode& node, float distance) {
     return grown;
 }
 
+// A leaf's triangle as the walks keep it: prepared, with its index in the
+// scene beside it. 128 bytes on a cache-line boundary, so a triangle is two
+// whole lines, fetched together, and the index comes with them (in 108-byte
+// steps most triangles straddled three lines, the index a fourth).
+struct alignas(64) CompiledTriangle : PreparedTriangle {
+    std::int32_t sceneTriangle = -1;
+};
+
+static_assert(sizeof(CompiledTriangle) == 128);
+
 inline bool isCompiledInner(const CompiledNode& node) {
     return node.triangle == COMPILED_INNER || node.triangle == COMPILED_INNER_LOOSE ||
            node.triangle == COMPILED_INNER_SLACK;
@@ -68,13 +78,12 @@ inline bool isCompiledInner(const CompiledNode& node) {
 struct CompiledTree {
     std::vector<CompiledNode, HugePageAllocator<CompiledNode>> nodes;
     // The leaves' triangles, prepared (normal and edge frames), in walk order.
-    std::vector<PreparedTriangle, HugePageAllocator<PreparedTriangle>> triangles;
+    std::vector<CompiledTriangle, HugePageAllocator<CompiledTriangle>> triangles;
     // The tree four grandchildren to a node (see WideNode), for the SSE walk,
-    // and per prepared triangle its leaf node and scene triangle, per node
-    // its parent (the root's is 0); all empty when the walk cannot use them.
+    // and per prepared triangle its leaf node, per node its parent (the
+    // root's is 0); all empty when the walk cannot use them.
     std::vector<WideNode, HugePageAllocator<WideNode>> wide;
     std::vector<std::uint32_t> leafNodes;
-    std::vector<std::int32_t> leafTriangles;
     std::vector<std::uint32_t> parents;
     // Per node, how far beyond its box a contact under a node marked
     // COMPILED_INNER_SLACK can lie (0 for other nodes); empty when no node

@@ -41,7 +41,6 @@ float largestBound(const CompiledTree& tree) {
 void clearWide(CompiledTree& tree) {
     tree.wide.clear();
     tree.leafNodes.clear();
-    tree.leafTriangles.clear();
     tree.parents.clear();
 }
 
@@ -60,12 +59,10 @@ void buildWideNodes(CompiledTree& tree) {
     }
     tree.parents.assign(nodes.size(), 0);
     tree.leafNodes.reserve(tree.triangles.size());
-    tree.leafTriangles.reserve(tree.triangles.size());
     for (std::uint32_t i = 0; i < nodes.size(); ++i) {
         const CompiledNode& node = nodes[i];
         if (node.triangle >= 0) {
             tree.leafNodes.push_back(i);
-            tree.leafTriangles.push_back(node.triangle);
         } else if (isCompiledInner(node)) {
             tree.parents[i + 1] = i;
             if (node.secondChild != 0) {

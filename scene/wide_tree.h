@@ -53,7 +53,7 @@ inline constexpr std::size_t WIDE_TRIANGLE_LIMIT = 8192;
 // more memory again for a walk that waits on memory either way.
 inline constexpr std::size_t WIDE_BUILD_LIMIT = std::size_t{1} << 22;
 
-// Fills tree.wide, tree.leafNodes, tree.leafTriangles and tree.parents from
+// Fills tree.wide, tree.leafNodes and tree.parents from
 // tree.nodes; leaves them empty when the root is a leaf, when a bound is not
 // a finite number, or when the tree has more than WIDE_BUILD_LIMIT
 // triangles. Works without recursion. Wide node 0 holds the root's
