@@ -169,7 +169,14 @@ inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, 
     const float nearPath = start + step + radius + 1.5e-3f * scale;
     const float magnitude = nearPath < scale ? nearPath : scale;  // a non-number keeps scale
     const float rounding = 2e-6f * magnitude * magnitude;
-    const float squaredReach = rounding / (std::sqrt(radius * radius + rounding) + radius);
+    // How far beyond the radius that rounding reaches, sqrt(r^2 + rounding)
+    // - r, bounded by the lesser of rounding / 2r and sqrt(rounding) (=
+    // 1.41421e-3 magnitude): no square root, and the one division waits only
+    // for the radius, not for the chain before it; every sweep pays this
+    // before its first box.
+    const float viaRadius = rounding * (0.5f / radius);
+    const float viaRoot = 1.4143e-3f * magnitude;
+    const float squaredReach = viaRadius < viaRoot ? viaRadius : viaRoot;  // a non-number takes viaRoot
     return 1e-4f * (sphere.radius + scale + tolerance) + squaredReach +
            (tree.largestCoordinate - tree.largestCoordinate);
 }
