@@ -348,6 +348,9 @@ bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles, std
             if (node.secondChild != prepared || prepared >= tree.triangles.size()) {
                 return broken(why, i, "leaf's prepared triangle not the next in walk order");
             }
+            if (tree.triangles[prepared].sceneTriangle != node.triangle) {
+                return broken(why, i, "leaf's prepared triangle names another scene triangle");
+            }
             if (prepared < tree.boxedLeaves.size() && tree.boxedLeaves[prepared] != 0) {
                 for (const Vec3& c : tree.triangles[prepared].corners) {
                     if (!(outside(node, c) <= slop)) {

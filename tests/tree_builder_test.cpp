@@ -1,3 +1,4 @@
+#include <utility>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -154,6 +155,8 @@ TEST(CompiledTreeCheck, NamesEachBrokenInvariant) {
     EXPECT_NE(broken([](CompiledTree& t) { t.nodes[0].boundsMax.x -= 5.0f; }), "");
     EXPECT_NE(broken([](CompiledTree& t) { t.triangles.pop_back(); }), "");
     EXPECT_NE(broken([](CompiledTree& t) { t.largestCoordinate *= 2.0f; }), "");
+    EXPECT_NE(broken([](CompiledTree& t) { std::swap(t.triangles[0].sceneTriangle, t.triangles[1].sceneTriangle); }),
+              "");
     EXPECT_NE(broken([&](CompiledTree& t) {
                   for (CompiledNode& n : t.nodes) {
                       n.triangle = n.triangle >= 0 ? static_cast<std::int32_t>(count) : n.triangle;
