@@ -120,9 +120,9 @@ void compileScene(CollisionMesh& scene);
 // sceneTriangles triangles: every mark known; an inner node's first child
 // after it and its second child (0 for none) inside the array; a leaf's scene
 // triangle inside the scene and its prepared triangle the next in walk order,
-// naming that scene triangle, all of them used; a node not marked loose holding its children's boxes and
-// its leaves' corners within the compile's allowance (a node with slack,
-// within its slack); largestCoordinate the
+// naming that scene triangle, all of them used; a node not marked loose
+// holding its children's boxes and its leaves' corners within the compile's
+// allowance (a node with slack, within its slack); largestCoordinate the
 // largest magnitude of those corners. Otherwise false, with the first broken
 // invariant in why. For tests and checks: it reads the whole tree.
 [[nodiscard]] bool checkCompiledTree(const CompiledTree& tree, std::size_t sceneTriangles,

@@ -1,9 +1,9 @@
-#include <utility>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
 
 #include "scene/compiled_tree.h"
 #include "scene/scene_builder.h"
@@ -155,7 +155,9 @@ TEST(CompiledTreeCheck, NamesEachBrokenInvariant) {
     EXPECT_NE(broken([](CompiledTree& t) { t.nodes[0].boundsMax.x -= 5.0f; }), "");
     EXPECT_NE(broken([](CompiledTree& t) { t.triangles.pop_back(); }), "");
     EXPECT_NE(broken([](CompiledTree& t) { t.largestCoordinate *= 2.0f; }), "");
-    EXPECT_NE(broken([](CompiledTree& t) { std::swap(t.triangles[0].sceneTriangle, t.triangles[1].sceneTriangle); }),
+    EXPECT_NE(broken([](CompiledTree& t) {
+                  std::swap(t.triangles[0].sceneTriangle, t.triangles[1].sceneTriangle);
+              }),
               "");
     EXPECT_NE(broken([&](CompiledTree& t) {
                   for (CompiledNode& n : t.nodes) {
