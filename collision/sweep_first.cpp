@@ -57,6 +57,9 @@ public:
     void consider(const PreparedTriangle& triangle, std::int32_t index) {
         const Vec3& n = triangle.normal;
         const float height = dot(n, centre_ - triangle.corners[0]);
+        if ((frontOnly_ && height < 0.0f) || !mayBeWithin(triangle)) {
+            return;
+        }
         // Every corner further than the radius on one side along the normal:
         // the triangle is too (measured at each corner, as a sliver's
         // rounded normal need not be square to its edges). A non-number
@@ -65,8 +68,7 @@ public:
         const float h2 = dot(n, centre_ - triangle.corners[2]);
         const bool clear = (height > planeReach_ && h1 > planeReach_ && h2 > planeReach_) ||
                            (height < -planeReach_ && h1 < -planeReach_ && h2 < -planeReach_);
-        if ((frontOnly_ && height < 0.0f) || clear || !(radius_ > 0.0f) ||
-            surelyFartherThan(triangle, height, h1, h2)) {
+        if (clear || surelyFartherThan(height, h1, h2)) {
             return;
         }
         const TrianglePoint nearest = closestPointOnTriangle(triangle, centre_);
@@ -100,26 +102,17 @@ public:
     }
 
 private:
-    // Whether the triangle surely lies further than the limit (the radius,
-    // then the nearest one kept), so that its nearest point need not be
-    // found: most triangles a sweep tests lie beside its start, on a smooth
-    // part of a mesh many of them within the radius of its plane. Two lower
-    // bounds of the distance, each shrunk by a thousandth and by far more
-    // than its own rounding and the nearest point's (rounding_): with all
-    // three corners on one side along the normal, the least of their
-    // heights (along any direction a triangle's points lie between its
-    // corners'); and the distance to the corners' box, which holds the
-    // triangle. Both are compared unshrunk, with the limit grown instead
-    // (gapLimit_, boxLimitSquared_). Heights that are not numbers (a triangle
-    // without area) give no bound; a triangle with a non-number corner never
-    // counts anyway.
-    bool surelyFartherThan(const PreparedTriangle& triangle, float h0, float h1, float h2) const {
-        const float low = std::min({h0, h1, h2});
-        const float high = std::max({h0, h1, h2});
-        const float gap = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
-        if (gap > gapLimit_) {
-            return true;
-        }
+    // Whether the triangle may lie within the limit (the radius, then the
+    // nearest one kept) by the distance to its corners' box, which holds it:
+    // the first and cheapest of two lower bounds of its distance, each
+    // shrunk by a thousandth and by far more than its own rounding and the
+    // nearest point's (rounding_), so that its nearest point need not be
+    // found. Most triangles a sweep tests lie beyond it (seven in eight on a
+    // short sweep through a dense mesh). The bound is compared unshrunk,
+    // with the limit grown instead (boxLimitSquared_); the limit only
+    // shrinks, so a triangle found beyond it stays beyond. False for a
+    // radius that is not above 0.
+    bool mayBeWithin(const PreparedTriangle& triangle) const {
         const Vec3* c = triangle.corners;
         const auto outside = [](float a, float b, float e, float x) {
             return std::max({std::min({a, b, e}) - x, x - std::max({a, b, e}), 0.0f});
@@ -127,7 +120,21 @@ private:
         const float dx = outside(c[0].x, c[1].x, c[2].x, centre_.x);
         const float dy = outside(c[0].y, c[1].y, c[2].y, centre_.y);
         const float dz = outside(c[0].z, c[1].z, c[2].z, centre_.z);
-        return dx * dx + dy * dy + dz * dz > boxLimitSquared_;
+        // Written so that a non-number limit (a scene with a non-number
+        // coordinate) rejects nothing.
+        return !(dx * dx + dy * dy + dz * dz > boxLimitSquared_) && radius_ > 0.0f;
+    }
+
+    // The second bound, by the corners' heights h0, h1, h2 along the normal:
+    // with all three on one side, the least of them (along any direction a
+    // triangle's points lie between its corners'), compared with the limit
+    // grown (gapLimit_). Heights that are not numbers (a triangle without
+    // area) give no bound.
+    bool surelyFartherThan(float h0, float h1, float h2) const {
+        const float low = std::min({h0, h1, h2});
+        const float high = std::max({h0, h1, h2});
+        const float gap = low > 0.0f ? low : (high < 0.0f ? -high : 0.0f);
+        return gap > gapLimit_;
     }
 
     // A distance d with d * 0.999 - rounding_ > limit lies beyond the limit;

@@ -313,6 +313,13 @@ TEST(SweepFirst, StartOverlapTable) {
             EXPECT_EQ(hit.feature, ContactFeature::Edge) << c.name;
         }
     }
+    // A non-number corner elsewhere makes the scale of the overlap's rounding
+    // a non-number: the floor's overlap is still found.
+    const auto withNaN = buildScene({{-10, -10, 0}, {10, -10, 0}, {0, 10, 0}, {50, 50, 50}, {51, 50, 50}, {NAN, 51, 50}},
+                                    {meshTriangle(0, 1, 2), meshTriangle(3, 4, 5)});
+    const SweepHit nanScene = sweepFirst(*withNaN, SweptSphere({0, 0, 0.5f}, {1, 0, 0}, 1.0f));
+    EXPECT_TRUE(nanScene.startsInside);
+    EXPECT_NEAR(nanScene.depth, 0.5f, 1e-6f);
 }
 
 // The batch: what one by one gives, on one and on two threads, and the work
