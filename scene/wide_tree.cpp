@@ -78,9 +78,11 @@ void buildWideNodes(CompiledTree& tree) {
         std::size_t parentIndex;
         int lane;
     };
-    // Leaves under each node (a skipped leaf counts: it takes a slot).
-    std::vector<std::uint32_t> leaves(nodes.size(), 1);
-    for (std::size_t i = nodes.size(); i-- > 0;) {
+    // Leaves under each node (a skipped leaf counts: it takes a slot); on a
+    // small tree all count as many, so that every subtree may be opened.
+    const bool keepSmallSubtrees = tree.triangles.size() > WIDE_WHOLE_SUBTREES_ABOVE;
+    std::vector<std::uint32_t> leaves(nodes.size(), keepSmallSubtrees ? 1 : 5);
+    for (std::size_t i = nodes.size(); keepSmallSubtrees && i-- > 0;) {
         if (isCompiledInner(nodes[i])) {
             leaves[i] = leaves[i + 1] + (nodes[i].secondChild != 0 ? leaves[nodes[i].secondChild] : 0);
         }
@@ -96,11 +98,12 @@ void buildWideNodes(CompiledTree& tree) {
         // The node's children, then, while a slot is free, the inner node of
         // largest box among them replaced by its children in its place: the
         // slots stay in walk order, and fuller nodes make a shallower walk.
-        // Subtrees of more than four leaves go first. One of four or fewer
-        // makes a wide node of its leaves alone, so it is opened only when
-        // the free slots can take all its leaves: split, it made two nearly
-        // empty nodes (on a terrain, nearly half the wide nodes held two
-        // leaves alone; now a tenth, and a quarter fewer nodes).
+        // On a big tree, subtrees of more than four leaves go first, and one
+        // of four or fewer, which makes a wide node of its leaves alone, is
+        // opened only when the free slots can take all its leaves: split, it
+        // made two nearly empty nodes (on a terrain, nearly half the wide
+        // nodes held two leaves alone; a tenth when kept whole, and a
+        // quarter fewer nodes).
         std::uint32_t slots[4];
         int count = 0;
         slots[count++] = next.node + 1;

@@ -218,12 +218,26 @@ std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk wal
     return scene;
 }
 
+// The wide form of a balanced tree with an odd number of levels, four slots
+// to a node: its groups of eight leaves, split into pairs, make four nodes of
+// two leaves each. A big tree keeps their fours whole instead, two nodes of
+// four. 8,192 leaves: 1,365 nodes down to the 1,024 groups, 4,096 pairs;
+// 32,768: 5,461 down to the groups, 8,192 fours.
+TEST(SweepQueryWork, BigTreesKeepTheirFoursWhole) {
+    for (const auto& [levels, nodes] : {std::pair(13, 1365u + 4096u), std::pair(15, 5461u + 8192u)}) {
+        std::vector<float> xs(std::size_t{1} << levels);
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            xs[i] = 0.5f * static_cast<float>(i);
+        }
+        EXPECT_EQ(rowOfWalls(xs, Walk::Wide)->compiled->wide.size(), nodes) << levels;
+    }
+}
+
 // The work of a sweep, exactly, on each walk. Thirty-two walls: sixteen at
 // x = 10, 10.2, ... 13 (H0, two groups of eight: H0a, H0b), eight at 20 to
 // 21.4 (Q2) and eight at 30 to 31.4 (Q3), each group of eight two fours of
 // two pairs: 63 nodes. The wide form's root holds H0a, H0b, Q2 and Q3, each
-// of those a node of its two fours, each four a node of four leaves (split
-// into pairs, a four would make two half-empty nodes). Counts: box
+// of those a node of four pairs, each pair a node of two leaves. Counts: box
 // tests, leaves reached, triangle tests; contacts are all faces.
 // - The compiled walk queues sixteen leaves before it tests one, so its
 //   bounds by time act only after H0's sixteen leaves; the wide walk's, from
@@ -255,24 +269,24 @@ TEST(SweepQueryWork, BoxesAndTrianglesTestedOnEachWalk) {
         {"behind", 31.9f, 10, EdgeRule::Exact, {4, 0, 0, 0}, {1, 0, 0, 0}, {13, 3, 3, 0}},
         // Ends at 15, before H1 (from 20, 19 grown by the radius): the
         // compiled walk tests R, H0 and its 30 nodes, then H1 in vain; the
-        // wide walk the root, H0a, its fours and their leaves, and H0b,
-        // whose fours lie beyond the contact at the wall at 10 (centre at 9).
-        {"ends before", 0, 15, EdgeRule::Exact, {16, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        // wide walk the root, H0a and its four pairs, and H0b, whose pairs
+        // lie beyond the contact at the wall at 10 (centre at 9).
+        {"ends before", 0, 15, EdgeRule::Exact, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
         // The viewer's rule on this step, too short for its slab bound (24
         // radii) but not for the bound along the path, which skips H0b.
-        {"ends before", 0, 15, EdgeRule::Design, {16, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
+        {"ends before", 0, 15, EdgeRule::Design, {20, 8, 1, 1}, {33, 16, 1, 1}, {33, 16, 16, 16}},
         // Runs on to 40: H1 (from 20) is skipped by the compiled walk once
         // the sixteen leaves are tested, H0b, Q2 and Q3 by the wide root's
         // and H0b's tests. The linked walk meets every wall.
-        {"far beyond", 0, 40, EdgeRule::Exact, {20, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        {"far beyond", 0, 40, EdgeRule::Exact, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
         // The viewer's rule: its slab bound reaches twelve radii, which H1
         // (11 beyond the contact) lies within; the bound along the path alone
         // skips it.
-        {"far beyond", 0, 40, EdgeRule::Design, {20, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
+        {"far beyond", 0, 40, EdgeRule::Design, {28, 8, 1, 1}, {33, 16, 1, 1}, {63, 32, 32, 32}},
         // From 21.5: Q2 lies behind the start (reached, its walls within the
         // radius), the contact is the wall at 30. The linked walk reaches 13
         // of Q2's 15 boxes, the leaves at 20.6 to 21.4 among them, then Q3's.
-        {"behind and ahead", 21.5f, 10, EdgeRule::Exact, {14, 8, 1, 1}, {19, 8, 1, 1}, {31, 13, 13, 8}},
+        {"behind and ahead", 21.5f, 10, EdgeRule::Exact, {16, 8, 1, 1}, {19, 8, 1, 1}, {31, 13, 13, 8}},
     };
     for (const auto& [walk, axis] : {std::pair(Walk::Wide, 0), std::pair(Walk::Compiled, 0),
                                      std::pair(Walk::Linked, 0), std::pair(Walk::Wide, 1),
