@@ -156,7 +156,7 @@ public:
     template <class Visitor>
     bool step(std::uint32_t& entry, Visitor& visitor, WalkStack& pending) {
         if ((entry & WIDE_LEAF) != 0) {
-            leaf(entry & ~WIDE_LEAF, visitor);
+            leaves(entry, visitor);
             return false;
         }
         const WideNode& node = tree_.wide[entry];
@@ -169,7 +169,7 @@ public:
             entered &= entered - 1;
             const std::uint32_t slot = node.slot[lane];
             if ((slot & WIDE_LEAF) != 0) {
-                leaf(slot & ~WIDE_LEAF, visitor);
+                leaves(slot, visitor);
                 continue;
             }
             for (int rest = entered; rest != 0;) {
@@ -198,6 +198,16 @@ private:
     // trees that stay in the caches.
     static constexpr std::size_t WIDE_QUEUE_ABOVE_TRIANGLES = 8192;
     static constexpr int QUEUED_LEAVES = 8;
+
+    // A leaf slot's triangles, one by one.
+    template <class Visitor>
+    void leaves(std::uint32_t slot, Visitor& visitor) {
+        const std::uint32_t first = slot & WIDE_PREPARED_MASK;
+        const std::uint32_t last = first + (slot >> WIDE_RUN_SHIFT & 3);
+        for (std::uint32_t prepared = first; prepared <= last; ++prepared) {
+            leaf(prepared, visitor);
+        }
+    }
 
     template <class Visitor>
     void leaf(std::uint32_t prepared, Visitor& visitor) {
@@ -234,7 +244,7 @@ private:
         for (int i = 0; i < count; ++i) {
             const std::uint32_t slot = node.slot[lanes[i]];
             if ((slot & WIDE_LEAF) != 0) {
-                leaf(slot & ~WIDE_LEAF, visitor);
+                leaves(slot, visitor);
                 continue;
             }
             for (int last = count - 1; last > i; --last) {

@@ -38,6 +38,41 @@ float largestBound(const CompiledTree& tree) {
     return largest;
 }
 
+// The prepared triangles under inner node root, a subtree of at most four
+// leaves, as a run slot (see wideLeafRun); WIDE_EMPTY when all its leaves are
+// skipped, 0 when their triangles do not follow each other (never in a
+// compiled tree, whose triangles are prepared in walk order).
+std::uint32_t leafRun(const CompiledTree& tree, std::uint32_t root) {
+    std::uint32_t stack[8];
+    int depth = 0;
+    stack[depth++] = root;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    while (depth > 0) {
+        const std::uint32_t index = stack[--depth];
+        const CompiledNode& node = tree.nodes[index];
+        if (node.triangle >= 0) {
+            if (count > 0 && node.secondChild != first + count) {
+                return 0;
+            }
+            first = count == 0 ? node.secondChild : first;
+            ++count;
+        } else if (isCompiledInner(node)) {
+            if (depth > 6) {
+                return 0;
+            }
+            if (node.secondChild != 0) {
+                stack[depth++] = node.secondChild;
+            }
+            stack[depth++] = index + 1;
+        }
+    }
+    if (count > 4) {
+        return 0;
+    }
+    return count == 0 ? WIDE_EMPTY : wideLeafRun(first, count);
+}
+
 void clearWide(CompiledTree& tree) {
     tree.wide.clear();
     tree.leafNodes.clear();
@@ -81,6 +116,7 @@ void buildWideNodes(CompiledTree& tree) {
     // Leaves under each node (a skipped leaf counts: it takes a slot); on a
     // small tree all count as many, so that every subtree may be opened.
     const bool keepSmallSubtrees = tree.triangles.size() > WIDE_WHOLE_SUBTREES_ABOVE;
+    const bool runs = tree.triangles.size() > WIDE_LEAF_RUNS_ABOVE;
     std::vector<std::uint32_t> leaves(nodes.size(), keepSmallSubtrees ? 1 : 5);
     for (std::size_t i = nodes.size(); keepSmallSubtrees && i-- > 0;) {
         if (isCompiledInner(nodes[i])) {
@@ -167,7 +203,14 @@ void buildWideNodes(CompiledTree& tree) {
                 const bool prunable = slot.triangle == COMPILED_INNER;
                 wide.prunable |= static_cast<std::uint8_t>(prunable ? 1 << lane : 0);
                 wide.slackLanes |= static_cast<std::uint8_t>(slack ? 1 << lane : 0);
-                innerSlots[lane] = slots[lane];
+                const std::uint32_t run = runs && leaves[slotNode] <= 4 ? leafRun(tree, slotNode) : 0;
+                if (run == WIDE_EMPTY) {
+                    wide.used &= static_cast<std::uint8_t>(~(1 << lane));
+                } else if (run != 0) {
+                    wide.slot[lane] = run;
+                } else {
+                    innerSlots[lane] = slots[lane];
+                }
             }
         }
         tree.wide.push_back(wide);

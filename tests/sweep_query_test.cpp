@@ -221,10 +221,12 @@ std::unique_ptr<CollisionMesh> rowOfWalls(const std::vector<float>& xs, Walk wal
 // The wide form of a balanced tree with an odd number of levels, four slots
 // to a node: its groups of eight leaves, split into pairs, make four nodes of
 // two leaves each. A big tree keeps their fours whole instead, two nodes of
-// four. 8,192 leaves: 1,365 nodes down to the 1,024 groups, 4,096 pairs;
-// 32,768: 5,461 down to the groups, 8,192 fours.
+// four; a bigger one puts each four in its parent's slot as a run. 8,192
+// leaves: 1,365 nodes down to the 1,024 groups, 4,096 pairs; 32,768: 5,461
+// down to the groups, 8,192 fours; 131,072: 21,845 down to the groups.
 TEST(SweepQueryWork, BigTreesKeepTheirFoursWhole) {
-    for (const auto& [levels, nodes] : {std::pair(13, 1365u + 4096u), std::pair(15, 5461u + 8192u)}) {
+    for (const auto& [levels, nodes] :
+         {std::pair(13, 1365u + 4096u), std::pair(15, 5461u + 8192u), std::pair(17, 21845u)}) {
         std::vector<float> xs(std::size_t{1} << levels);
         for (std::size_t i = 0; i < xs.size(); ++i) {
             xs[i] = 0.5f * static_cast<float>(i);
