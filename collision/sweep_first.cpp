@@ -194,7 +194,7 @@ public:
           margin_(pruningMargin(tree, withRadiusMagnitude(sphere), tolerance_)),
           behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margin_)),
           reachSphere_(sphere.position, sphere.displacement,
-                       contactReach(withRadiusMagnitude(sphere), options.edges, tolerance_, margin_)),
+                       sweepContactReach(tree, withRadiusMagnitude(sphere), options.edges, tolerance_, margin_)),
           nearStart_(nearStartSquared(sphere, margin_))
 #if SWEEP_SSE_LANES
           ,
@@ -359,6 +359,7 @@ private:
         late_ = time + 1e-6f;
         if (!pruningOn_) {
             pruning_ = boxPruningFor(withRadiusMagnitude(sphere_), setup_, margin_);
+            pruning_.reach = reachSphere_.radius;
             pruningOn_ = pruning_.any();
         }
     }
