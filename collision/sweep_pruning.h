@@ -254,17 +254,23 @@ inline float contactReach(const SweptSphere& sphere, EdgeRule edges, float toler
 
 // contactReach with the corner test's bound worked out for this sweep
 // (cornerTestReach) in place of the scene-wide one in the margin, when it is
-// the smaller; sphere with the radius's magnitude. Far from the origin the
+// the smaller, where the scene-wide allowance is more than a hundredth of
+// the reach; sphere with the radius's magnitude. Far from the origin the
 // scene-wide bound reaches a good deal further: a sweep of radius 2.5 from
 // (990, -30, -990) in a scene of coordinates up to 1,414 reached 3.58 where
 // 2.97 holds; from (700, -30, -700), up to 1,000, 3.10 where 2.80 holds.
 inline float sweepContactReach(const CompiledTree& tree, const SweptSphere& sphere, EdgeRule edges,
                                float tolerance, float margin) {
     const float reach = contactReach(sphere, edges, tolerance, margin);
+    const float sceneWide = 2.0f * cornerRoundingMargin(tree, sphere);
+    // Near the origin the scene-wide allowance is a sliver of the reach, and
+    // the sweep's own would cost more to work out than it spares.
+    if (!(sceneWide > 0.01f * reach)) {
+        return reach;
+    }
     const float corner = cornerTestReach(sphere, std::sqrt(dot(sphere.displacement, sphere.displacement)) + reach);
     // The sums' own rounding, a few epsilons of the reach, is allowed for.
-    const float tight =
-        (reach - 2.0f * cornerRoundingMargin(tree, sphere) + (corner - std::fabs(sphere.radius))) * 1.00001f;
+    const float tight = (reach - sceneWide + (corner - std::fabs(sphere.radius))) * 1.00001f;
     return tight < reach ? tight : reach;  // a non-number keeps the reach
 }
 
