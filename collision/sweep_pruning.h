@@ -140,15 +140,27 @@ inline bool boxContactsTooLate(const CompiledNode& node, const SweptSphere& sphe
            (pruning.entersTooLate && boxEntersTooLate(node, sphere, pruning, late));
 }
 
-// The share of pruningMargin that covers the corner test's rounding, for the
-// whole scene: how far beyond the radius it can meet a corner, halved (the
-// reach takes the margin twice).
-inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& sphere) {
+// The sizes the margins scale with: the start's and the step's largest
+// coordinate, and the larger of those and the scene's.
+struct MarginScale {
+    float start;
+    float step;
+    float scale;
+};
+
+inline MarginScale marginScale(const CompiledTree& tree, const SweptSphere& sphere) {
     const Vec3& o = sphere.position;
     const Vec3& d = sphere.displacement;
     const float start = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z)});
     const float step = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
-    const float scale = std::max({start, step, tree.largestCoordinate});
+    return {start, step, std::max({start, step, tree.largestCoordinate})};
+}
+
+// The share of pruningMargin that covers the corner test's rounding, for the
+// whole scene: how far beyond the radius it can meet a corner, halved (the
+// reach takes the margin twice).
+inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& sphere) {
+    const auto [start, step, scale] = marginScale(tree, sphere);
     // The corner test compares a squared distance expanded from the
     // coordinates of the corner and the start, rounded to a few epsilons of
     // their magnitude squared, so it can meet a corner up to sqrt(r^2 +
@@ -185,12 +197,8 @@ inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& s
 // A non-number or infinity among the scene's coordinates makes it a
 // non-number, and then nothing is skipped.
 inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
-    const Vec3& o = sphere.position;
-    const Vec3& d = sphere.displacement;
-    const float start = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z)});
-    const float step = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
-    const float scale = std::max({start, step, tree.largestCoordinate});
-    return 1e-4f * (sphere.radius + scale + tolerance) + cornerRoundingMargin(tree, sphere) +
+    return 1e-4f * (sphere.radius + marginScale(tree, sphere).scale + tolerance) +
+           cornerRoundingMargin(tree, sphere) +
            (tree.largestCoordinate - tree.largestCoordinate);
 }
 
