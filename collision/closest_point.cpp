@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "collision/clean_upper_state.h"
 #include "collision/tree_walk.h"
 #include "collision/triangle_closest_point.h"
 #include "geometry/triangle.h"
@@ -173,6 +174,7 @@ void searchEveryTriangle(const CollisionMesh& scene, NearestSearch& search) {
 
 ClosestPoint closestPoint(const CollisionMesh& scene, Vec3 point, float maxDistance,
                           FaceSides sides) {
+    cleanUpperState();
     if (!std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z) ||
         !(maxDistance >= 0.0f)) {
         return {};

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "collision/clean_upper_state.h"
 #include "collision/contact_recording.h"
 #include "collision/query_counters.h"
 #include "collision/simd_lanes.h"
@@ -507,6 +508,7 @@ SweepHit hitFrom(const FirstContact& first, const SweptSphere& sphere) {
 }  // namespace
 
 SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options) {
+    cleanUpperState();
     if (options.stats != nullptr) {
         ++options.stats->sweeps;
     }

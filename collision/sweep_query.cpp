@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "collision/clean_upper_state.h"
 #include "collision/contact_recording.h"
 #include "collision/query_counters.h"
 #include "collision/sweep_box.h"
@@ -86,6 +87,7 @@ std::int32_t sweepNode(CollisionMesh& scene, VolumeNode& node, const SweptSphere
 
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options) {
+    cleanUpperState();
     state.nearestTime = std::numeric_limits<float>::infinity();
     state.found = 0;
     state.contacts.clear();
