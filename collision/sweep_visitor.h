@@ -148,6 +148,50 @@ inline bool isFinite(const Vec3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// The wide form's quick test for the all-contacts query: the sphere's own
+// radius, as the exact box test grows boxes by, and the margin that keeps it
+// from rejecting a box that test reaches.
+inline WideSweep allContactsQuickSweep(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+    const Vec3& o = sphere.position;
+    const Vec3& d = sphere.displacement;
+    const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x), std::fabs(d.y),
+                                  std::fabs(d.z), tree.largestBound});
+    return wideSweep(sphere, 1e-4f * (std::fabs(sphere.radius) + scale + tolerance));
+}
+
+// Whether the exact box test reaches a node and every ancestor, as the walk of
+// the binary nodes would have to reach a leaf. Contacts of one sweep share
+// most of their ancestors: nodes that passed are kept by their low bits.
+class ExactReach {
+public:
+    // end: the sweep's end as its setup computes it.
+    bool reached(const CompiledTree& tree, const SweptSphere& sphere, const Vec3& end, std::uint32_t node) {
+        if (!memoReady_) {
+            std::fill(passed_, passed_ + MEMO, WIDE_EMPTY);
+            memoReady_ = true;
+        }
+        const SweepLanes lanes = sweepLanes(sphere, end);
+        for (;; node = tree.parents[node]) {
+            std::uint32_t& memo = passed_[node % MEMO];
+            if (memo == node) {
+                return true;
+            }
+            if (sweepHitsBoundsLanes(lanes, tree.nodes[node]) == 0) {
+                return false;
+            }
+            memo = node;
+            if (node == 0) {
+                return true;
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint32_t MEMO = 64;
+    std::uint32_t passed_[MEMO];
+    bool memoReady_ = false;
+};
+
 // The sweep over the wide nodes, for a sweep of finite numbers: boxes by the
 // quick test, which may reach more than the exact one, so a leaf's contact is
 // kept only when the exact box test reaches the leaf and each of its
@@ -157,7 +201,7 @@ class WideSweepVisitor : public SweepVisitor {
 public:
     WideSweepVisitor(const CompiledTree& tree, const SweptSphere& sphere, ContactState& state,
                      const SweepOptions& options)
-        : SweepVisitor(tree, sphere, state, options), quick_(quickSweep(tree, sphere, tolerance_)) {}
+        : SweepVisitor(tree, sphere, state, options), quick_(allContactsQuickSweep(tree, sphere, tolerance_)) {}
 
     int enterSlots(const WideNode& node) {
         if (stats_ != nullptr) {
@@ -179,7 +223,7 @@ public:
         __builtin_prefetch(&tree_.nodes[tree_.parents[leafNode]]);
         testTriangle(prepared, [&](std::int32_t& recorded) {
             recorded = tree_.triangles[prepared].sceneTriangle;
-            return reachedExactly(leafNode);
+            return exact_.reached(tree_, sphere_, setup_.end, leafNode);
         });
     }
 
@@ -196,42 +240,8 @@ private:
         return skipped;
     }
 
-    static WideSweep quickSweep(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
-        const Vec3& o = sphere.position;
-        const Vec3& d = sphere.displacement;
-        const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                      std::fabs(d.y), std::fabs(d.z), tree.largestBound});
-        return wideSweep(sphere, 1e-4f * (std::fabs(sphere.radius) + scale + tolerance));
-    }
-
-    // Whether the exact box test reaches node and every ancestor. Contacts of
-    // one sweep share most of their ancestors: nodes that passed are kept by
-    // their low bits, from the first contact on.
-    bool reachedExactly(std::uint32_t node) {
-        if (!memoReady_) {
-            std::fill(passed_, passed_ + MEMO, WIDE_EMPTY);
-            memoReady_ = true;
-        }
-        const SweepLanes lanes = sweepLanes(sphere_, setup_.end);
-        for (;; node = tree_.parents[node]) {
-            std::uint32_t& memo = passed_[node % MEMO];
-            if (memo == node) {
-                return true;
-            }
-            if (sweepHitsBoundsLanes(lanes, tree_.nodes[node]) == 0) {
-                return false;
-            }
-            memo = node;
-            if (node == 0) {
-                return true;
-            }
-        }
-    }
-
-    static constexpr std::uint32_t MEMO = 64;
     const WideSweep quick_;
-    std::uint32_t passed_[MEMO];
-    bool memoReady_ = false;
+    ExactReach exact_;
 };
 
 #endif

@@ -81,9 +81,6 @@ inline constexpr std::size_t WIDE_WHOLE_SUBTREES_ABOVE = 8192;
 // slower with two-sided faces. Runs of up to eight were no faster again.
 inline constexpr std::size_t WIDE_LEAF_RUNS_ABOVE = 65536;
 
-// The all-contacts query checks each leaf's contacts against its own box and
-// its parents', so it must never meet a run of leaves.
-static_assert(WIDE_TRIANGLE_LIMIT <= WIDE_LEAF_RUNS_ABOVE);
 static_assert(WIDE_BUILD_LIMIT <= WIDE_PREPARED_MASK);
 
 // Fills tree.wide, tree.leafNodes and tree.parents from
