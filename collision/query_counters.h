@@ -6,7 +6,7 @@
 
 namespace sweepview {
 
-// Work done by sweep queries, counted in the walk that runs (with its
+// Work done by sweep queries, counted in the walks that run (with their
 // pruning), when SweepOptions::stats points at a record: boxes tested,
 // leaves whose box was reached, triangle tests run, and the contacts those
 // tests reported by feature.

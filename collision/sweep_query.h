@@ -29,8 +29,10 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 //
 // A scene with a compiled tree (from the reader or the scene builder) is
 // walked in that form, which also skips boxes that can hold only contacts the
-// records above would ignore: the same results bit for bit. Either way the
-// query only reads the scene.
+// records above would ignore, and, for a step longer than the sphere's
+// diameter with hitTriangles empty, may walk nearer boxes first and record
+// the contacts in the order above at the end: the same results bit for bit.
+// Either way the query only reads the scene.
 //
 // state.contacts receives this query's contacts at nearestTime, in the order
 // recorded, each with its feature and its point on the triangle.
@@ -40,8 +42,9 @@ inline constexpr float SIMULTANEOUS_HIT_TOLERANCE = 0.0001f;
 //
 // options choose the edge test, the sides faces stop from and the tolerance
 // (see SweepOptions); the default is the viewer's rule with one-sided faces,
-// stopping DEFAULT_SWEEP_TOLERANCE short. With options.stats set the walk
-// that runs counts its work there.
+// stopping DEFAULT_SWEEP_TOLERANCE short. With options.stats set the walks
+// that run count their work there (the nearer-first walk, and the ordered
+// one after it on the rare sweep whose contacts it cannot order).
 std::int32_t sweepQuery(const CollisionMesh& scene, const SweptSphere& sphere, ContactState& state,
                         SweepOptions options = {});
 
