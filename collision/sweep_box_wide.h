@@ -12,6 +12,7 @@
 #if SWEEP_SSE_LANES
 
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/swept_sphere.h"
 
@@ -74,6 +75,21 @@ inline int sweepMayReachBoxes(const WideSweep& sweep, const float (&min)[3][4],
         _mm_storeu_ps(entry, enter);
     }
     return _mm_movemask_ps(_mm_cmple_ps(enter, leave));
+}
+
+// The lanes set in `entered`, in order of their entry times (as
+// sweepMayReachBoxes writes them), lane order among equal times: as many as
+// entered has bits, for a walk that goes into nearer boxes first.
+inline void lanesByEntry(const float (&entry)[4], int entered, std::uint8_t (&lanes)[4]) {
+    int count = 0;
+    for (int rest = entered; rest != 0; rest &= rest - 1) {
+        const auto lane = static_cast<std::uint8_t>(__builtin_ctz(static_cast<unsigned>(rest)));
+        int at = count++;
+        for (; at > 0 && entry[lane] < entry[lanes[at - 1]]; --at) {
+            lanes[at] = lanes[at - 1];
+        }
+        lanes[at] = lane;
+    }
 }
 
 }  // namespace sweepview

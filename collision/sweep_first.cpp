@@ -266,15 +266,7 @@ public:
     // The entered slots nearest along the path first: the time the path
     // enters each grown box, lane order among equal times.
     void orderSlots(const WideNode&, int entered, std::uint8_t (&lanes)[4]) const {
-        int count = 0;
-        for (int rest = entered; rest != 0; rest &= rest - 1) {
-            const auto lane = static_cast<std::uint8_t>(__builtin_ctz(static_cast<unsigned>(rest)));
-            int at = count++;
-            for (; at > 0 && slotEntry_[lane] < slotEntry_[lanes[at - 1]]; --at) {
-                lanes[at] = lanes[at - 1];
-            }
-            lanes[at] = lane;
-        }
+        lanesByEntry(slotEntry_, entered, lanes);
     }
 
     void wideLeaf(std::uint32_t prepared) {

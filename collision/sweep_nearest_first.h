@@ -58,15 +58,7 @@ public:
     // The entered slots by the time the path enters their grown boxes, lane
     // order among equal times.
     void orderSlots(const WideNode&, int entered, std::uint8_t (&lanes)[4]) const {
-        int count = 0;
-        for (int rest = entered; rest != 0; rest &= rest - 1) {
-            const auto lane = static_cast<std::uint8_t>(__builtin_ctz(static_cast<unsigned>(rest)));
-            int at = count++;
-            for (; at > 0 && slotEntry_[lane] < slotEntry_[lanes[at - 1]]; --at) {
-                lanes[at] = lanes[at - 1];
-            }
-            lanes[at] = lane;
-        }
+        lanesByEntry(slotEntry_, entered, lanes);
     }
 
     void wideLeaf(std::uint32_t prepared) {
@@ -76,20 +68,10 @@ public:
         if (stats_ != nullptr) {
             ++stats_->leavesReached;
         }
-        if (!setupDone_) {
-            setup_ = prepareSweep(sphere_, options_);
-            setupDone_ = true;
-        }
-        const CompiledTriangle& triangle = tree_.triangles[prepared];
-        if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
-            return;
-        }
         Vec3 normal = zeroVector;
         float time = 0.0f;
         TriangleContact where;
-        const bool hit = sweepHitsTriangle(sphere_, setup_, triangle, normal, time, &where) != 0;
-        countTriangleTest(stats_, hit, where.feature);
-        if (!hit || (count_ > 0 && !(time < late_))) {
+        if (!testPrepared(prepared, normal, time, where) || (count_ > 0 && !(time < late_))) {
             return;  // none, or too late to be kept
         }
         const std::uint32_t leafNode = tree_.leafNodes[prepared];
@@ -102,7 +84,7 @@ public:
             unsure_ = true;
             return;
         }
-        keep({leafNode, triangle.sceneTriangle, time, {normal.x, normal.y, normal.z},
+        keep({leafNode, tree_.triangles[prepared].sceneTriangle, time, {normal.x, normal.y, normal.z},
               {where.point.x, where.point.y, where.point.z}, where.feature});
         earliest_ = count_ == 1 ? time : std::min(earliest_, time);
         late_ = earliest_ + KEPT_SPAN;

@@ -43,21 +43,11 @@ protected:
     // recorded as sceneTriangle's.
     template <class Confirm>
     void testTriangle(std::uint32_t prepared, Confirm confirm) {
-        if (!setupDone_) {
-            setup_ = prepareSweep(sphere_, options_);
-            setupDone_ = true;
-        }
-        const PreparedTriangle& triangle = tree_.triangles[prepared];
-        if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
-            return;
-        }
         Vec3 normal = zeroVector;
         float time = 0.0f;
         TriangleContact where;
-        const bool hit = sweepHitsTriangle(sphere_, setup_, triangle, normal, time, &where) != 0;
-        countTriangleTest(stats_, hit, where.feature);
         std::int32_t sceneTriangle = 0;
-        if (!hit || !confirm(sceneTriangle)) {
+        if (!testPrepared(prepared, normal, time, where) || !confirm(sceneTriangle)) {
             return;
         }
         recordContact(state_, sceneTriangle, normal, time, where);
@@ -67,6 +57,23 @@ protected:
             pruningOn_ = pruning_.any();
         }
         result_ = 1;
+    }
+
+    // The prepared triangle's test, after the setup it needs and the bound
+    // that skips a triangle whose contacts come too late; counted. On 1
+    // writes the contact's normal, time and place.
+    bool testPrepared(std::uint32_t prepared, Vec3& normal, float& time, TriangleContact& where) {
+        if (!setupDone_) {
+            setup_ = prepareSweep(sphere_, options_);
+            setupDone_ = true;
+        }
+        const PreparedTriangle& triangle = tree_.triangles[prepared];
+        if (pruning_.aheadTooLate && triangleAheadTooLate(triangle, sphere_, pruning_, late_)) {
+            return false;
+        }
+        const bool hit = sweepHitsTriangle(sphere_, setup_, triangle, normal, time, &where) != 0;
+        countTriangleTest(stats_, hit, where.feature);
+        return hit;
     }
 
     const CompiledTree& tree_;
