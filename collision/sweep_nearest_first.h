@@ -44,15 +44,7 @@ public:
             return 0;
         }
         const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_) & node.used;
-        const int prunable = reached & (node.prunable | node.slackLanes);
-        int skipped = 0;
-        if (behindLimit_ == behindLimit_ && prunable != 0) {
-            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
-        }
-        if (pruningOn_ && prunable != 0) {
-            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
-        }
-        return reached & ~skipped;
+        return reached & ~skippable(node, reached & (node.prunable | node.slackLanes));
     }
 
     // The entered slots by the time the path enters their grown boxes, lane

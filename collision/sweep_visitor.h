@@ -59,6 +59,21 @@ protected:
         result_ = 1;
     }
 
+#if SWEEP_SSE_LANES
+    // Of a wide node's given slots, those whose contacts all lie behind the
+    // start or come too late.
+    int skippable(const WideNode& node, int prunable) const {
+        int skipped = 0;
+        if (behindLimit_ == behindLimit_ && prunable != 0) {
+            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
+        }
+        if (pruningOn_ && prunable != 0) {
+            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
+        }
+        return skipped;
+    }
+#endif
+
     // The prepared triangle's test, after the setup it needs and the bound
     // that skips a triangle whose contacts come too late; counted. On 1
     // writes the contact's normal, time and place.
@@ -235,18 +250,6 @@ public:
     }
 
 private:
-    // Of the given slots, those whose contacts all lie behind the start or come too late.
-    int skippable(const WideNode& node, int prunable) const {
-        int skipped = 0;
-        if (behindLimit_ == behindLimit_ && prunable != 0) {
-            skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
-        }
-        if (pruningOn_ && prunable != 0) {
-            skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
-        }
-        return skipped;
-    }
-
     const WideSweep quick_;
     ExactReach exact_;
 };
