@@ -36,16 +36,8 @@ public:
                              const SweepOptions& options)
         : SweepVisitor(tree, sphere, state, options), quick_(allContactsQuickSweep(tree, sphere, tolerance_)) {}
 
-    int enterSlots(const WideNode& node) {
-        if (stats_ != nullptr) {
-            stats_->boxTests += static_cast<std::uint64_t>(slotCount(node.used));
-        }
-        if (unsure_) {
-            return 0;
-        }
-        const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax, slotEntry_) & node.used;
-        return reached & ~skippable(node, reached & (node.prunable | node.slackLanes));
-    }
+    // Nothing more once unsure: the binary walk will run instead.
+    int enterSlots(const WideNode& node) { return unsure_ ? 0 : slotsToEnter(quick_, node, slotEntry_); }
 
     // The entered slots by the time the path enters their grown boxes, lane
     // order among equal times.

@@ -60,9 +60,17 @@ protected:
     }
 
 #if SWEEP_SSE_LANES
-    // Of a wide node's given slots, those whose contacts all lie behind the
-    // start or come too late.
-    int skippable(const WideNode& node, int prunable) const {
+    // Of a wide node's slots, those to enter: the ones the quick test lets
+    // through, less those holding their contacts (a slot with slack has its
+    // grown box) whose contacts all lie behind the start or come too late;
+    // counted. When entry is given, the quick test writes there the time the
+    // path enters each slot's grown box.
+    int slotsToEnter(const WideSweep& quick, const WideNode& node, float* entry = nullptr) const {
+        if (stats_ != nullptr) {
+            stats_->boxTests += static_cast<std::uint64_t>(slotCount(node.used));
+        }
+        const int reached = sweepMayReachBoxes(quick, node.slotMin, node.slotMax, entry) & node.used;
+        const int prunable = reached & (node.prunable | node.slackLanes);
         int skipped = 0;
         if (behindLimit_ == behindLimit_ && prunable != 0) {
             skipped |= boxesBehindStart(node, sphere_, behindLimit_) & prunable;
@@ -70,7 +78,7 @@ protected:
         if (pruningOn_ && prunable != 0) {
             skipped |= boxesTooLate(node, sphere_, pruning_, late_) & prunable;
         }
-        return skipped;
+        return reached & ~skipped;
     }
 #endif
 
@@ -225,14 +233,7 @@ public:
                      const SweepOptions& options)
         : SweepVisitor(tree, sphere, state, options), quick_(allContactsQuickSweep(tree, sphere, tolerance_)) {}
 
-    int enterSlots(const WideNode& node) {
-        if (stats_ != nullptr) {
-            stats_->boxTests += static_cast<std::uint64_t>(slotCount(node.used));
-        }
-        // A slot with slack has its grown box, which holds its contacts.
-        const int reached = sweepMayReachBoxes(quick_, node.slotMin, node.slotMax) & node.used;
-        return reached & ~skippable(node, reached & (node.prunable | node.slackLanes));
-    }
+    int enterSlots(const WideNode& node) { return slotsToEnter(quick_, node); }
 
     void wideLeaf(std::uint32_t prepared) {
         if (stats_ != nullptr) {
