@@ -192,11 +192,11 @@ public:
           overlap_(sphere, options.faces, tree.largestCoordinate), tolerance_(sweepTolerance(options)),
           // A negative radius meets what its magnitude meets (the tests use
           // it squared, or as a leading point on the other side).
-          margin_(pruningMargin(tree, withRadiusMagnitude(sphere), tolerance_)),
-          behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margin_)),
+          margins_(sweepMargins(tree, withRadiusMagnitude(sphere), tolerance_)),
+          behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margins_.pruning)),
           reachSphere_(sphere.position, sphere.displacement,
-                       sweepContactReach(tree, withRadiusMagnitude(sphere), options.edges, tolerance_, margin_)),
-          nearStart_(nearStartSquared(sphere, margin_))
+                       sweepContactReach(margins_, withRadiusMagnitude(sphere), options.edges, tolerance_)),
+          nearStart_(nearStartSquared(sphere, margins_.pruning))
 #if SWEEP_SSE_LANES
           ,
           lanes_(sweepLanes(reachSphere_, sphere.position + sphere.displacement))
@@ -252,10 +252,8 @@ public:
 #if SWEEP_SSE_LANES
     int enterSlots(const WideNode& node) {
         if (!quickReady_) {
-            const Vec3& o = sphere_.position;
-            const Vec3& d = sphere_.displacement;
-            const float scale = std::max({std::fabs(o.x), std::fabs(o.y), std::fabs(o.z), std::fabs(d.x),
-                                          std::fabs(d.y), std::fabs(d.z), tree_.largestBound});
+            // The start's and the step's largest coordinates, finite here.
+            const float scale = std::max({margins_.sizes.start, margins_.sizes.step, tree_.largestBound});
             quick_ = wideSweep(reachSphere_, 1e-4f * (std::fabs(reachSphere_.radius) + scale + tolerance_));
             quickReady_ = true;
         }
@@ -351,7 +349,7 @@ private:
         // allow for their rounding), so strictly after this one.
         late_ = time + 1e-6f;
         if (!pruningOn_) {
-            pruning_ = boxPruningFor(withRadiusMagnitude(sphere_), setup_, margin_);
+            pruning_ = boxPruningFor(withRadiusMagnitude(sphere_), setup_, margins_.pruning);
             pruning_.reach = reachSphere_.radius;
             pruningOn_ = pruning_.any();
         }
@@ -412,13 +410,15 @@ private:
     QueryCounters* const stats_;
     StartOverlap overlap_;
     const float tolerance_;  // sweepTolerance of the options, as the setup will hold it
-    const float margin_;  // pruningMargin, with the radius's magnitude
+    const SweepMargins margins_;  // with the radius's magnitude
     const float behindLimit_;
     const SweptSphere reachSphere_;  // the path with the radius a contact can reach
     const float nearStart_;
 #if SWEEP_SSE_LANES
     const SweepLanes lanes_;
-    WideSweep quick_{};
+    // Set by the first enterSlots; left unset until then, as zeroing its 144
+    // bytes took a tenth of a sweep that meets no box.
+    WideSweep quick_;
     bool quickReady_ = false;
     float slotEntry_[4] = {};  // the last enterSlots' entry times, for orderSlots
 #endif

@@ -159,8 +159,9 @@ inline MarginScale marginScale(const CompiledTree& tree, const SweptSphere& sphe
 // The share of pruningMargin that covers the corner test's rounding, for the
 // whole scene: how far beyond the radius it can meet a corner, halved (the
 // reach takes the margin twice).
-inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& sphere) {
-    const auto [start, step, scale] = marginScale(tree, sphere);
+inline float cornerRoundingMargin(const MarginScale& sizes, float radius) {
+    const auto [start, step, scale] = sizes;
+    const float r = std::fabs(radius);
     // The corner test compares a squared distance expanded from the
     // coordinates of the corner and the start, rounded to a few epsilons of
     // their magnitude squared, so it can meet a corner up to sqrt(r^2 +
@@ -174,8 +175,7 @@ inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& s
     // magnitude (start plus step) plus that distance bounds the corner's,
     // the start's and the step's alike: a magnitude as sound and, in a big
     // scene, far smaller.
-    const float radius = std::fabs(sphere.radius);
-    const float nearPath = start + step + radius + 1.5e-3f * scale;
+    const float nearPath = start + step + r + 1.5e-3f * scale;
     const float magnitude = nearPath < scale ? nearPath : scale;  // a non-number keeps scale
     const float rounding = 2e-6f * magnitude * magnitude;
     // How far beyond the radius that rounding reaches, sqrt(r^2 + rounding)
@@ -183,23 +183,37 @@ inline float cornerRoundingMargin(const CompiledTree& tree, const SweptSphere& s
     // 1.41421e-3 magnitude): no square root, and the one division waits only
     // for the radius, not for the chain before it; every sweep pays this
     // before its first box.
-    const float viaRadius = rounding * (0.5f / radius);
+    const float viaRadius = rounding * (0.5f / r);
     const float viaRoot = 1.4143e-3f * magnitude;
     const float squaredReach = viaRadius < viaRoot ? viaRadius : viaRoot;  // a non-number takes viaRoot
     return squaredReach;
 }
 
-// The rounding margin of the bounds that skip boxes: 1e-4 of the radius, the
-// tolerance and the largest coordinate of the sweep and the scene, a thousand
-// times the rounding of the few float operations of the triangle tests and of
-// the bounds, and ten times the slack the compile allows boxes and triangles;
-// and what the corner test's squared distances can add to the radius.
-// A non-number or infinity among the scene's coordinates makes it a
-// non-number, and then nothing is skipped.
+// The margins of one sweep, each worked out once: the sizes they scale with,
+// cornerRoundingMargin and pruningMargin.
+struct SweepMargins {
+    MarginScale sizes;
+    float corner;
+    float pruning;
+};
+
+// The pruning margin is the rounding margin of the bounds that skip boxes:
+// 1e-4 of the radius, the tolerance and the largest coordinate of the sweep
+// and the scene, a thousand times the rounding of the few float operations
+// of the triangle tests and of the bounds, and ten times the slack the
+// compile allows boxes and triangles; and what the corner test's squared
+// distances can add to the radius. A non-number or infinity among the
+// scene's coordinates makes it a non-number, and then nothing is skipped.
+inline SweepMargins sweepMargins(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
+    const MarginScale sizes = marginScale(tree, sphere);
+    const float corner = cornerRoundingMargin(sizes, sphere.radius);
+    const float pruning = 1e-4f * (sphere.radius + sizes.scale + tolerance) + corner +
+                          (tree.largestCoordinate - tree.largestCoordinate);
+    return {sizes, corner, pruning};
+}
+
 inline float pruningMargin(const CompiledTree& tree, const SweptSphere& sphere, float tolerance) {
-    return 1e-4f * (sphere.radius + marginScale(tree, sphere).scale + tolerance) +
-           cornerRoundingMargin(tree, sphere) +
-           (tree.largestCoordinate - tree.largestCoordinate);
+    return sweepMargins(tree, sphere, tolerance).pruning;
 }
 
 // The limit for boxBehindStart, in units of the step's length as the
@@ -267,10 +281,10 @@ inline float contactReach(const SweptSphere& sphere, EdgeRule edges, float toler
 // scene-wide bound reaches a good deal further: a sweep of radius 2.5 from
 // (990, -30, -990) in a scene of coordinates up to 1,414 reached 3.58 where
 // 2.97 holds; from (700, -30, -700), up to 1,000, 3.10 where 2.80 holds.
-inline float sweepContactReach(const CompiledTree& tree, const SweptSphere& sphere, EdgeRule edges,
-                               float tolerance, float margin) {
-    const float reach = contactReach(sphere, edges, tolerance, margin);
-    const float sceneWide = 2.0f * cornerRoundingMargin(tree, sphere);
+inline float sweepContactReach(const SweepMargins& margins, const SweptSphere& sphere, EdgeRule edges,
+                               float tolerance) {
+    const float reach = contactReach(sphere, edges, tolerance, margins.pruning);
+    const float sceneWide = 2.0f * margins.corner;
     // Near the origin the scene-wide allowance is a sliver of the reach, and
     // the sweep's own would cost more to work out than it spares.
     if (!(sceneWide > 0.01f * reach)) {
