@@ -26,18 +26,24 @@ TrianglePoint closestOnEdge(Vec3 from, Vec3 to, const Vec3& p) {
         std::swap(from, to);
     }
     const Vec3 edge = to - from;
-    const float t = dot(p - from, edge) / dot(edge, edge);
+    const Vec3 offset = p - from;
+    const float t = dot(offset, edge) / dot(edge, edge);
     TrianglePoint result;
     result.feature = ContactFeature::Corner;
     if (!(t > 0.0f)) {
         result.point = from;
+        result.distanceSquared = lengthSquared(offset);
     } else if (t >= 1.0f) {
         result.point = to;
+        result.distanceSquared = lengthSquared(p - to);
     } else {
         result.point = from + edge * t;
         result.feature = ContactFeature::Edge;
+        // From the offsets, not the rounded point: far from the origin that
+        // point is off by half a unit in the last place of its coordinates,
+        // more than the distance's own rounding.
+        result.distanceSquared = lengthSquared(offset - edge * t);
     }
-    result.distanceSquared = lengthSquared(p - result.point);
     return result;
 }
 
@@ -64,8 +70,9 @@ bool insideFace(const PreparedTriangle& triangle, int k, const Vec3& normal, flo
         inside = inside && !outside[i];
     }
     if (inside) {
-        face.point = point - normal * (dot(normal, point - c[k]) / normalSquared);
-        face.distanceSquared = lengthSquared(point - face.point);
+        const Vec3 gap = normal * (dot(normal, point - c[k]) / normalSquared);
+        face.point = point - gap;
+        face.distanceSquared = lengthSquared(gap);  // not from the rounded point, as on an edge
     }
     return inside;
 }

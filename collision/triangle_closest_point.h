@@ -10,7 +10,10 @@ namespace sweepview {
 // it lies on.
 struct TrianglePoint {
     Vec3 point;
-    float distanceSquared = 0.0f;  // lengthSquared(query - point), in float
+    // The squared distance from the query to the nearest point before that
+    // point is rounded to floats, in float: from the query's offsets to the
+    // corners, so it keeps its precision far from the origin.
+    float distanceSquared = 0.0f;
     ContactFeature feature = ContactFeature::Face;
 };
 

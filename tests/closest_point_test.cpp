@@ -7,6 +7,7 @@
 #include <random>
 
 #include "collision/closest_point.h"
+#include "collision/sweep_first.h"
 #include "support/test_scenes.h"
 
 using namespace sweepview;
@@ -180,6 +181,27 @@ TEST(ClosestPoint, MatchesADoublePrecisionBruteForceOnARandomScene) {
             EXPECT_NEAR(distanceInDouble(*tree, c.triangle, p), nearest, 2e-5) << i;
             EXPECT_NEAR(distanceInDouble(*tree, c.triangle, c.point), 0.0, 2e-5) << i;
         }
+    }
+}
+
+// Far from the origin a nearest point on an edge or a face rounds to a unit
+// in the last place of its coordinates (0.001 at 1e4); the distance, and the
+// start overlap's depth built on it, must not inherit that.
+TEST(ClosestPoint, DistanceAndDepthKeepTheirPrecisionFarFromTheOrigin) {
+    const Vec3 far(1e4f, -1e4f, 1e4f);
+    const auto s = buildScene({far, far + Vec3(3.1f, 0.7f, 0.3f), far + Vec3(0.2f, 2.9f, 0.9f)},
+                              {meshTriangle(0, 1, 2)});
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> unit(-4.0f, 4.0f);
+    for (int i = 0; i < 200; ++i) {
+        const Vec3 p = far + Vec3(unit(random), unit(random), unit(random));
+        const double nearest = distanceInDouble(*s, 0, p);
+        const ClosestPoint c = closestPoint(*s, p, INF, FaceSides::Two);
+        ASSERT_TRUE(c.found);
+        EXPECT_NEAR(c.distance, nearest, 1e-4) << i << " " << static_cast<int>(c.feature);
+        const SweepHit h = sweepFirst(*s, SweptSphere(p, Vec3(), 8.0f), {EdgeRule::Exact, FaceSides::Two});
+        ASSERT_TRUE(h.startsInside);
+        EXPECT_NEAR(h.depth, 8.0 - nearest, 1e-4) << i;
     }
 }
 
