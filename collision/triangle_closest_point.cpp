@@ -1,5 +1,6 @@
 #include "collision/triangle_closest_point.h"
 
+#include <cmath>
 #include <utility>
 
 namespace sweepview {
@@ -70,9 +71,16 @@ bool insideFace(const PreparedTriangle& triangle, int k, const Vec3& normal, flo
         inside = inside && !outside[i];
     }
     if (inside) {
-        const Vec3 gap = normal * (dot(normal, point - c[k]) / normalSquared);
-        face.point = point - gap;
-        face.distanceSquared = lengthSquared(gap);  // not from the rounded point, as on an edge
+        // Along the unit normal, each component divided by the length: a
+        // plane square to an axis then has a normal of exactly 1 on that
+        // axis, and a point at height h over it has distance h, its nearest
+        // point lying exactly on the plane. The height comes from the
+        // offset, not the rounded point, as on an edge.
+        const float length = std::sqrt(normalSquared);
+        const Vec3 unit(normal.x / length, normal.y / length, normal.z / length);
+        const float height = dot(unit, point - c[k]);
+        face.point = point - unit * height;
+        face.distanceSquared = height * height;
     }
     return inside;
 }

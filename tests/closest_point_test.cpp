@@ -43,6 +43,9 @@ TEST(ClosestPoint, FaceInterior) {
     expectFound(closestPoint(*s, {1, 1, -3}, INF, FaceSides::Two), {1, 1, 0}, 0, F::Face, 3);
     expectNone(closestPoint(*s, {1, 1, -3}, INF, FaceSides::One));  // behind: passes it
     expectFound(closestPoint(*s, {1, 1, 3}, INF, FaceSides::One), {1, 1, 0}, 0, F::Face, 3);
+    // A floor whose edges run askew: exactly 2 away, so within a limit of 2.
+    const auto floor = buildScene({Vec3(-10, 0, -10), Vec3(10, 0, -10), Vec3(0, 0, 10)}, {meshTriangle(0, 2, 1)});
+    expectFound(closestPoint(*floor, {0.3f, 2, 0.1f}, 2), {0.3f, 0, 0.1f}, 0, F::Face, 2);
     // A tree whose boxes all miss the triangle (loose): searched all the same.
     auto loose = chainScene({Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(0, 4, 0)}, {meshTriangle(0, 1, 2)},
                             {0, 0, 0}, NodeBox(Vec3(50, 50, 50), Vec3(1, 1, 1)));
