@@ -48,12 +48,13 @@ struct SweepHit {
 // on the tree's layout: found, time and triangle are those of a test of
 // every triangle the tree names, bit for bit (for coordinates, radius and
 // motion within about 1e4, where no product of the tests overflows). Only
-// reads scene; a scene without a tree finds nothing. A non-number in the sphere finds what the
-// triangle tests find (usually nothing); so does an infinite displacement,
-// which meets what it meets at time 0 with a point or normal that may be
-// non-numbers: check the motion is finite before trusting such a hit. A
-// negative radius, too, gets what the triangle tests give it (a face is met
-// by a leading point on the far side of the centre): pass its magnitude.
+// reads scene; a scene without a tree finds nothing. A non-number in the
+// sphere finds what the triangle tests find (usually nothing); so does an
+// infinite displacement, which meets what it meets at time 0 with a point
+// or normal that may be non-numbers: check the motion is finite before
+// trusting such a hit. A negative radius, too, gets what the triangle tests
+// give it (a face is met by a leading point on the far side of the centre):
+// pass its magnitude.
 SweepHit sweepFirst(const CollisionMesh& scene, const SweptSphere& sphere, SweepOptions options = {});
 
 // sweepFirst for every sphere, on up to `threads` threads (0 or less: one per
