@@ -190,8 +190,9 @@ public:
     FirstHitVisitor(const CompiledTree& tree, const SweptSphere& sphere, const SweepOptions& options)
         : tree_(tree), sphere_(sphere), options_(options), stats_(options.stats),
           overlap_(sphere, options.faces, tree.largestCoordinate), tolerance_(sweepTolerance(options)),
-          // A negative radius meets what its magnitude meets (the tests use
-          // it squared, or as a leading point on the other side).
+          // The bounds take the radius's magnitude: a negative radius's
+          // contacts lie within it of the path too (the tests use it
+          // squared, or as a leading point on the other side).
           margins_(sweepMargins(tree, withRadiusMagnitude(sphere), tolerance_)),
           behindLimit_(behindStartLimit(withRadiusMagnitude(sphere), margins_.pruning)),
           reachSphere_(sphere.position, sphere.displacement,
